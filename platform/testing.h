@@ -1,0 +1,5 @@
+// testing.h - test seams of the platform layer, linked only into tests and benchmarks.
+//
+// The virtual clock, injected keys and events, the captured frames of the window,
+// and failure injection for object creation. Each group adds its seams here.
+#pragma once
