@@ -92,3 +92,25 @@ union LARGE_INTEGER {
 #define E_INVALIDARG static_cast<HRESULT>(0x80070057u)
 #define E_NOTIMPL static_cast<HRESULT>(0x80004001u)
 #define E_POINTER static_cast<HRESULT>(0x80004003u)
+
+// File times: 100-nanosecond ticks since 1601-01-01 UTC, split into two words.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+// A calendar date and time broken into fields.
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;  // 0 = Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
