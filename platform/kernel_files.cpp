@@ -18,11 +18,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/kernel_object.h"
 #include "platform/kernel_paths.h"
 
 namespace {
 
+// Both objects start with the kernel object head, so CloseHandle closes them.
 struct KernelFile {
+    PlatformObject head;
     int fd;
     dev_t device;
     ino_t inode;
@@ -37,6 +40,7 @@ struct FindEntry {
 };
 
 struct KernelFind {
+    PlatformObject head;
     std::string hostDirectory;
     std::vector<FindEntry> entries;
     size_t next;
@@ -104,10 +108,23 @@ bool IsOpenLocked(dev_t device, ino_t inode) {
     return false;
 }
 
+BOOL CloseFileObject(PlatformObject* object) {
+    auto* file = reinterpret_cast<KernelFile*>(object);
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_files.erase(file) == 0) return FailBool(ERROR_INVALID_HANDLE);
+    }
+    close(file->fd);
+    delete file;
+    return TRUE;
+}
+
+BOOL CloseFindObject(PlatformObject* object) { return FindClose(reinterpret_cast<HANDLE>(object)); }
+
 HANDLE Register(int fd, DWORD access, DWORD share) {
     struct stat info;
     fstat(fd, &info);
-    auto* file = new KernelFile{fd, info.st_dev, info.st_ino, access, share};
+    auto* file = new KernelFile{{PlatformObjectFile, CloseFileObject, nullptr}, fd, info.st_dev, info.st_ino, access, share};
     g_files.insert(file);
     return reinterpret_cast<HANDLE>(file);
 }
@@ -343,20 +360,6 @@ BOOL DeleteFileA(const char* path) {
     return TRUE;
 }
 
-bool IsFileHandle(HANDLE handle) { return LookUpFile(handle) != nullptr; }
-
-BOOL CloseFileHandle(HANDLE handle) {
-    KernelFile* file;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        file = reinterpret_cast<KernelFile*>(handle);
-        if (g_files.erase(file) == 0) return FailBool(ERROR_INVALID_HANDLE);
-    }
-    close(file->fd);
-    delete file;
-    return TRUE;
-}
-
 DWORD GetLastFileError(void) { return g_lastError; }
 
 DWORD GetCurrentDirectoryA(DWORD bufferSize, char* buffer) {
@@ -390,7 +393,7 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
     DWORD error = MapToHostPath(directory.empty() ? "." : directory.c_str(), false, &hostDirectory);
     if (error != 0) return Fail(ERROR_PATH_NOT_FOUND);
 
-    auto* find = new KernelFind{hostDirectory, {}, 0};
+    auto* find = new KernelFind{{PlatformObjectFind, CloseFindObject, nullptr}, hostDirectory, {}, 0};
     if (DIR* dir = opendir(hostDirectory.c_str())) {
         while (dirent* entry = readdir(dir)) {
             std::string hostName = entry->d_name;

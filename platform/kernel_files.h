@@ -16,9 +16,10 @@
 //                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 //     DWORD got = 0;
 //     ReadFile(file, buffer, 64, &got, nullptr);
-//     CloseFileHandle(file);   // what CloseHandle does for a file handle
+//     CloseHandle(file);       // platform/kernel.h
 #pragma once
 
+#include "platform/clock.h"  // SYSTEMTIME
 #include "platform/wintypes.h"
 
 #define GENERIC_READ 0x80000000u
@@ -71,7 +72,8 @@ struct WIN32_FIND_DATAA {
     char cAlternateFileName[14];
 };
 
-// Files. A directory cannot be opened as a file (ERROR_ACCESS_DENIED).
+// Files. A directory cannot be opened as a file (ERROR_ACCESS_DENIED). File and
+// find handles are kernel objects: CloseHandle (platform/kernel.h) closes them.
 HANDLE CreateFileA(const char* path, DWORD access, DWORD shareMode, void* security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytes, DWORD* bytesRead, void* overlapped);
@@ -82,11 +84,6 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytes, DWORD* bytesWritten
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 BOOL DeleteFileA(const char* path);
-
-// File handles are kernel objects; the kernel group's CloseHandle hands a handle
-// for which IsFileHandle is true to CloseFileHandle.
-bool IsFileHandle(HANDLE handle);
-BOOL CloseFileHandle(HANDLE file);
 
 // The error code of the calling thread's last failed file call (the kernel group's
 // last-error value for these calls).

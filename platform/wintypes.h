@@ -99,18 +99,6 @@ struct FILETIME {
     DWORD dwHighDateTime;
 };
 
-// A calendar date and time broken into fields.
-struct SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;
-    WORD wDayOfWeek;  // 0 = Sunday
-    WORD wDay;
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
-};
-
 #ifndef MAX_PATH
 #define MAX_PATH 260
 #endif

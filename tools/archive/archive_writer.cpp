@@ -11,6 +11,7 @@
 #include <deque>
 
 #include "library/file/archive_format.h"
+#include "platform/kernel.h"
 #include "platform/kernel_files.h"
 
 namespace {
@@ -223,7 +224,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
         DWORD got = 0;
         ok = ReadFile(file, bytes->data(), size, &got, nullptr) && got == size;
     }
-    CloseFileHandle(file);
+    CloseHandle(file);
     return ok;
 }
 
