@@ -1,5 +1,6 @@
 // kernel_files.cpp - files, directories, search and temporary files over POSIX.
 #include "platform/kernel_files.h"
+#include "platform/kernel_files_hooks.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -117,9 +117,3 @@ HANDLE CreateTempFileA(const char* directory, const char* prefix, char* nameOut,
 // and FILETIME to calendar fields. Both fail for values above 0x7FFFFFFFFFFFFFFF.
 BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localFileTime);
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);
-
-// Hooks for the test seams of platform/testing/kernel_files_seams.h; the library
-// never calls these.
-void KernelFilesSetDirectoryOverride(const char* libraryPath);
-void KernelFilesHoldReads(bool hold);
-unsigned long KernelFilesOpenCount(void);

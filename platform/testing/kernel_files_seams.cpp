@@ -2,6 +2,7 @@
 #include "platform/testing/kernel_files_seams.h"
 
 #include "platform/kernel_files.h"
+#include "platform/kernel_files_hooks.h"
 
 void SetFakeCurrentDirectory(const char* libraryPath) { KernelFilesSetDirectoryOverride(libraryPath); }
 
