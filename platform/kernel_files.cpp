@@ -60,6 +60,7 @@ std::mutex g_holdMutex;
 std::condition_variable g_holdChanged;
 bool g_holdReads = false;
 std::atomic<unsigned long> g_openCount{0};
+std::atomic<unsigned long> g_readCount{0};
 
 constexpr int64_t kTicksPerSecond = 10000000;
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
@@ -283,6 +284,7 @@ BOOL ReadFile(HANDLE handle, void* buffer, DWORD bytes, DWORD* bytesRead, void*)
     if (file == nullptr) return FailBool(ERROR_INVALID_HANDLE);
     if (!(file->access & GENERIC_READ)) return FailBool(ERROR_ACCESS_DENIED);
     WaitWhileReadsHeld();
+    g_readCount.fetch_add(1, std::memory_order_relaxed);
     DWORD total = 0;
     while (total < bytes) {
         ssize_t got = read(file->fd, static_cast<char*>(buffer) + total, bytes - total);
@@ -533,3 +535,5 @@ void KernelFilesHoldReads(bool hold) {
 }
 
 unsigned long KernelFilesOpenCount(void) { return g_openCount.load(std::memory_order_relaxed); }
+
+unsigned long KernelFilesReadCount(void) { return g_readCount.load(std::memory_order_relaxed); }

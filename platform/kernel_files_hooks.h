@@ -8,3 +8,5 @@ void KernelFilesSetDirectoryOverride(const char* libraryPath);
 void KernelFilesHoldReads(bool hold);
 // CreateFileA calls so far.
 unsigned long KernelFilesOpenCount(void);
+// ReadFile calls so far.
+unsigned long KernelFilesReadCount(void);

@@ -9,3 +9,5 @@ void SetFakeCurrentDirectory(const char* libraryPath) { KernelFilesSetDirectoryO
 void HoldFileReads(bool hold) { KernelFilesHoldReads(hold); }
 
 unsigned long CountFileOpenCalls(void) { return KernelFilesOpenCount(); }
+
+unsigned long CountFileReadCalls(void) { return KernelFilesReadCount(); }

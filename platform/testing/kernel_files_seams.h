@@ -12,3 +12,6 @@ void HoldFileReads(bool hold);
 
 // The number of CreateFileA calls made so far in this process (successful or not).
 unsigned long CountFileOpenCalls(void);
+
+// The number of ReadFile calls made so far in this process (on any thread).
+unsigned long CountFileReadCalls(void);
