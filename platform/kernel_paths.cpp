@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/kernel_files.h"
@@ -84,18 +87,77 @@ std::string LibraryNameToHost(const std::string& name) {
     return name;
 }
 
-// Host names compared without regard to the case of A-Z; every other byte exact.
-// (Non-ASCII bytes of UTF-8 are all 0x80 and above, so folding is safe there.)
-bool EqualHostNamesIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-        if (x != y) return false;
+// A host name with a-z folded to A-Z; every other byte as it is. (Non-ASCII bytes
+// of UTF-8 are all 0x80 and above, so folding never touches them.)
+std::string FoldHostName(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
+    return folded;
+}
+
+// The names of one directory by their folded form; of several names that fold
+// alike the smallest is kept, so the choice never depends on the directory order.
+struct DirectoryListing {
+    dev_t device;
+    ino_t inode;
+    struct timespec modified;
+    std::unordered_map<std::string, std::string> byFoldedName;
+};
+
+std::mutex g_listingMutex;
+std::unordered_map<std::string, DirectoryListing> g_listings;  // by host path
+constexpr size_t kListingLimit = 256;
+
+bool ReadListing(const std::string& directory, DirectoryListing* listing) {
+    DIR* dir = opendir(directory.c_str());
+    if (dir == nullptr) return false;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        auto [slot, added] = listing->byFoldedName.try_emplace(FoldHostName(name), name);
+        if (!added && name < slot->second) slot->second = name;
+    }
+    closedir(dir);
     return true;
+}
+
+// Looks a name up without regard to case. Listings are kept while the directory's
+// modification time stays the same, but only for directories that had not changed
+// for two seconds when they were read: a change within the file system's time
+// stamp granularity would not move the time compared against.
+bool FindIgnoringCase(const std::string& directory, const std::vector<std::string>& candidates, std::string* found) {
+    struct stat info;
+    if (stat(directory.c_str(), &info) != 0) return false;
+    std::lock_guard<std::mutex> lock(g_listingMutex);
+    auto cached = g_listings.find(directory);
+    DirectoryListing fresh;
+    const DirectoryListing* listing;
+    if (cached != g_listings.end() && cached->second.device == info.st_dev && cached->second.inode == info.st_ino &&
+        cached->second.modified.tv_sec == info.st_mtim.tv_sec && cached->second.modified.tv_nsec == info.st_mtim.tv_nsec) {
+        listing = &cached->second;
+    } else {
+        fresh = {info.st_dev, info.st_ino, info.st_mtim, {}};
+        if (!ReadListing(directory, &fresh)) return false;
+        struct timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        if (now.tv_sec - info.st_mtim.tv_sec >= 2) {
+            if (g_listings.size() >= kListingLimit) g_listings.clear();
+            listing = &(g_listings[directory] = std::move(fresh));
+        } else {
+            listing = &fresh;
+        }
+    }
+    bool matched = false;
+    for (const std::string& candidate : candidates) {
+        auto entry = listing->byFoldedName.find(FoldHostName(candidate));
+        if (entry != listing->byFoldedName.end() && (!matched || entry->second < *found)) {
+            *found = entry->second;
+            matched = true;
+        }
+    }
+    return matched;
 }
 
 bool Exists(const std::string& hostPath) {
@@ -118,21 +180,7 @@ bool LookUpName(const std::string& directory, const std::vector<std::string>& ca
             return true;
         }
     }
-    DIR* dir = opendir(directory.c_str());
-    if (dir == nullptr) return false;
-    bool matched = false;
-    while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        for (const std::string& candidate : candidates) {
-            if (EqualHostNamesIgnoringCase(name, candidate) && (!matched || name < *found)) {
-                *found = name;
-                matched = true;
-            }
-        }
-    }
-    closedir(dir);
-    return matched;
+    return FindIgnoringCase(directory, candidates, found);
 }
 
 // Splits the part of a path behind its root into components.

@@ -218,6 +218,21 @@ size_t StoredNameLength(const uint8_t* name, size_t available, size_t limit) {
     return length;
 }
 
+// A name that a lookup could reach: not empty, not "." or "..", no "\" or "/"
+// outside double-byte characters. Other entries of a hostile archive are never
+// listed, so a search cannot steer its caller out of the directory.
+bool IsReachableName(const uint8_t* name, size_t length) {
+    if (length == 0 || (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')))) return false;
+    for (size_t i = 0; i < length; i++) {
+        if (IsShiftJisLead(name[i]) && i + 1 < length) {
+            i++;
+        } else if (name[i] == '\\' || name[i] == '/') {
+            return false;
+        }
+    }
+    return true;
+}
+
 void FillPseudoEntry(FindData* out, const char* name) {
     std::memset(out, 0, sizeof *out);
     CopyText(out->name, name);
@@ -260,6 +275,11 @@ int StepArchiveFind(ArchiveDirFind* find, FindData* out) {
             const uint32_t words = ReadArchiveU16(record);
             if (4 + 8ull * words > available) continue;
             const size_t length = StoredNameLength(record + 4, 4 * words, 4 * words);
+            const uint8_t* stored = record + 4 + 4 * words;
+            if (!IsReachableName(record + 4, length) ||
+                !IsReachableName(stored, StoredNameLength(stored, 4 * words, sizeof(FindData::name) - 1))) {
+                continue;
+            }
             if (MatchWildcardBytes(reinterpret_cast<const char*>(record + 4), length, find->pattern) != 0) continue;
             if (out != nullptr) FillEntry(out, entry, record);
         }

@@ -34,6 +34,8 @@ struct Variant {
     const char* keyString;  // set in the reader before opening
 };
 
+void PrintTo(const Variant& variant, std::ostream* out) { *out << variant.name; }
+
 const Variant kVariants[] = {
     {"packed v3", {3, ArchivePacking::WhenSmaller, "", false}, nullptr},
     {"all packed v2", {2, ArchivePacking::Always, "", false}, nullptr},
@@ -419,6 +421,36 @@ TEST_F(ArchiveReader, DamagedArchivesAreRefused) {
         // Searches over the damaged archive stay inside it, whatever they find.
         FindAll("DATA\\*");
         FindAll("DATA\\Sub\\*");
+        TermArchiveSystem();
+    }
+}
+
+TEST_F(ArchiveReader, SearchesListOnlyNamesALookupCouldReach) {
+    struct Case {
+        const char* what;
+        size_t half;  // 0: the upper-cased name, 1: the stored name
+        const char* name;  // 7 bytes, as "IMG.PNG"
+    } cases[] = {
+        {"stored name with separators", 1, "..\\a\\bc"},
+        {"stored name with a slash", 1, "../etc"},
+        {"upper-cased name \"..\"", 0, ".."},
+        {"stored name empty", 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InitArchiveSystem();
+        Layout layout = Unpack(SmallTree());
+        const uint64_t record = layout.block + ReadArchiveU32(layout.image.data() + layout.rootEntry(0));
+        uint8_t* name = layout.image.data() + record + 4 + 8 * c.half;  // W = 2 words per half
+        std::memset(name, 0, 8);
+        std::memcpy(name, c.name, std::strlen(c.name));
+        uint8_t key[ArchiveKeySize];
+        DeriveArchiveKey(nullptr, key);
+        ScrambleArchiveBytes(layout.image.data(), layout.image.size(), 0, key);
+        root.write("DATA.ZQA", layout.image);
+        std::vector<std::string> names;
+        for (const std::string& entry : FindAll("DATA\\*")) names.push_back(entry.substr(0, entry.find(' ')));
+        EXPECT_EQ((std::vector<std::string>{"./", "Sub/"}), names);
         TermArchiveSystem();
     }
 }
