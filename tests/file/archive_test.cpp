@@ -335,6 +335,14 @@ Layout Unpack(const std::vector<ArchiveWriterItem>& items) {
 
 void Put32(Bytes& image, uint64_t at, uint32_t value) { WriteArchiveU32(image.data() + at, value); }
 
+// Scrambles the (damaged) layout again and writes it as DATA.ZQA.
+void WriteLayout(const ScratchDirectory& root, Layout& layout) {
+    uint8_t key[ArchiveKeySize];
+    DeriveArchiveKey(nullptr, key);
+    ScrambleArchiveBytes(layout.image.data(), layout.image.size(), 0, key);
+    root.write("DATA.ZQA", layout.image);
+}
+
 enum Outcome { Absent, Refused, InnerDamaged, NotFound };
 
 struct Damage {
@@ -390,10 +398,7 @@ TEST_F(ArchiveReader, DamagedArchivesAreRefused) {
         root.write("Log.txt", "");
         Layout layout = Unpack(SmallTree());
         damage.apply(layout);
-        uint8_t key[ArchiveKeySize];
-        DeriveArchiveKey(nullptr, key);
-        ScrambleArchiveBytes(layout.image.data(), layout.image.size(), 0, key);
-        root.write("DATA.ZQA", layout.image);
+        WriteLayout(root, layout);
 
         const Bytes got = ReadFile("DATA\\Img.png");
         const std::string log = Log();
@@ -444,10 +449,7 @@ TEST_F(ArchiveReader, SearchesListOnlyNamesALookupCouldReach) {
         uint8_t* name = layout.image.data() + record + 4 + 8 * c.half;  // W = 2 words per half
         std::memset(name, 0, 8);
         std::memcpy(name, c.name, std::strlen(c.name));
-        uint8_t key[ArchiveKeySize];
-        DeriveArchiveKey(nullptr, key);
-        ScrambleArchiveBytes(layout.image.data(), layout.image.size(), 0, key);
-        root.write("DATA.ZQA", layout.image);
+        WriteLayout(root, layout);
         std::vector<std::string> names;
         for (const std::string& entry : FindAll("DATA\\*")) names.push_back(entry.substr(0, entry.find(' ')));
         EXPECT_EQ((std::vector<std::string>{"./", "Sub/"}), names);
@@ -471,10 +473,7 @@ TEST_F(ArchiveReader, DamagedSubdirectoriesAreNotEntered) {
         InitArchiveSystem();
         Layout layout = Unpack(SmallTree());
         c.apply(layout);
-        uint8_t key[ArchiveKeySize];
-        DeriveArchiveKey(nullptr, key);
-        ScrambleArchiveBytes(layout.image.data(), layout.image.size(), 0, key);
-        root.write("DATA.ZQA", layout.image);
+        WriteLayout(root, layout);
         EXPECT_EQ(BytesOf("<fail>"), ReadFile("DATA\\Sub\\b.txt"));
         EXPECT_TRUE(FindAll("DATA\\Sub\\*").empty());
         EXPECT_TRUE(Pattern(3000, 7) == ReadFile("DATA\\Img.png")) << "the root still reads";

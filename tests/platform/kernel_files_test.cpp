@@ -1,6 +1,8 @@
 // The kernel group's file calls: path mapping, sharing, search, temporary files
 // and file times.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -73,6 +75,29 @@ TEST_F(KernelFiles, PathFormsReachTheSameFile) {
         {"", "<fail>"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.expected, ReadThrough(c.path)) << c.path;
+}
+
+// Sets a directory's modification time some seconds into the past, so its listing
+// counts as settled and is kept.
+void AgeDirectory(const std::string& path, int seconds) {
+    struct timespec times[2];
+    clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0));
+}
+
+TEST_F(KernelFiles, KeptListingsFollowChangesToTheDirectory) {
+    root_.write("old/x.txt", "x");
+    AgeDirectory(root_ / "old", 60);
+    EXPECT_EQ("x", ReadThrough("OLD\\X.TXT"));  // lists "old" and keeps the listing
+    root_.write("old/y.txt", "y");              // a new time stamp on "old"
+    EXPECT_EQ("y", ReadThrough("OLD\\Y.TXT"));
+    AgeDirectory(root_ / "old", 50);
+    EXPECT_EQ("y", ReadThrough("old\\Y.txt"));
+    std::filesystem::rename(root_ / "old/y.txt", root_ / "old/z.txt");
+    EXPECT_EQ("<fail>", ReadThrough("old\\Y.TXT"));
+    EXPECT_EQ("y", ReadThrough("old\\Z.TXT"));
 }
 
 TEST_F(KernelFiles, MissingFilesReportWhatIsMissing) {
