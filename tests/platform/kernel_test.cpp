@@ -39,22 +39,29 @@ TEST(Threads, IdsAreSmallDistinctAndNeverReserved) {
     }
 }
 
+struct GoSignal {
+    HANDLE event;
+    std::atomic<int> passed;
+};
+
 static DWORD WaitOnEvent(void* parameter) {
-    WaitForSingleObject(static_cast<HANDLE>(parameter), INFINITE);
+    auto* go = static_cast<GoSignal*>(parameter);
+    WaitForSingleObject(go->event, INFINITE);
+    go->passed = 1;
     return 0;
 }
 
 TEST(Threads, HandleMayBeClosedWhileTheThreadRuns) {
-    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = CreateThread(nullptr, 0, WaitOnEvent, go, 0, nullptr);
+    GoSignal go{CreateEventA(nullptr, TRUE, FALSE, nullptr), {0}};
+    HANDLE thread = CreateThread(nullptr, 0, WaitOnEvent, &go, 0, nullptr);
     DWORD code = 0;
     GetExitCodeThread(thread, &code);
     EXPECT_EQ(code, STILL_ACTIVE);
     EXPECT_EQ(WaitForSingleObject(thread, 10), WAIT_TIMEOUT);
-    CloseHandle(thread);
-    SetEvent(go);
-    Sleep(20);
-    CloseHandle(go);
+    CloseHandle(thread);  // the thread object lives on until the thread ends
+    SetEvent(go.event);
+    while (!go.passed.load()) Sleep(1);
+    CloseHandle(go.event);
 }
 
 TEST(Events, ManualResetStaysSignalledAutoResetReleasesOne) {
