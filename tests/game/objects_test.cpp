@@ -291,9 +291,16 @@ TEST_F(ObjectsTest, EnemiesLeavingTheScreenAreParked) {
 // never spawns again.
 TEST_F(ObjectsTest, FormationStageKeepsSpawning) {
     clearPlayField(7, 40);
-    int calls = 0;
-    library.randomRule = [&calls](int n) { return n == 80 && ++calls % 80 == 0 ? 3 : 0; };  // about every 40 frames
+    bool formationDue = false;
+    library.randomRule = [&formationDue](int n) {
+        if (n != 80 || !formationDue) return 0;
+        formationDue = false;
+        return 3;  // a formation from the right
+    };
+    int formations = 0;
     for (int frame = 0; frame < 6000; frame++) {
+        formationDue = frame % 40 == 0;
+        formations += formationDue;
         stepStageScript();
         library.draws.clear();
         library.randomBounds.clear();
@@ -303,6 +310,7 @@ TEST_F(ObjectsTest, FormationStageKeepsSpawning) {
         for (const Vector2D& enemy : enemies) count += enemy.y > 200;
         return count;
     };
+    ASSERT_GT(formations * FormationSize, 2 * MaxEnemies);
     int freeBefore = freeSlots();
     spawnFormation(1);
     EXPECT_EQ(freeBefore - FormationSize, freeSlots());
@@ -380,33 +388,43 @@ TEST_F(ObjectsTest, SkyBulletsSpeedUpToThree) {
     EXPECT_LT(top, 3.05f);
 }
 
-// Positions after one move at top speed (2.1 px down per frame), on waterline 100.
+// Each bullet moves at top speed (2.1 px down per frame) to the position in the table,
+// on waterline 100.
 TEST_F(ObjectsTest, BulletsAreParkedOffScreenAndNeverCrossTheSurface) {
     struct Case {
         const char* name;
-        Vector2D before;
+        Vector2D after;
         bool parked;
     };
     const Case cases[] = {
-        {"above the surface, clear of it", {50, 95.85f}, false},
-        {"reaches the surface from above", {50, 95.95f}, true},
-        {"below the surface, clear of it", {50, 99.95f}, false},
-        {"just below the surface", {50, 99.85f}, true},
-        {"at the bottom", {50, 197.85f}, false},
-        {"past the bottom", {50, 197.95f}, true},
+        {"above the surface, clear of it", {50, 97.9f}, false},
+        {"2 px above the surface", {50, 98}, true},
+        {"2 px below the surface", {50, 102}, true},
+        {"below the surface, clear of it", {50, 102.1f}, false},
+        {"at the bottom", {50, 200}, false},
+        {"past the bottom", {50, 200.1f}, true},
         {"at the left edge", {-5, 150}, false},
-        {"past the left edge", {-5.05f, 150}, true},
+        {"past the left edge", {-5.1f, 150}, true},
         {"at the right edge", {150, 150}, false},
-        {"past the right edge", {150.05f, 150}, true},
+        {"past the right edge", {150.1f, 150}, true},
     };
+    const float step = 3.0f * 0.7f;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         resetAll();
         clearPlayField(1, 100);
-        enemyBullets[5] = c.before;
+        Vector2D before(c.after.x, c.after.y - step);
+        ASSERT_EQ(c.after.y, before.y + step) << "the table needs a position reached exactly";
+        enemyBullets[5] = before;
         bulletVelocities[5] = Vector2D(0, 3);
         moveEnemyBullets();
-        EXPECT_EQ(c.parked, enemyBullets[5].x == 1000 && enemyBullets[5].y == 1000);
+        if (c.parked) {
+            EXPECT_EQ(1000, enemyBullets[5].x);
+            EXPECT_EQ(1000, enemyBullets[5].y);
+        } else {
+            EXPECT_EQ(c.after.x, enemyBullets[5].x);
+            EXPECT_EQ(c.after.y, enemyBullets[5].y);
+        }
         EXPECT_EQ(static_cast<size_t>(MaxBullets), drawsOf(bulletSprite).size());  // parked ones too
     }
 }
