@@ -49,6 +49,10 @@ void CopySameFormat(const PixelBlock& block) {
         return;
     }
     const size_t rowBytes = size_t(block.width) * bytes;
+    if (block.srcPitch == ptrdiff_t(rowBytes) && block.destPitch == ptrdiff_t(rowBytes)) {
+        std::memmove(block.dest, block.src, rowBytes * block.height);  // one contiguous block
+        return;
+    }
     for (int y = 0; y < block.height; y++)
         std::memmove(block.dest + y * block.destPitch, block.src + y * block.srcPitch, rowBytes);
 }
