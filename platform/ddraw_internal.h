@@ -68,6 +68,8 @@ bool DDrawSurfaceView(IDirectDrawSurface7* s, PixelView* view);
 // True when writes to this surface show on the desktop (marks what to present).
 bool DDrawSurfaceIsOnDesktop(IDirectDrawSurface7* s);
 bool DDrawIsSurface(IDirectDrawSurface7* s);
+bool DDrawObjectIsValid(IDirectDraw7* dd);
+bool DDrawObjectIsReady(IDirectDraw7* dd); // valid and initialised
 
 // Direct3D reaches its interfaces through QueryInterface on the DirectDraw object; its
 // group installs the provider that answers the identifiers it owns.
@@ -85,3 +87,5 @@ struct DDrawFaults {
 DDrawFaults& DDrawFaultState();
 void DDrawMarkAllSurfacesLost();
 int DDrawLiveObjectCount(); // objects, surfaces, clippers and palettes still alive
+void DDrawCountLiveObject(int delta);
+size_t DDrawVideoBytesInUse();
