@@ -21,6 +21,7 @@ struct Desktop {
     int pitch = 0;
     WindowClientLocator locator = nullptr;
     DesktopPresentHook presentHook = nullptr;
+    DesktopPresentHook captureHook = nullptr;
     DesktopModeFilter modeFilter = nullptr;
     DesktopFrameRecord frames{};
 };
@@ -148,6 +149,7 @@ void DesktopPresent(const RECT& rect) {
     if (IsRectEmpty(r)) return;
     ++g_desktop.frames.presents;
     g_desktop.frames.lastRect = r;
+    if (g_desktop.captureHook) g_desktop.captureHook(r);
     if (g_desktop.presentHook) g_desktop.presentHook(r);
 }
 
@@ -162,6 +164,7 @@ RECT WindowClientOnDesktop(HWND window) {
 }
 
 void SetDesktopPresentHook(DesktopPresentHook hook) { g_desktop.presentHook = hook; }
+void SetDesktopCaptureHook(DesktopPresentHook hook) { g_desktop.captureHook = hook; }
 void SetDesktopModeFilter(DesktopModeFilter filter) { g_desktop.modeFilter = filter; }
 DesktopFrameRecord DesktopFrames() { return g_desktop.frames; }
 void DesktopResetFrames() { g_desktop.frames = DesktopFrameRecord{}; }

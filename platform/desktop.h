@@ -75,3 +75,5 @@ struct DesktopFrameRecord {
 };
 DesktopFrameRecord DesktopFrames();
 void DesktopResetFrames();
+// A second observer of presents, for the tests' frame capture.
+void SetDesktopCaptureHook(DesktopPresentHook hook);
