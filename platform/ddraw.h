@@ -34,8 +34,8 @@
 //   GetDC then return DDERR_SURFACEBUSY. A lost surface (only tests make surfaces lost)
 //   answers DDERR_SURFACELOST until Restore; Restore clears its memory.
 // - The vertical blank is a virtual raster driven by the clock: the scan line runs from 0
-//   through the desktop height and a blank of about 5% of the lines, once per refresh
-//   period, and it moves forward at every query even when a test's clock stands still.
+//   through the desktop height and a blank of about 5% of the lines (at least 1.1 ms),
+//   once per refresh period, and it moves forward at every query even when a test's clock stands still.
 // - Writes that reach the desktop (primary blits, locks, flips) are presented through
 //   the desktop's present notice.
 #pragma once

@@ -1,7 +1,7 @@
 // ddraw_raster.cpp - the virtual raster: scan line and vertical blank driven by the clock.
 //
 // One refresh period covers the desktop's visible lines and a blank of about 5% more
-// lines. The position is the clock's time modulo the period. A test clock may stand
+// lines, and at least 1.1 ms, so that a clock stepping whole milliseconds sees it. The position is the clock's time modulo the period. A test clock may stand
 // still; when the high-resolution counter reads the same value several times in a row,
 // the raster moves on by one line per few reads, so polling loops always end.
 #include <algorithm>
@@ -32,7 +32,13 @@ RasterGeometry Geometry() {
     RasterGeometry g;
     g.periodNs = 1000000000LL / std::max(1, DesktopRefreshRate());
     g.visibleLines = DesktopHeight();
-    g.totalLines = g.visibleLines + std::max(1, g.visibleLines / 20);
+    const int64_t minBlankNs = 1100000;
+    int64_t blankLines = std::max(1, g.visibleLines / 20);
+    if (g.periodNs > 2 * minBlankNs) {
+        int64_t forTime = (minBlankNs * g.visibleLines + g.periodNs - minBlankNs - 1) / (g.periodNs - minBlankNs);
+        blankLines = std::max(blankLines, forTime);
+    }
+    g.totalLines = g.visibleLines + static_cast<int>(blankLines);
     return g;
 }
 

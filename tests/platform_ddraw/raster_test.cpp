@@ -4,7 +4,7 @@
 class RasterTest : public DDrawTest {
 protected:
     void SetUp() override {
-        // 480 visible lines + 24 blank lines per 1/60 s.
+        // 480 visible lines + 34 blank lines (1.1 ms) per 1/60 s.
         ResetDisplayForTest(DesktopFormat::Xrgb8888, 640, 480, 60);
         InstallVirtualClock(0, 0);
         MakeObject();
@@ -27,12 +27,12 @@ protected:
 
 TEST_F(RasterTest, ScanLineFollowsTheClock) {
     EXPECT_EQ(0, Line());
-    SetVirtualClockMilliseconds(8); // 8 ms of 16.67: line 8 / 16.67 * 504
-    EXPECT_EQ(241, Line());
-    SetVirtualClockMilliseconds(16); // line 483: in the blank
+    SetVirtualClockMilliseconds(8); // 8 ms of 16.67: line 8 / 16.67 * 514
+    EXPECT_EQ(246, Line());
+    SetVirtualClockMilliseconds(16); // line 493: in the blank
     DWORD line = 0;
     EXPECT_EQ(DDERR_VERTICALBLANKINPROGRESS, IDirectDraw7_GetScanLine(dd, &line));
-    EXPECT_EQ(483u, line);
+    EXPECT_EQ(493u, line);
     EXPECT_TRUE(InBlank());
     SetVirtualClockMilliseconds(17); // the next frame has begun
     EXPECT_FALSE(InBlank());
