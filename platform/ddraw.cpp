@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "platform/ddraw_internal.h"
 #include "platform/desktop.h"
@@ -19,10 +20,10 @@ constexpr DWORD kDefaultVideoMemory = 128u * 1024 * 1024;
 DDrawFaults g_faults{0, 0, 0, 0, kDefaultVideoMemory};
 IDirectDraw7* g_exclusiveOwner = nullptr;
 DirectDrawInterfaceProvider g_interfaceProvider = nullptr;
-int g_liveObjects = 0;
+std::unordered_set<const void*> g_live; // every object, surface, clipper and palette alive
 std::vector<IDirectDraw7*> g_objects;
 
-bool Valid(IDirectDraw7* dd) { return dd && dd->magic == kObjectMagic && dd->refs > 0; }
+bool Valid(IDirectDraw7* dd) { return g_live.count(dd) && dd->magic == kObjectMagic && dd->refs > 0; }
 
 void Destroy(IDirectDraw7* dd) {
     // Surfaces outlive the object only as empty shells: every call on them fails.
@@ -30,7 +31,7 @@ void Destroy(IDirectDraw7* dd) {
     if (dd->setDisplayMode) DesktopRestoreMode();
     if (g_exclusiveOwner == dd) g_exclusiveOwner = nullptr;
     dd->magic = 0;
-    --g_liveObjects;
+    DDrawTrack(dd, false);
     g_objects.erase(std::find(g_objects.begin(), g_objects.end(), dd));
     delete dd;
 }
@@ -57,7 +58,7 @@ HRESULT DirectDrawCreateInstance(REFIID iid, void** out) {
     auto* dd = new IDirectDraw7{};
     dd->magic = kObjectMagic;
     dd->refs = 1;
-    ++g_liveObjects;
+    DDrawTrack(dd, true);
     g_objects.push_back(dd);
     *out = dd;
     return DD_OK;
@@ -219,8 +220,8 @@ HRESULT IDirectDraw7_RestoreAllSurfaces(IDirectDraw7* dd) {
 namespace {
 constexpr uint32_t kClipperMagic = 0x50494C43u; // "CLIP"
 constexpr uint32_t kPaletteMagic = 0x4C415050u; // "PPAL"
-bool ValidClipper(IDirectDrawClipper* c) { return c && c->magic == kClipperMagic && c->refs > 0; }
-bool ValidPalette(IDirectDrawPalette* p) { return p && p->magic == kPaletteMagic && p->refs > 0; }
+bool ValidClipper(IDirectDrawClipper* c) { return DDrawTracked(c) && c->magic == kClipperMagic && c->refs > 0; }
+bool ValidPalette(IDirectDrawPalette* p) { return DDrawTracked(p) && p->magic == kPaletteMagic && p->refs > 0; }
 } // namespace
 
 HRESULT IDirectDraw7_CreateClipper(IDirectDraw7* dd, DWORD flags, IDirectDrawClipper** out, void* outer) {
@@ -228,7 +229,7 @@ HRESULT IDirectDraw7_CreateClipper(IDirectDraw7* dd, DWORD flags, IDirectDrawCli
     REQUIRE_READY(dd);
     if (!out || flags || outer) return DDERR_INVALIDPARAMS;
     auto* c = new IDirectDrawClipper{kClipperMagic, 1, nullptr};
-    ++g_liveObjects;
+    DDrawTrack(c, true);
     *out = c;
     return DD_OK;
 }
@@ -240,7 +241,7 @@ ULONG IDirectDrawClipper_Release(IDirectDrawClipper* c) {
     int left = --c->refs;
     if (left == 0) {
         c->magic = 0;
-        --g_liveObjects;
+        DDrawTrack(c, false);
         delete c;
     }
     return static_cast<ULONG>(left);
@@ -270,7 +271,7 @@ HRESULT IDirectDraw7_CreatePalette(IDirectDraw7* dd, DWORD flags, PALETTEENTRY* 
     p->magic = kPaletteMagic;
     p->refs = 1;
     std::memcpy(p->entries, entries, sizeof(p->entries));
-    ++g_liveObjects;
+    DDrawTrack(p, true);
     *out = p;
     return DD_OK;
 }
@@ -282,7 +283,7 @@ ULONG IDirectDrawPalette_Release(IDirectDrawPalette* p) {
     int left = --p->refs;
     if (left == 0) {
         p->magic = 0;
-        --g_liveObjects;
+        DDrawTrack(p, false);
         delete p;
     }
     return static_cast<ULONG>(left);
@@ -304,6 +305,11 @@ HRESULT IDirectDrawPalette_GetEntries(IDirectDrawPalette* p, DWORD flags, DWORD 
     return DD_OK;
 }
 
-int DDrawLiveObjectCount() { return g_liveObjects; }
+int DDrawLiveObjectCount() { return static_cast<int>(g_live.size()); }
 
-void DDrawCountLiveObject(int delta) { g_liveObjects += delta; }
+void DDrawTrack(const void* object, bool alive) {
+    if (alive) g_live.insert(object);
+    else g_live.erase(object);
+}
+
+bool DDrawTracked(const void* object) { return object && g_live.count(object); }

@@ -87,5 +87,8 @@ struct DDrawFaults {
 DDrawFaults& DDrawFaultState();
 void DDrawMarkAllSurfacesLost();
 int DDrawLiveObjectCount(); // objects, surfaces, clippers and palettes still alive
-void DDrawCountLiveObject(int delta);
+// Every object, surface, clipper and palette is tracked while alive, so a stale
+// pointer is refused (DDERR_INVALIDOBJECT) instead of being followed.
+void DDrawTrack(const void* object, bool alive);
+bool DDrawTracked(const void* object);
 size_t DDrawVideoBytesInUse();

@@ -15,7 +15,7 @@ constexpr size_t kMaxSurfaceBytes = size_t(512) << 20;
 
 size_t g_videoBytesInUse = 0;
 
-bool Live(IDirectDrawSurface7* s) { return s && s->magic == kSurfaceMagic && s->refs > 0; }
+bool Live(IDirectDrawSurface7* s) { return DDrawTracked(s) && s->magic == kSurfaceMagic && s->refs > 0; }
 
 // A surface that can be used: alive, and its object still exists.
 HRESULT Check(IDirectDrawSurface7* s) {
@@ -36,7 +36,7 @@ IDirectDrawSurface7* NewSurface(IDirectDraw7* dd, DWORD caps, DWORD caps2) {
     s->owner = dd;
     s->caps = DDSCAPS2{caps, caps2, 0, 0};
     dd->surfaces.push_back(s);
-    DDrawCountLiveObject(1);
+    DDrawTrack(s, true);
     return s;
 }
 
@@ -76,7 +76,7 @@ void Destroy(IDirectDrawSurface7* s) {
     }
     g_videoBytesInUse -= s->videoBytes;
     s->magic = 0;
-    DDrawCountLiveObject(-1);
+    DDrawTrack(s, false);
     delete s;
     if (back) {
         back->chainFront = nullptr;

@@ -1,5 +1,6 @@
 // gdi.cpp - device contexts, GDI objects, BitBlt, device caps and display settings.
 #include <cstring>
+#include <unordered_set>
 
 #include "platform/ddraw_internal.h"
 #include "platform/desktop.h"
@@ -10,7 +11,11 @@ namespace {
 constexpr uint32_t kDcMagic = 0x43434447u; // "GDCC"
 constexpr int kMaxBitmapSide = 16384;
 
-bool ValidDc(HDC dc) { return dc && dc->magic == kDcMagic; }
+// Live DCs and objects; a stale handle is refused instead of being followed.
+std::unordered_set<const void*> g_liveDcs;
+std::unordered_set<const void*> g_liveObjects;
+
+bool ValidDc(HDC dc) { return dc && g_liveDcs.count(dc) && dc->magic == kDcMagic; }
 
 void DestroyBitmap(PlatformGdiObject* object) { delete static_cast<GdiBitmap*>(object); }
 
@@ -43,6 +48,8 @@ GdiBitmap* StockBitmap() {
         b.memory.assign(4, 0);
         return b;
     }();
+    static bool registered = (GdiRegisterObject(&stock), true);
+    (void)registered;
     return &stock;
 }
 
@@ -50,6 +57,7 @@ PlatformDC* NewDc(DcKind kind) {
     auto* dc = new PlatformDC{};
     dc->magic = kDcMagic;
     dc->kind = kind;
+    g_liveDcs.insert(dc);
     dc->font = GdiStockFont();
     return dc;
 }
@@ -58,6 +66,7 @@ void FreeDc(HDC dc) {
     if (dc->bitmap && !dc->bitmap->stock) --dc->bitmap->selections;
     if (dc->font && !dc->font->stock) --dc->font->selections;
     dc->magic = 0;
+    g_liveDcs.erase(dc);
     delete dc;
 }
 
@@ -84,17 +93,22 @@ GdiBitmap* GdiNewBitmap(int width, int height, const PixelLayout& layout, int ro
     b->layout = layout;
     b->rowBytes = rowBytes;
     b->memory.assign(static_cast<size_t>(rowBytes) * height, 0);
+    GdiRegisterObject(b);
     return b;
 }
 
 PlatformGdiObject* GdiStockFont() {
     static PlatformGdiObject stock{kGdiObjectMagic, GdiObjectFont, 0, true, nullptr, nullptr};
+    static bool registered = (GdiRegisterObject(&stock), true);
+    (void)registered;
     return &stock;
 }
 
+void GdiRegisterObject(PlatformGdiObject* object) { g_liveObjects.insert(object); }
+
 bool GdiIsObject(HGDIOBJ object) {
     auto* o = reinterpret_cast<PlatformGdiObject*>(object);
-    return o && o->magic == kGdiObjectMagic;
+    return o && g_liveObjects.count(o) && o->magic == kGdiObjectMagic;
 }
 
 PixelView GdiBitmapView(GdiBitmap* b) {
@@ -227,6 +241,7 @@ BOOL DeleteObject(HGDIOBJ handle) {
     if (object->stock) return TRUE;
     if (object->selections > 0) return FALSE;
     object->magic = 0;
+    g_liveObjects.erase(object);
     if (object->destroy) object->destroy(object);
     return TRUE;
 }

@@ -27,6 +27,9 @@ struct PlatformGdiObject {
 };
 
 constexpr uint32_t kGdiObjectMagic = 0x4A424F47u; // "GOBJ"
+// Every object a creator hands out is registered; DeleteObject unregisters it, so a
+// stale handle is refused instead of being followed. Stock objects need no registry.
+void GdiRegisterObject(PlatformGdiObject* object);
 bool GdiIsObject(HGDIOBJ object);
 
 struct GdiBitmap : PlatformGdiObject {
