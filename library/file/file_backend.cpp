@@ -42,14 +42,9 @@ int FileBackendCheckReady(StreamHandle file) { return Table().checkReady(file); 
 int FileBackendSetDir(const char* path) { return Table().setDir(path); }
 int FileBackendGetDir(char* buffer, size_t size) { return Table().getDir(buffer, size); }
 
-void FillFileBackendStreamOps(StreamOps* ops) {
-    ops->tell = FileBackendTell;
-    ops->seek = FileBackendSeek;
-    ops->read = FileBackendRead;
-    ops->checkEnd = FileBackendCheckEnd;
-    ops->checkReady = FileBackendCheckReady;
-    ops->close = FileBackendClose;
-}
+const StreamOps FileBackendStreamOpsTable = {
+    FileBackendTell, FileBackendSeek, FileBackendRead, FileBackendCheckEnd, FileBackendCheckReady, FileBackendClose,
+};
 
 int FileTimeToDateFields(const FILETIME* time, int32_t fields[6]) {
     FILETIME local;

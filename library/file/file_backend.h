@@ -73,8 +73,9 @@ int FileBackendSetDir(const char* path);
 int FileBackendGetDir(char* buffer, size_t size);
 
 // The file set of stream operations (tell, seek, read, end test, ready check,
-// close: the dispatchers above); start-up writes it into GetFileBackendStreamOps().
-void FillFileBackendStreamOps(StreamOps* ops);
+// close: the dispatchers above). Start-up copies it into the table that
+// GetFileBackendStreamOps returns.
+extern const StreamOps FileBackendStreamOpsTable;
 
 // A platform find record as a FindData: name (cut at a character boundary to
 // fit), directory flag, size, creation and last-write times. Returns 0.

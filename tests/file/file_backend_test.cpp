@@ -74,8 +74,7 @@ TEST(FileBackend, DispatchersForwardUnchanged) {
     EXPECT_EQ(4u, recorded.size);
     EXPECT_EQ(19, GetFileBackendTable()->findFirst("x", nullptr));
 
-    StreamOps ops;
-    FillFileBackendStreamOps(&ops);
+    const StreamOps& ops = FileBackendStreamOpsTable;
     EXPECT_EQ(1LL << 40, ops.tell(file));
     EXPECT_EQ(13, ops.seek(file, 1, 0));
     EXPECT_EQ(14u, ops.read(buffer, 1, 1, file));
