@@ -3,3 +3,4 @@
 // The virtual clock, injected keys and events, the captured frames of the window,
 // and failure injection for object creation. Each group adds its seams here.
 #pragma once
+#include "platform/testing/dshow_seams.h"
