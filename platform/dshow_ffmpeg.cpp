@@ -4,7 +4,9 @@
 //
 // The decoding thread keeps a few decoded frames ahead of the stream time. A frame is
 // due when its time has come; when a newer frame is due, the older one is dropped, so a
-// late stream skips frames instead of falling behind. A pending update is finished by
+// late stream skips frames instead of falling behind. A frame is handed out only once
+// the frame after it has been decoded (or the file has ended), so that it is known to
+// be the latest one due. A pending update is finished by
 // the thread with the latest due frame, or with MS_S_ENDOFSTREAM once the file is
 // exhausted and every frame has been handed out.
 //
@@ -78,6 +80,7 @@ struct MoviePlayback {
     AVFrame* decoded = nullptr;
     STREAM_TIME origin = 0;                 // container start time
     STREAM_TIME timePerFrame = 0;
+    STREAM_TIME duration = 0;               // 0 when unknown
     STREAM_TIME lastVideoTime = -1;
     STREAM_TIME nextAudioTime = 0;
     bool demuxEnded = false;
@@ -202,7 +205,10 @@ bool TryDeliver(MoviePlayback* p, std::unique_lock<std::mutex>& lock) {
         av_frame_free(&p->queue.front().frame);
         p->queue.pop_front();
     }
-    if (!p->queue.empty() && p->queue.front().time <= now) {
+    // The front frame is the one to show once it is due and the frame after it is known
+    // not to be (or there is none): a frame still being decoded might be due as well.
+    const bool knownLatest = p->queue.size() >= 2 || p->endOfStream;
+    if (!p->queue.empty() && p->queue.front().time <= now && knownLatest) {
         VideoFrame f = p->queue.front();
         p->queue.pop_front();
         p->claimed = true;
@@ -322,9 +328,13 @@ bool WantsMoreData(MoviePlayback* p) {
 }
 
 void SeekDemuxer(MoviePlayback* p, STREAM_TIME target) {
-    const int64_t at = av_rescale(target + p->origin, AV_TIME_BASE, kHns);
-    if (av_seek_frame(p->format, -1, at, AVSEEK_FLAG_BACKWARD) < 0 &&
-        av_seek_frame(p->format, -1, av_rescale(p->origin, AV_TIME_BASE, kHns), AVSEEK_FLAG_BACKWARD) < 0)
+    // To the last key frame at or before the target, in the video stream's own time
+    // base rounded down, so that the frame showing at the target is decoded again.
+    const AVRational base = p->format->streams[p->videoIndex]->time_base;
+    const int64_t at = av_rescale_q_rnd(target + p->origin, kHnsBase, base, AV_ROUND_DOWN);
+    const int64_t start = av_rescale_q_rnd(p->origin, kHnsBase, base, AV_ROUND_DOWN);
+    if (av_seek_frame(p->format, p->videoIndex, at, AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(p->format, p->videoIndex, start, AVSEEK_FLAG_BACKWARD) < 0)
         avformat_seek_file(p->format, -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
     avcodec_flush_buffers(p->video);
     if (p->audio) {
@@ -423,6 +433,7 @@ HRESULT OpenVideoDecoder(MoviePlayback* p, MovieInfo* info) {
         info->duration = av_rescale_q(st->duration, st->time_base, kHnsBase);
     else if (st->nb_frames > 0)
         info->duration = st->nb_frames * info->timePerFrame;
+    p->duration = info->duration;
     return S_OK;
 }
 
@@ -524,11 +535,13 @@ STREAM_TIME FfmpegGetTime(MoviePlayback* p) { return StreamClockNow(p->clock); }
 void FfmpegSeek(MoviePlayback* p, STREAM_TIME time) {
     std::lock_guard<std::mutex> lock(p->m);
     ++p->generation;
-    p->seekPending = true;
-    p->seekTarget = time;
     for (VideoFrame& f : p->queue) av_frame_free(&f.frame);
     p->queue.clear();
-    p->endOfStream = false;
+    // At or past the stop position no frame is due any more: the stream is at its end.
+    const bool pastEnd = p->duration > 0 && time >= p->duration;
+    p->seekPending = !pastEnd;
+    p->seekTarget = time;
+    p->endOfStream = pastEnd;
     StreamClockSet(p->clock, time);
     if (p->sound) FlushMovieAudio(p->sound, p->generation, time);
     p->wake.notify_all();

@@ -1,0 +1,98 @@
+// movie_session.cpp - opening, updating and reading a movie the way a graph does.
+#include "movie_session.h"
+
+#include <cstring>
+
+#include "movie_files.h"
+
+HRESULT MovieSession::Open(const char* name, const DDPIXELFORMAT* format, bool audio) {
+    HRESULT hr;
+    if ((hr = CreateFilterGraph(&graph))) return hr;
+    if ((hr = CreateMultiMediaStream(&stream))) return hr;
+    if ((hr = MultiMediaStreamInitialize(stream, STREAMTYPE_READ, AMMSF_NOGRAPHTHREAD, graph))) return hr;
+    if ((hr = MultiMediaStreamAddMediaStream(stream, MSPID_PrimaryVideo, 0))) return hr;
+    if (audio && (hr = MultiMediaStreamAddMediaStream(stream, MSPID_PrimaryAudio, AMMSF_ADDDEFAULTRENDERER)))
+        return hr;
+    if ((hr = MultiMediaStreamOpenFile(stream, name, 0))) return hr;
+    if ((hr = MultiMediaStreamGetMediaStream(stream, MSPID_PrimaryVideo, &video))) return hr;
+    SampleSurfaceDesc desc{};
+    if ((hr = MediaStreamGetFormat(video, &desc))) return hr;
+    width = static_cast<int>(desc.width);
+    height = static_cast<int>(desc.height);
+    SampleSurface* own = nullptr;
+    if (format) {
+        desc.format = *format;
+        if ((hr = CreateSampleSurface(&desc, &own))) return hr;
+    }
+    hr = MediaStreamCreateSample(video, own, nullptr, DDSFF_PROGRESSIVERENDER, &sample);
+    SampleSurfaceRelease(own);
+    if (hr) return hr;
+    RECT rect;
+    if ((hr = StreamSampleGetSurface(sample, &surface, &rect))) return hr;
+    event = CreateMovieEvent(TRUE, FALSE);
+    return event ? S_OK : E_OUTOFMEMORY;
+}
+
+void MovieSession::Release() {
+    StreamSampleRelease(sample);
+    SampleSurfaceRelease(surface);
+    MediaStreamRelease(video);
+    MultiMediaStreamRelease(stream);
+    FilterGraphRelease(graph);
+    CloseMovieEvent(event);
+    *this = MovieSession{};
+}
+
+STREAM_TIME MovieSession::Time() {
+    STREAM_TIME t = -1;
+    MultiMediaStreamGetTime(stream, &t);
+    return t;
+}
+
+HRESULT MovieSession::NextFrame() {
+    const HRESULT hr = StreamSampleUpdate(sample, SSUPDATE_ASYNC, event);
+    if (hr != MS_S_PENDING) return hr;
+    if (WaitMovieEvent(event, 5000) != WAIT_OBJECT_0) return MS_S_PENDING;
+    return StreamSampleCompletionStatus(sample);
+}
+
+std::vector<uint32_t> MovieSession::Pixels() {
+    SampleSurfaceDesc desc{};
+    SampleSurfaceGetDesc(surface, &desc);
+    void* bits = nullptr;
+    LONG pitch = 0;
+    std::vector<uint32_t> out;
+    if (SampleSurfaceLock(surface, &bits, &pitch)) return out;
+    const int bytes = static_cast<int>(desc.format.dwRGBBitCount / 8);
+    for (DWORD y = 0; y < desc.height; ++y)
+        for (DWORD x = 0; x < desc.width; ++x) {
+            uint32_t v = 0;
+            std::memcpy(&v, static_cast<const uint8_t*>(bits) + y * pitch + x * bytes, bytes);
+            out.push_back(v);
+        }
+    SampleSurfaceUnlock(surface);
+    return out;
+}
+
+namespace {
+uint32_t Narrow(uint32_t value8, DWORD mask) {
+    if (!mask) return 0;
+    int shift = 0, width = 0;
+    while (!(mask >> shift & 1)) ++shift;
+    while (mask >> (shift + width) & 1) ++width;
+    return (value8 >> (8 - width)) << shift;
+}
+}  // namespace
+
+std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& f) {
+    const uint32_t all = f.dwRGBBitCount == 32 ? 0xFFFFFFFFu : (1u << f.dwRGBBitCount) - 1;
+    const uint32_t unused = all & ~(f.dwRBitMask | f.dwGBitMask | f.dwBBitMask);
+    std::vector<uint32_t> out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = FramePixel(frame, x, y);
+            out.push_back(Narrow(p >> 16 & 0xFF, f.dwRBitMask) | Narrow(p >> 8 & 0xFF, f.dwGBitMask) |
+                          Narrow(p & 0xFF, f.dwBBitMask) | unused);
+        }
+    return out;
+}
