@@ -284,7 +284,12 @@ TEST_F(FfmpegMovie, ReleasingWithAPendingUpdateIsSafe) {
     SetMovieTestClock(kFrame);   // the frame falls due while the sample goes away
     StreamSampleRelease(m.sample);
     CloseMovieEvent(m.event);
-    m = MovieSession{};
+    m.graph = nullptr;
+    m.stream = nullptr;
+    m.video = nullptr;
+    m.sample = nullptr;
+    m.surface = nullptr;
+    m.event = nullptr;
 }
 
 // With a sound track the audio device plays it; without a device the movie still plays.

@@ -40,7 +40,12 @@ void MovieSession::Release() {
     MultiMediaStreamRelease(stream);
     FilterGraphRelease(graph);
     CloseMovieEvent(event);
-    *this = MovieSession{};
+    graph = nullptr;
+    stream = nullptr;
+    video = nullptr;
+    sample = nullptr;
+    surface = nullptr;
+    event = nullptr;
 }
 
 STREAM_TIME MovieSession::Time() {
