@@ -252,6 +252,9 @@ HRESULT SetRunning(MovieCore& core, bool running) {
 
 HRESULT MultiMediaStreamGetState(MultiMediaStream* stream, STREAM_STATE* state) {
     if (!stream || !state) return E_POINTER;
+    const MovieEngineOps* ops;
+    MoviePlayback* playback = PlaybackOf(*stream->core, &ops);
+    if (playback && ops->poll) ops->poll(playback);
     std::lock_guard<std::mutex> lock(stream->core->m);
     *state = stream->core->state;
     return S_OK;
@@ -378,17 +381,17 @@ HRESULT MediaStreamCreateSample(MediaStream* media, SampleSurface* surface, cons
 // ---- Samples --------------------------------------------------------------------------
 
 void FinishUpdate(UpdateRequest* request, HRESULT status) {
-    MovieEvent* event;
+    HANDLE event;
     {
         std::lock_guard<std::mutex> lock(request->m);
         request->status = status;
         event = request->event;
     }
     request->done.notify_all();
-    if (event) SetMovieEvent(event);
+    if (event) SetEvent(event);
 }
 
-HRESULT StreamSampleUpdate(StreamSample* sample, DWORD flags, MovieEvent* event) {
+HRESULT StreamSampleUpdate(StreamSample* sample, DWORD flags, HANDLE event) {
     if (!sample) return E_POINTER;
     if (flags & ~SSUPDATE_ASYNC) return E_INVALIDARG;
     const MovieEngineOps* ops;
@@ -404,7 +407,7 @@ HRESULT StreamSampleUpdate(StreamSample* sample, DWORD flags, MovieEvent* event)
         request.synchronous = !(flags & SSUPDATE_ASYNC);
         request.status = MS_S_PENDING;
     }
-    if (event) ResetMovieEvent(event);
+    if (event) ResetEvent(event);
     const HRESULT hr = ops->beginUpdate(playback, &request);
     std::unique_lock<std::mutex> lock(request.m);
     if (hr != MS_S_PENDING) return request.status = hr;

@@ -55,11 +55,11 @@
 //            surface capabilities (system memory)       SampleSurfaceGetDesc -> inSystemMemory (always 1)
 //   step 11  surface interface and description          SampleSurfaceGetDesc -> pixel format for the
 //                                                         ColorFormat; the frame buffer is the library's
-//   step 12  frame event (manual reset, not signalled)  CreateMovieEvent(TRUE, FALSE)
+//   step 12  frame event (manual reset, not signalled)  CreateEventA(NULL, TRUE, FALSE, NULL) (kernel.h)
 //            time per frame                             MediaStreamGetTimePerFrame
 //
 //   update, step 2   stream state                       MultiMediaStreamGetState
-//   step 4           poll the frame event (wait 0)      WaitMovieEvent(event, 0) == WAIT_OBJECT_0
+//   step 4           poll the frame event (wait 0)      WaitForSingleObject(event, 0) == WAIT_OBJECT_0
 //   step 5           start an update                    StreamSampleUpdate(sample, 0, NULL) synchronous,
 //                                                         StreamSampleUpdate(sample, SSUPDATE_ASYNC, event)
 //                                                         asynchronous: MS_S_PENDING (0x40001) pending;
@@ -67,7 +67,7 @@
 //                                                         or any failure: the movie has stopped
 //   step 6           lock, copy the rows, unlock        SampleSurfaceLock / SampleSurfaceUnlock (the
 //                                                         lock waits while a frame is being written)
-//                    reset the frame event              ResetMovieEvent
+//                    reset the frame event              ResetEvent
 //   run              set the stream running             MultiMediaStreamSetState(STREAMSTATE_RUN)
 //   pause            pause the media control            FilterGraphPause
 //   release all      current stream time                MultiMediaStreamGetTime
@@ -75,12 +75,15 @@
 //                                                         SampleSurfaceRelease, MultiMediaStreamRelease,
 //                                                         FilterGraphRelease (in any order)
 //   reopen all       open again, seek to the saved time MultiMediaStreamSeek after the opening steps
-//   close            close the frame event              CloseMovieEvent
+//   close            close the frame event              CloseHandle
 //
-// Times are stream times in 100 ns units, counted from the start of the movie.
+// Times are stream times in 100 ns units, counted from the start of the movie. The
+// stream clock reads the platform's high-resolution counter (clock.h), so the virtual
+// clock of the tests drives it.
 #pragma once
 
 #include "platform/ddraw_types.h"
+#include "platform/kernel.h"
 #include "platform/wintypes.h"
 
 // Stream time: 100 ns units.
@@ -118,20 +121,6 @@ enum MediaPurposeId { MSPID_PrimaryVideo = 0, MSPID_PrimaryAudio = 1 };
 #define MOVIE_E_FILE_NOT_FOUND static_cast<HRESULT>(0x80070002u)     // no such file
 #define MOVIE_E_ACCESS_DENIED static_cast<HRESULT>(0x80070005u)      // file not readable
 
-// Results of WaitMovieEvent (the kernel's wait results).
-#ifndef WAIT_OBJECT_0
-#define WAIT_OBJECT_0 0x00000000u
-#endif
-#ifndef WAIT_TIMEOUT
-#define WAIT_TIMEOUT 0x00000102u
-#endif
-#ifndef WAIT_FAILED
-#define WAIT_FAILED 0xFFFFFFFFu
-#endif
-#ifndef INFINITE
-#define INFINITE 0xFFFFFFFFu
-#endif
-
 // Largest frame side accepted; larger movies are refused as unsupported.
 #define MOVIE_MAX_FRAME_SIDE 4096
 
@@ -140,7 +129,6 @@ struct MultiMediaStream;  // the movie opened for reading
 struct MediaStream;       // the primary video stream of a multimedia stream
 struct StreamSample;      // a frame slot on a sample surface
 struct SampleSurface;     // a memory surface that receives frames
-struct MovieEvent;        // a kernel-style event, manual or auto reset
 
 // Size and pixel format of a sample surface (or of a video stream's frames).
 struct SampleSurfaceDesc {
@@ -184,11 +172,12 @@ HRESULT MediaStreamGetTimePerFrame(MediaStream* media, STREAM_TIME* timePerFrame
 HRESULT MediaStreamCreateSample(MediaStream* media, SampleSurface* surface, const RECT* rect,
                                 DWORD flags, StreamSample** sample);
 
-// Samples. Update flags: 0 (wait for the frame) or SSUPDATE_ASYNC. The event, if any, is
-// reset when the update starts; an update that returned MS_S_PENDING signals it when it
-// finishes, whatever the outcome (see StreamSampleCompletionStatus). A synchronous
-// update ends with MS_E_NOTRUNNING when the stream is stopped or paused meanwhile.
-HRESULT StreamSampleUpdate(StreamSample* sample, DWORD flags, MovieEvent* event);
+// Samples. Update flags: 0 (wait for the frame) or SSUPDATE_ASYNC. The event (a kernel
+// event, CreateEventA), if any, is reset when the update starts; an update that returned
+// MS_S_PENDING sets it when it finishes, whatever the outcome (see
+// StreamSampleCompletionStatus). A synchronous update ends with MS_E_NOTRUNNING when the
+// stream is stopped or paused meanwhile.
+HRESULT StreamSampleUpdate(StreamSample* sample, DWORD flags, HANDLE event);
 // The outcome of the last update: MS_S_PENDING while it runs, then its result.
 HRESULT StreamSampleCompletionStatus(StreamSample* sample);
 HRESULT StreamSampleGetSurface(StreamSample* sample, SampleSurface** surface, RECT* rect);
@@ -201,10 +190,3 @@ HRESULT SampleSurfaceGetDesc(SampleSurface* surface, SampleSurfaceDesc* desc);
 HRESULT SampleSurfaceLock(SampleSurface* surface, void** bits, LONG* pitch);
 HRESULT SampleSurfaceUnlock(SampleSurface* surface);
 ULONG SampleSurfaceRelease(SampleSurface* surface);
-
-// Events. Waiting with 0 ms never blocks.
-MovieEvent* CreateMovieEvent(BOOL manualReset, BOOL initialState);
-DWORD WaitMovieEvent(MovieEvent* event, DWORD milliseconds);
-BOOL SetMovieEvent(MovieEvent* event);
-BOOL ResetMovieEvent(MovieEvent* event);
-BOOL CloseMovieEvent(MovieEvent* event);

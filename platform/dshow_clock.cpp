@@ -1,16 +1,16 @@
 // dshow_clock.cpp - the stream clock: stream time that runs on the platform clock from a
 // reference point. Seeking and the audio output (the master clock while it plays) move
 // the reference point; pausing freezes the time.
-// The clocks come with <mutex>: <chrono> itself holds a literal that has no Shift-JIS form.
+#include "platform/clock.h"
 #include "platform/dshow_internal.h"
 
-std::atomic<int64_t (*)()> g_movieTestClock{nullptr};
-
 int64_t MoviePlatformMicroseconds() {
-    if (int64_t (*clock)() = g_movieTestClock.load()) return clock();
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    LARGE_INTEGER frequency, count;
+    if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0 && QueryPerformanceCounter(&count)) {
+        const int64_t f = frequency.QuadPart, c = count.QuadPart;
+        return c / f * 1000000 + c % f * 1000000 / f;
+    }
+    return static_cast<int64_t>(timeGetTime()) * 1000;   // a machine without the counter
 }
 
 namespace {

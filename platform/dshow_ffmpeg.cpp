@@ -567,4 +567,5 @@ void FfmpegCancelUpdate(MoviePlayback* p, UpdateRequest* r) {
 
 const MovieEngineOps FfmpegMovieEngine = {
     FfmpegOpen, FfmpegClose, FfmpegSetRunning, FfmpegGetTime, FfmpegSeek, FfmpegBeginUpdate, FfmpegCancelUpdate,
+    nullptr,
 };

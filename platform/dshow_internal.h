@@ -45,7 +45,7 @@ struct UpdateRequest {
     std::condition_variable done;
     SampleSurface* surface = nullptr;   // destination, kept alive by the sample
     RECT rect{};
-    MovieEvent* event = nullptr;        // signalled when finished
+    HANDLE event = nullptr;             // kernel event set when finished
     bool synchronous = false;           // the caller waits; a stopped stream ends it
     HRESULT status = S_OK;              // MS_S_PENDING while the engine holds it
 };
@@ -56,9 +56,8 @@ void FinishUpdate(UpdateRequest* request, HRESULT status);
 
 // ---- Stream clock ---------------------------------------------------------------------
 
-// Microseconds of the platform clock (CLOCK_MONOTONIC), or of the test clock when set.
+// Microseconds of the platform's high-resolution counter (the virtual clock in tests).
 int64_t MoviePlatformMicroseconds();
-extern std::atomic<int64_t (*)()> g_movieTestClock;
 
 // Stream time that runs on the platform clock from a reference point; the audio output
 // moves the reference point as it plays (the audio clock is the master).
@@ -97,6 +96,8 @@ struct MovieEngineOps {
     HRESULT (*beginUpdate)(MoviePlayback* playback, UpdateRequest* request);
     // Withdraws a pending update; once it returns the engine no longer touches it.
     void (*cancelUpdate)(MoviePlayback* playback, UpdateRequest* request);
+    // Called when the caller asks for the stream state (each frame); may be null.
+    void (*poll)(MoviePlayback* playback);
 };
 
 extern const MovieEngineOps FfmpegMovieEngine;

@@ -32,9 +32,6 @@ std::vector<FakePlayback*> g_live;
 bool g_hold = false;
 FakeMovieCounters g_counters;
 
-std::atomic<int64_t> g_testClockUs{0};
-int64_t TestClock() { return g_testClockUs.load(); }
-
 FakePlayback* Fake(MoviePlayback* p) { return reinterpret_cast<FakePlayback*>(p); }
 
 int FrameCount(const FakePlayback* p) { return static_cast<int>(p->file.frames.size()); }
@@ -143,8 +140,13 @@ void FakeCancelUpdate(MoviePlayback* playback, UpdateRequest* r) {
     if (p->request == r) p->request = nullptr;
 }
 
+void FakePoll(MoviePlayback* playback) {
+    std::lock_guard<std::mutex> lock(g_fakeMutex);
+    PumpLocked(Fake(playback));
+}
+
 const MovieEngineOps kFakeEngine = {
-    FakeOpen, FakeClose, FakeSetRunning, FakeGetTime, FakeSeek, FakeBeginUpdate, FakeCancelUpdate,
+    FakeOpen, FakeClose, FakeSetRunning, FakeGetTime, FakeSeek, FakeBeginUpdate, FakeCancelUpdate, FakePoll,
 };
 
 }  // namespace
@@ -191,16 +193,6 @@ int LiveFakeMovies() {
     return static_cast<int>(g_live.size());
 }
 
-void SetMovieTestClock(int64_t microseconds) {
-    g_testClockUs.store(microseconds);
-    g_movieTestClock.store(TestClock);
-    PumpFakeMovies();
-}
-
-void AdvanceMovieTestClock(int64_t microseconds) { SetMovieTestClock(g_testClockUs.load() + microseconds); }
-
-void UseRealMovieClock() { g_movieTestClock.store(nullptr); }
-
 void FailMovieCall(MovieCall call, HRESULT result, int successesFirst) {
     SetInjectedMovieFailure(call, result, successesFirst);
 }
@@ -214,7 +206,6 @@ void SetMovieDecodeHook(void (*hook)()) { g_movieDecodeHook.store(hook); }
 
 void ResetMovieSeams() {
     UseFfmpegMovieEngine();
-    UseRealMovieClock();
     ClearMovieCallFailures();
     SetMovieDecodeHook(nullptr);
     HoldFakeMovieUpdates(false);

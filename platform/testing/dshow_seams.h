@@ -2,13 +2,15 @@
 //
 // A scripted fake engine stands in for FFmpeg so that code built on the movie streams
 // can be tested frame by frame: files are registered by name with their frames; frame i
-// is due at i * timePerFrame of stream time; the stream time runs on the test clock.
-// An asynchronous update finishes at once when a new frame is due (its event is then
-// signalled before StreamSampleUpdate returns) and otherwise when the clock is moved
-// to a due frame; HoldFakeMovieUpdates keeps updates pending until released. After
-// the last frame an update returns MS_S_ENDOFSTREAM. A synchronous update takes the
-// next frame at once. Failure injection makes any setup call fail with a chosen result
-// (CreateFilterGraph failing with REGDB_E_CLASSNOTREG is a machine without the service).
+// is due at i * timePerFrame of stream time; the stream time runs on the platform clock,
+// so the virtual clock (time_seams.h) drives it. An asynchronous update finishes at once
+// when a new frame is due (its event is set before StreamSampleUpdate returns), and
+// otherwise at the first MultiMediaStreamGetState, run, seek or PumpFakeMovies after
+// the clock has reached a new frame, as if a decoder had worked in between.
+// HoldFakeMovieUpdates keeps updates pending until released. After the last frame an
+// update returns MS_S_ENDOFSTREAM. A synchronous update takes the next frame at once.
+// Failure injection makes any setup call fail with a chosen result (CreateFilterGraph
+// failing with REGDB_E_CLASSNOTREG is a machine without the service).
 #pragma once
 
 #include <cstdint>
@@ -52,14 +54,6 @@ void ResetFakeMovieCounters();
 // Fake movies open right now.
 int LiveFakeMovies();
 
-// ---- The clock ------------------------------------------------------------------------
-
-// Streams run on a test clock set to this many microseconds (fake and FFmpeg engines).
-void SetMovieTestClock(int64_t microseconds);
-void AdvanceMovieTestClock(int64_t microseconds);
-// Streams run on the platform clock again.
-void UseRealMovieClock();
-
 // ---- Failures and observation ---------------------------------------------------------
 
 // The call fails with result after successesFirst calls have succeeded, until cleared.
@@ -73,5 +67,5 @@ int MovieAudioDevicesOpen();
 // The FFmpeg decoding thread calls the hook before each packet (outside its lock).
 void SetMovieDecodeHook(void (*hook)());
 
-// Back to FFmpeg, the platform clock, no failures, no hook, no fake files.
+// Back to FFmpeg, no failures, no hook, no fake files, nothing held.
 void ResetMovieSeams();

@@ -29,10 +29,13 @@ protected:
     void SetUp() override {
         ResetMovieSeams();
         UseFakeMovieEngine();
-        SetMovieTestClock(0);
+        InstallVirtualClock(0, 0);
         AddFakeMovieFile("data\\movie.avi", 4, 2, kFrame, Frames(3, 4, 2));
     }
-    void TearDown() override { ResetMovieSeams(); }
+    void TearDown() override {
+        RemoveVirtualClock();
+        ResetMovieSeams();
+    }
 };
 
 TEST_F(FakeMovie, ScriptedFramesPendingStatesAndEndOfStream) {
@@ -44,23 +47,28 @@ TEST_F(FakeMovie, ScriptedFramesPendingStatesAndEndOfStream) {
     ASSERT_EQ(S_OK, m.Run());
     // Frame 0 is due: the update is pending in name only, its event already set.
     ASSERT_EQ(MS_S_PENDING, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitMovieEvent(m.event, 0));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m.event, 0));
     EXPECT_EQ(ExpectedFrame(0, 4, 2, kXrgb), m.Pixels());
     // Frame 1 is due only when the clock reaches it.
-    ResetMovieEvent(m.event);
+    ResetEvent(m.event);
     ASSERT_EQ(MS_S_PENDING, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
-    EXPECT_EQ(WAIT_TIMEOUT, WaitMovieEvent(m.event, 0));
-    AdvanceMovieTestClock(kFrame / 10);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitMovieEvent(m.event, 0));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(m.event, 0));
+    // The clock reaches frame 1; the update finishes at the next look at the stream.
+    SetVirtualClockMilliseconds(100);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(m.event, 0));
+    STREAM_STATE state;
+    EXPECT_EQ(S_OK, MultiMediaStreamGetState(m.stream, &state));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m.event, 0));
     EXPECT_EQ(ExpectedFrame(1, 4, 2, kXrgb), m.Pixels());
     // Held updates stay pending even when due.
     HoldFakeMovieUpdates(true);
     ASSERT_EQ(MS_S_PENDING, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
-    AdvanceMovieTestClock(kFrame / 10);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitMovieEvent(m.event, 0));
+    SetVirtualClockMilliseconds(200);
+    PumpFakeMovies();
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(m.event, 0));
     EXPECT_EQ(MS_S_PENDING, StreamSampleCompletionStatus(m.sample));
     HoldFakeMovieUpdates(false);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitMovieEvent(m.event, 0));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m.event, 0));
     EXPECT_EQ(ExpectedFrame(2, 4, 2, kXrgb), m.Pixels());
     EXPECT_EQ(MS_S_ENDOFSTREAM, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
     const FakeMovieCounters c = GetFakeMovieCounters();
@@ -74,7 +82,7 @@ TEST_F(FakeMovie, RunPauseSeekAndReopenAreRecorded) {
     MovieSession m;
     ASSERT_EQ(S_OK, m.Open("data\\movie.avi"));
     ASSERT_EQ(S_OK, m.Run());
-    SetMovieTestClock(150000);
+    SetVirtualClockMilliseconds(150);
     EXPECT_EQ(1500000, m.Time());
     ASSERT_EQ(S_OK, FilterGraphPause(m.graph));
     const STREAM_TIME saved = m.Time();
@@ -183,23 +191,6 @@ TEST_F(FakeMovie, CallsOutOfOrderAreRefused) {
     MediaStreamRelease(media);
     MultiMediaStreamRelease(stream);
     EXPECT_EQ(0, LiveFakeMovies());
-}
-
-TEST(MovieEvent, ManualAndAutoReset) {
-    MovieEvent* manual = CreateMovieEvent(TRUE, FALSE);
-    MovieEvent* automatic = CreateMovieEvent(FALSE, TRUE);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitMovieEvent(manual, 0));
-    EXPECT_EQ(WAIT_TIMEOUT, WaitMovieEvent(manual, 5));
-    SetMovieEvent(manual);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitMovieEvent(manual, 0));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitMovieEvent(manual, INFINITE));
-    ResetMovieEvent(manual);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitMovieEvent(manual, 0));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitMovieEvent(automatic, 0));
-    EXPECT_EQ(WAIT_TIMEOUT, WaitMovieEvent(automatic, 0));
-    EXPECT_EQ(WAIT_FAILED, WaitMovieEvent(nullptr, 0));
-    CloseMovieEvent(manual);
-    CloseMovieEvent(automatic);
 }
 
 // Frames written into the less common layouts: each channel narrowed by dropping low

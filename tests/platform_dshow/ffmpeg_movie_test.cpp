@@ -18,16 +18,19 @@ class FfmpegMovie : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetMovieSeams();
-        SetMovieTestClock(0);
+        InstallVirtualClock(0, 0);
         ASSERT_FALSE(dir.path.empty());
         avi = dir.File("clip.avi");
         ASSERT_TRUE(WriteRawAvi(avi, AviSpec{}));
     }
-    void TearDown() override { ResetMovieSeams(); }
+    void TearDown() override {
+        RemoveVirtualClock();
+        ResetMovieSeams();
+    }
 
-    // Moves the clock into frame k and takes the next frame.
+    // Moves the clock 1 ms into frame k and takes the next frame.
     HRESULT FrameAt(MovieSession& m, int k) {
-        SetMovieTestClock(k * kFrame / 10 + 10);
+        SetVirtualClockMilliseconds(k * 100 + 1);
         return m.NextFrame();
     }
 
@@ -68,7 +71,7 @@ TEST_F(FfmpegMovie, DeliversEveryFrameExactlyInEachPixelFormat) {
     };
     for (const DDPIXELFORMAT& f : formats) {
         SCOPED_TRACE(::testing::Message() << f.dwRGBBitCount << " bits, red mask " << std::hex << f.dwRBitMask);
-        SetMovieTestClock(0);
+        SetVirtualClockMilliseconds(0);
         MovieSession m;
         ASSERT_EQ(S_OK, m.Open(avi.c_str(), &f));
         ASSERT_EQ(S_OK, m.Run());
@@ -76,7 +79,7 @@ TEST_F(FfmpegMovie, DeliversEveryFrameExactlyInEachPixelFormat) {
             ASSERT_EQ(S_OK, FrameAt(m, k)) << "frame " << k;
             EXPECT_EQ(ExpectedFrame(k, 5, 3, f), m.Pixels()) << "frame " << k;
         }
-        SetMovieTestClock(10 * kFrame / 10);
+        SetVirtualClockMilliseconds(1000);
         EXPECT_EQ(MS_S_ENDOFSTREAM, m.NextFrame());
         EXPECT_EQ(MS_S_ENDOFSTREAM, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
     }
@@ -90,11 +93,11 @@ TEST_F(FfmpegMovie, AnUpdateWaitsForItsFrameTimeAndLateFramesAreSkipped) {
     // Frame 1 is not due yet: the update stays pending however long the decoder has.
     ASSERT_EQ(MS_S_PENDING, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(WAIT_TIMEOUT, WaitMovieEvent(m.event, 0));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(m.event, 0));
     EXPECT_EQ(MS_E_BUSY, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
     // The clock jumps past frame 2: frame 1 is dropped and frame 2 is the one shown.
-    SetMovieTestClock(2 * kFrame / 10 + 10);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitMovieEvent(m.event, 5000));
+    SetVirtualClockMilliseconds(201);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m.event, 5000));
     EXPECT_EQ(S_OK, StreamSampleCompletionStatus(m.sample));
     EXPECT_EQ(ExpectedFrame(2, 5, 3, kXrgb), m.Pixels());
 }
@@ -104,7 +107,7 @@ TEST_F(FfmpegMovie, SynchronousUpdateReturnsTheDueFrame) {
     ASSERT_EQ(S_OK, m.Open(avi.c_str(), &kXrgb));
     EXPECT_EQ(MS_E_NOTRUNNING, StreamSampleUpdate(m.sample, 0, nullptr));
     ASSERT_EQ(S_OK, m.Run());
-    SetMovieTestClock(kFrame / 10 + 10);
+    SetVirtualClockMilliseconds(101);
     ASSERT_EQ(S_OK, StreamSampleUpdate(m.sample, 0, nullptr));
     EXPECT_EQ(ExpectedFrame(1, 5, 3, kXrgb), m.Pixels());
 }
@@ -113,20 +116,20 @@ TEST_F(FfmpegMovie, PauseFreezesTheStreamTime) {
     MovieSession m;
     ASSERT_EQ(S_OK, m.Open(avi.c_str(), &kXrgb));
     EXPECT_EQ(0, m.Time());
-    SetMovieTestClock(500000);   // a stopped stream does not move
+    SetVirtualClockMilliseconds(500);   // a stopped stream does not move
     EXPECT_EQ(0, m.Time());
     ASSERT_EQ(S_OK, m.Run());
-    SetMovieTestClock(500000 + 150000);
+    SetVirtualClockMilliseconds(650);
     EXPECT_EQ(1500000, m.Time());
     ASSERT_EQ(S_OK, FilterGraphPause(m.graph));
     STREAM_STATE state = STREAMSTATE_RUN;
     MultiMediaStreamGetState(m.stream, &state);
     EXPECT_EQ(STREAMSTATE_STOP, state);
-    SetMovieTestClock(2000000);
+    SetVirtualClockMilliseconds(2000);
     EXPECT_EQ(1500000, m.Time());
     EXPECT_EQ(MS_E_NOTRUNNING, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
     ASSERT_EQ(S_OK, m.Run());
-    AdvanceMovieTestClock(100000);
+    SetVirtualClockMilliseconds(2100);
     EXPECT_EQ(2500000, m.Time());
     ASSERT_EQ(S_OK, m.NextFrame());
     EXPECT_EQ(ExpectedFrame(2, 5, 3, kXrgb), m.Pixels());
@@ -157,12 +160,12 @@ TEST_F(FfmpegMovie, ReleaseAndReopenAtTheSavedTime) {
     ASSERT_EQ(S_OK, m.Open(avi.c_str(), &kXrgb));
     ASSERT_EQ(S_OK, m.Run());
     ASSERT_EQ(S_OK, FrameAt(m, 1));
-    SetMovieTestClock(2 * kFrame / 10 + 500);
+    SetVirtualClockMilliseconds(205);
     const STREAM_TIME saved = m.Time();
-    EXPECT_EQ(2 * kFrame + 5000, saved);
+    EXPECT_EQ(2 * kFrame + 50000, saved);
     m.Release();
 
-    SetMovieTestClock(9000000);   // time passes while the device is lost
+    SetVirtualClockMilliseconds(9000);   // time passes while the device is lost
     ASSERT_EQ(S_OK, m.Open(avi.c_str(), &kXrgb));
     ASSERT_EQ(S_OK, MultiMediaStreamSeek(m.stream, saved));
     ASSERT_EQ(S_OK, m.Run());
@@ -257,7 +260,7 @@ TEST_F(FfmpegMovie, PollingTheUpdateNeverWaitsForTheDecoder) {
     auto polls = std::async(std::launch::async, [&] {
         EXPECT_EQ(S_OK, m.Run());
         EXPECT_EQ(MS_S_PENDING, StreamSampleUpdate(m.sample, SSUPDATE_ASYNC, m.event));
-        for (int i = 0; i < 100; ++i) EXPECT_EQ(WAIT_TIMEOUT, WaitMovieEvent(m.event, 0));
+        for (int i = 0; i < 100; ++i) EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(m.event, 0));
         STREAM_STATE state;
         EXPECT_EQ(S_OK, MultiMediaStreamGetState(m.stream, &state));
         EXPECT_EQ(0, m.Time());
@@ -266,7 +269,7 @@ TEST_F(FfmpegMovie, PollingTheUpdateNeverWaitsForTheDecoder) {
     g_releaseDecoder.store(true);
     polls.wait();
     EXPECT_TRUE(finished) << "a poll waited for the decoding thread";
-    ASSERT_EQ(WAIT_OBJECT_0, WaitMovieEvent(m.event, 5000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m.event, 5000));
     EXPECT_EQ(ExpectedFrame(0, 5, 3, kXrgb), m.Pixels());
 }
 
@@ -281,9 +284,9 @@ TEST_F(FfmpegMovie, ReleasingWithAPendingUpdateIsSafe) {
     MultiMediaStreamRelease(m.stream);
     FilterGraphRelease(m.graph);
     MediaStreamRelease(m.video);
-    SetMovieTestClock(kFrame);   // the frame falls due while the sample goes away
+    SetVirtualClockMilliseconds(100);   // the frame falls due while the sample goes away
     StreamSampleRelease(m.sample);
-    CloseMovieEvent(m.event);
+    CloseHandle(m.event);
     m.graph = nullptr;
     m.stream = nullptr;
     m.video = nullptr;
@@ -294,7 +297,7 @@ TEST_F(FfmpegMovie, ReleasingWithAPendingUpdateIsSafe) {
 
 // With a sound track the audio device plays it; without a device the movie still plays.
 TEST_F(FfmpegMovie, SoundTrackPlaysOnTheAudioDevice) {
-    UseRealMovieClock();
+    RemoveVirtualClock();
     AviSpec spec;
     spec.frames = 6;
     spec.audioRate = 8000;
@@ -323,7 +326,7 @@ TEST_F(FfmpegMovie, SoundTrackPlaysOnTheAudioDevice) {
     EXPECT_GT(MovieAudioFramesPlayed(), playedBefore);
     EXPECT_EQ(0, MovieAudioDevicesOpen());
 
-    SetMovieTestClock(0);
+    InstallVirtualClock(0, 0);
     FailMovieCall(MovieCall::AudioDevice, E_FAIL);
     MovieSession m;
     ASSERT_EQ(S_OK, m.Open(withSound.c_str(), &kXrgb));
@@ -331,7 +334,7 @@ TEST_F(FfmpegMovie, SoundTrackPlaysOnTheAudioDevice) {
     ASSERT_EQ(S_OK, m.Run());
     ASSERT_EQ(S_OK, FrameAt(m, 4));
     EXPECT_EQ(ExpectedFrame(4, 5, 3, kXrgb), m.Pixels());
-    EXPECT_EQ(4 * kFrame + 100, m.Time());
+    EXPECT_EQ(4 * kFrame + 10000, m.Time());
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ HRESULT MovieSession::Open(const char* name, const DDPIXELFORMAT* format, bool a
     if (hr) return hr;
     RECT rect;
     if ((hr = StreamSampleGetSurface(sample, &surface, &rect))) return hr;
-    event = CreateMovieEvent(TRUE, FALSE);
+    event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     return event ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -39,7 +39,7 @@ void MovieSession::Release() {
     MediaStreamRelease(video);
     MultiMediaStreamRelease(stream);
     FilterGraphRelease(graph);
-    CloseMovieEvent(event);
+    if (event) CloseHandle(event);
     graph = nullptr;
     stream = nullptr;
     video = nullptr;
@@ -57,7 +57,7 @@ STREAM_TIME MovieSession::Time() {
 HRESULT MovieSession::NextFrame() {
     const HRESULT hr = StreamSampleUpdate(sample, SSUPDATE_ASYNC, event);
     if (hr != MS_S_PENDING) return hr;
-    if (WaitMovieEvent(event, 5000) != WAIT_OBJECT_0) return MS_S_PENDING;
+    if (WaitForSingleObject(event, 5000) != WAIT_OBJECT_0) return MS_S_PENDING;
     return StreamSampleCompletionStatus(sample);
 }
 

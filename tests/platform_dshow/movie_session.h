@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/dshow.h"
+#include "platform/kernel.h"
 
 struct MovieSession {
     FilterGraph* graph = nullptr;
@@ -12,7 +13,7 @@ struct MovieSession {
     MediaStream* video = nullptr;
     StreamSample* sample = nullptr;
     SampleSurface* surface = nullptr;
-    MovieEvent* event = nullptr;
+    HANDLE event = nullptr;
     int width = 0;
     int height = 0;
 
