@@ -36,7 +36,9 @@
 //              default renderer                           AMMSF_ADDDEFAULTRENDERER)
 //   step 5   open the file by name                      MultiMediaStreamOpenFile(name, 0): the name is
 //                                                         the library's (Shift-JIS, '\' or '/', drive
-//                                                         letter, any case); no UTF-16 conversion needed
+//                                                         letter, any case); no UTF-16 conversion needed.
+//                                                         On failure the stream stays ready for the
+//                                                         same call on the library's temporary copy
 //   step 6   media seeking and basic audio              no call: the graph answers for both
 //            stop position                              FilterGraphGetStopPosition
 //   step 7   the primary video stream                   MultiMediaStreamGetMediaStream(MSPID_PrimaryVideo)

@@ -79,7 +79,9 @@ MovieAudioOutput* OpenMovieAudio(int sampleRate, int channels, StreamClock* cloc
     want.freq = std::clamp(sampleRate, 8000, 192000);
     want.format = AUDIO_S16SYS;
     want.channels = static_cast<Uint8>(std::clamp(channels, 1, 2));
-    want.samples = 1024;
+    // About 20 ms per callback: the clock is moved at each one.
+    want.samples = 256;
+    while (want.samples < 4096 && want.samples * 50 < want.freq) want.samples *= 2;
     want.callback = FillDevice;
     want.userdata = out;
     out->clock = clock;
