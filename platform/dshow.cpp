@@ -381,14 +381,12 @@ HRESULT MediaStreamCreateSample(MediaStream* media, SampleSurface* surface, cons
 // ---- Samples --------------------------------------------------------------------------
 
 void FinishUpdate(UpdateRequest* request, HRESULT status) {
-    HANDLE event;
-    {
-        std::lock_guard<std::mutex> lock(request->m);
-        request->status = status;
-        event = request->event;
-    }
+    // All under the request's lock: once the caller sees the result it may release the
+    // sample (and then close the event), and that waits for this lock.
+    std::lock_guard<std::mutex> lock(request->m);
+    request->status = status;
     request->done.notify_all();
-    if (event) SetEvent(event);
+    if (request->event) SetEvent(request->event);
 }
 
 HRESULT StreamSampleUpdate(StreamSample* sample, DWORD flags, HANDLE event) {
