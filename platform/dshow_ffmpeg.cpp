@@ -401,7 +401,15 @@ HRESULT OpenDemuxer(MoviePlayback* p) {
     p->format->probesize = 8 << 20;
     p->format->max_analyze_duration = 5 * AV_TIME_BASE;
     if (avformat_open_input(&p->format, "", container, nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
-    if (avformat_find_stream_info(p->format, nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
+    // Probing decodes a little of each stream: no decoder may allocate beyond the
+    // largest frame accepted, whatever the headers claim.
+    const unsigned streams = p->format->nb_streams;
+    std::vector<AVDictionary*> options(streams ? streams : 1, nullptr);
+    for (unsigned i = 0; i < streams; ++i)
+        av_dict_set_int(&options[i], "max_pixels", static_cast<int64_t>(MOVIE_MAX_FRAME_SIDE) * MOVIE_MAX_FRAME_SIDE, 0);
+    const int found = avformat_find_stream_info(p->format, options.data());
+    for (AVDictionary*& d : options) av_dict_free(&d);
+    if (found < 0) return VFW_E_INVALID_FILE_FORMAT;
     return S_OK;
 }
 
