@@ -5,7 +5,7 @@
 
 #include "library/core/memory_bytes.h"
 #include "library/display/color_format.h"
-#include "library/display/screen_seams.h"
+#include "library/display/screen_state.h"
 #include "library/font/font_seams.h"
 
 static OnScreenLogState& State() { return SystemStateRecord.onScreenLog; }
