@@ -164,26 +164,28 @@ void WriteFrame(MoviePlayback* p, const AVFrame* frame, UpdateRequest* r) {
     SampleSurface* s = r->surface;
     const int w = r->rect.right - r->rect.left;
     const int h = r->rect.bottom - r->rect.top;
-    const bool direct = IsXrgb8888Format(s->desc.format) || IsBgr24Format(s->desc.format);
-    const AVPixelFormat target = IsBgr24Format(s->desc.format) ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
+    // XRGB8888 and BGR24 surfaces take the scaler's output directly; every other
+    // format gets BGRA rows that the layer's pixel converter packs.
+    const bool xrgb = IsXrgb8888Format(s->desc.format);
+    const bool bgr24 = IsBgr24Format(s->desc.format);
+    const AVPixelFormat target = xrgb ? AV_PIX_FMT_BGR0 : bgr24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
     p->scaler = sws_getCachedContext(p->scaler, frame->width, frame->height,
                                      static_cast<AVPixelFormat>(frame->format), w, h, target,
                                      SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
                                      nullptr);
     std::lock_guard<std::mutex> lock(s->writeLock);
-    if (!p->scaler) return;   // a frame format the converter does not know: the surface keeps its pixels
-    if (direct) {
+    if (!p->scaler) return;   // a frame format the scaler does not know: the surface keeps its pixels
+    if (xrgb || bgr24) {
         const int bytes = static_cast<int>(s->desc.format.dwRGBBitCount / 8);
         uint8_t* dst[4] = {s->pixels.data() + static_cast<size_t>(r->rect.top) * s->desc.pitch +
                                static_cast<size_t>(r->rect.left) * bytes,
                            nullptr, nullptr, nullptr};
         const int dstPitch[4] = {s->desc.pitch, 0, 0, 0};
         sws_scale(p->scaler, frame->data, frame->linesize, 0, frame->height, dst, dstPitch);
-        if (target == AV_PIX_FMT_BGRA && !s->desc.format.dwRGBAlphaBitMask) {
-            // X byte as the packer writes it, whatever alpha the source had.
-            for (int y = 0; y < h; ++y) {
+        if (xrgb) {
+            for (int y = 0; y < h; ++y) {   // X as the pixel converter writes it
                 uint8_t* row = dst[0] + static_cast<size_t>(y) * s->desc.pitch;
-                for (int x = 0; x < w; ++x) row[x * 4 + 3] = 0xFF;
+                for (int x = 0; x < w; ++x) row[x * 4 + 3] = 0;
             }
         }
         return;
@@ -193,7 +195,7 @@ void WriteFrame(MoviePlayback* p, const AVFrame* frame, UpdateRequest* r) {
     uint8_t* dst[4] = {p->scratch.data(), nullptr, nullptr, nullptr};
     const int dstPitch[4] = {pitch, 0, 0, 0};
     sws_scale(p->scaler, frame->data, frame->linesize, 0, frame->height, dst, dstPitch);
-    PackXrgbIntoSurface(p->scratch.data(), pitch, w, h, s, r->rect);
+    CopyFrameIntoSurface(p->scratch.data(), pitch, w, h, true, s, r->rect);
 }
 
 // Finishes the pending update with the latest due frame, or with the end of the stream.

@@ -26,14 +26,15 @@ struct SampleSurface {
     std::atomic<bool> lockedByCaller{false};
 };
 
-// Writes rows of XRGB8888 pixels (B, G, R, X bytes in memory) into a surface rectangle,
-// converted to the surface's pixel format. The caller holds surface->writeLock.
-void PackXrgbIntoSurface(const uint8_t* src, int srcPitch, int width, int height,
-                         SampleSurface* surface, const RECT& rect);
-// Whether a pixel format can be written by PackXrgbIntoSurface.
+// Copies a frame into a surface rectangle through the layer's pixel converter. The
+// frame's rows are B, G, R, X bytes; with opaque the X byte is an alpha of 255 (as the
+// frame scaler writes it), else it is ignored. The caller holds surface->writeLock.
+void CopyFrameIntoSurface(const uint8_t* src, int srcPitch, int width, int height, bool opaque,
+                          SampleSurface* surface, const RECT& rect);
+// Whether a pixel format can be written by CopyFrameIntoSurface.
 bool IsWritableSurfaceFormat(const DDPIXELFORMAT& format);
-// True when the format is XRGB8888 with B, G, R bytes in memory order (alpha mask 0 or
-// 0xFF000000, X written as 0xFF), or 24-bit B, G, R: frames can be converted straight in.
+// Formats the frame scaler writes straight into the surface: XRGB8888 (B, G, R, X
+// bytes, X written 0) and 24-bit B, G, R.
 bool IsXrgb8888Format(const DDPIXELFORMAT& format);
 bool IsBgr24Format(const DDPIXELFORMAT& format);
 

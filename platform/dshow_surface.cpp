@@ -1,27 +1,13 @@
-// dshow_surface.cpp - sample surfaces and the packing of frames into their pixel format.
-//
-// Frames arrive as XRGB8888 rows (B, G, R, X in memory). PackXrgbIntoSurface picks one
-// row kernel for the surface's format: the common screen formats have their own loops,
-// any other RGB layout goes through the generic mask packer. Channels are narrowed by
-// dropping low bits; every bit outside the colour masks is set, so an alpha channel
-// reads opaque and the X byte of XRGB8888 is 0xFF (as the frame converter writes it).
+// dshow_surface.cpp - sample surfaces, and frames copied into them through the layer's
+// pixel converter (pixels.h), so a frame reads in a sample surface exactly as the same
+// pixels would after any other conversion of the layer.
 #include <bit>
-#include <cstring>
 #include <new>
 
 #include "platform/dshow_internal.h"
+#include "platform/pixels.h"
 
 namespace {
-
-struct ChannelPacking {
-    int shift = 0;
-    int width = 0;
-};
-
-ChannelPacking ChannelOf(DWORD mask) {
-    if (mask == 0) return {};
-    return {std::countr_zero(mask), std::popcount(mask)};
-}
 
 bool IsContiguousMask(DWORD mask) {
     if (mask == 0) return true;
@@ -29,72 +15,8 @@ bool IsContiguousMask(DWORD mask) {
     return (low & (low + 1)) == 0;
 }
 
-uint32_t PackChannel(uint32_t value8, ChannelPacking c) {
-    if (c.width == 0) return 0;
-    if (c.width <= 8) return (value8 >> (8 - c.width)) << c.shift;
-    return (value8 << (c.width - 8)) << c.shift;
-}
-
-using RowKernel = void (*)(const uint8_t* src, uint8_t* dst, int width, const DDPIXELFORMAT& f);
-
-void RowToXrgb8888(const uint8_t* src, uint8_t* dst, int width, const DDPIXELFORMAT&) {
-    for (int x = 0; x < width; ++x) {
-        uint32_t p;
-        std::memcpy(&p, src + x * 4, 4);
-        p |= 0xFF000000u;
-        std::memcpy(dst + x * 4, &p, 4);
-    }
-}
-
-void RowToBgr24(const uint8_t* src, uint8_t* dst, int width, const DDPIXELFORMAT&) {
-    for (int x = 0; x < width; ++x) {
-        dst[x * 3 + 0] = src[x * 4 + 0];
-        dst[x * 3 + 1] = src[x * 4 + 1];
-        dst[x * 3 + 2] = src[x * 4 + 2];
-    }
-}
-
-void RowToRgb565(const uint8_t* src, uint8_t* dst, int width, const DDPIXELFORMAT&) {
-    for (int x = 0; x < width; ++x) {
-        const uint32_t b = src[x * 4 + 0], g = src[x * 4 + 1], r = src[x * 4 + 2];
-        const uint16_t p = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-        std::memcpy(dst + x * 2, &p, 2);
-    }
-}
-
-void RowGeneric(const uint8_t* src, uint8_t* dst, int width, const DDPIXELFORMAT& f) {
-    const ChannelPacking r = ChannelOf(f.dwRBitMask), g = ChannelOf(f.dwGBitMask),
-                         b = ChannelOf(f.dwBBitMask);
-    const int bytes = static_cast<int>(f.dwRGBBitCount / 8);
-    const uint32_t all = f.dwRGBBitCount == 32 ? 0xFFFFFFFFu : (1u << f.dwRGBBitCount) - 1;
-    const uint32_t unused = all & ~(f.dwRBitMask | f.dwGBitMask | f.dwBBitMask);
-    for (int x = 0; x < width; ++x) {
-        const uint8_t* s = src + x * 4;
-        const uint32_t p = PackChannel(s[2], r) | PackChannel(s[1], g) | PackChannel(s[0], b) | unused;
-        for (int i = 0; i < bytes; ++i) dst[x * bytes + i] = static_cast<uint8_t>(p >> (8 * i));
-    }
-}
-
-struct FastPath {
-    DWORD bits, r, g, b;
-    RowKernel kernel;
-};
-
-const FastPath kFastPaths[] = {
-    {32, 0xFF0000, 0x00FF00, 0x0000FF, RowToXrgb8888},
-    {24, 0xFF0000, 0x00FF00, 0x0000FF, RowToBgr24},
-    {16, 0xF800, 0x07E0, 0x001F, RowToRgb565},
-};
-
-RowKernel KernelFor(const DDPIXELFORMAT& f) {
-    for (const FastPath& p : kFastPaths) {
-        if (f.dwRGBBitCount == p.bits && f.dwRBitMask == p.r && f.dwGBitMask == p.g &&
-            f.dwBBitMask == p.b && (p.bits != 16 || f.dwRGBAlphaBitMask == 0) &&
-            (p.bits != 24 || f.dwRGBAlphaBitMask == 0) &&
-            (f.dwRGBAlphaBitMask == 0 || f.dwRGBAlphaBitMask == 0xFF000000u))
-            return p.kernel;
-    }
-    return RowGeneric;
+bool HasMasks(const DDPIXELFORMAT& f, DWORD bits, DWORD r, DWORD g, DWORD b) {
+    return f.dwRGBBitCount == bits && f.dwRBitMask == r && f.dwGBitMask == g && f.dwBBitMask == b;
 }
 
 }  // namespace
@@ -113,19 +35,22 @@ bool IsWritableSurfaceFormat(const DDPIXELFORMAT& f) {
     return true;
 }
 
-bool IsXrgb8888Format(const DDPIXELFORMAT& f) { return KernelFor(f) == RowToXrgb8888; }
-bool IsBgr24Format(const DDPIXELFORMAT& f) { return KernelFor(f) == RowToBgr24; }
+bool IsXrgb8888Format(const DDPIXELFORMAT& f) {
+    return HasMasks(f, 32, 0xFF0000, 0xFF00, 0xFF) && f.dwRGBAlphaBitMask == 0;
+}
 
-void PackXrgbIntoSurface(const uint8_t* src, int srcPitch, int width, int height,
-                         SampleSurface* surface, const RECT& rect) {
-    const DDPIXELFORMAT& f = surface->desc.format;
-    const RowKernel kernel = KernelFor(f);
-    const int bytes = static_cast<int>(f.dwRGBBitCount / 8);
-    uint8_t* dst = surface->pixels.data() + static_cast<size_t>(rect.top) * surface->desc.pitch +
-                   static_cast<size_t>(rect.left) * bytes;
-    for (int y = 0; y < height; ++y)
-        kernel(src + static_cast<size_t>(y) * srcPitch, dst + static_cast<size_t>(y) * surface->desc.pitch,
-               width, f);
+bool IsBgr24Format(const DDPIXELFORMAT& f) {
+    return HasMasks(f, 24, 0xFF0000, 0xFF00, 0xFF) && f.dwRGBAlphaBitMask == 0;
+}
+
+void CopyFrameIntoSurface(const uint8_t* src, int srcPitch, int width, int height, bool opaque,
+                          SampleSurface* surface, const RECT& rect) {
+    const PixelView from{const_cast<uint8_t*>(src), srcPitch, width, height,
+                         opaque ? LayoutArgb8888() : LayoutXrgb8888(), nullptr};
+    const PixelView to{surface->pixels.data(), surface->desc.pitch, static_cast<int>(surface->desc.width),
+                       static_cast<int>(surface->desc.height), LayoutFromDDPixelFormat(surface->desc.format),
+                       nullptr};
+    CopyPixels(to, rect.left, rect.top, from, RECT{0, 0, width, height});
 }
 
 HRESULT CreateSampleSurface(const SampleSurfaceDesc* desc, SampleSurface** surface) {

@@ -48,8 +48,8 @@ void Deliver(FakePlayback* p, int index) {
     p->request = nullptr;
     {
         std::lock_guard<std::mutex> lock(r->surface->writeLock);
-        PackXrgbIntoSurface(reinterpret_cast<const uint8_t*>(p->file.frames[index].data()), p->file.width * 4,
-                            p->file.width, p->file.height, r->surface, r->rect);
+        CopyFrameIntoSurface(reinterpret_cast<const uint8_t*>(p->file.frames[index].data()), p->file.width * 4,
+                             p->file.width, p->file.height, false, r->surface, r->rect);
     }
     p->next = index + 1;
     ++g_counters.framesDelivered;

@@ -180,8 +180,8 @@ TEST_F(FakeMovie, CallsOutOfOrderAreRefused) {
     EXPECT_EQ(MS_E_BUSY, SampleSurfaceLock(big, &bits, &pitch));
     const auto* px = static_cast<const uint32_t*>(bits);
     EXPECT_EQ(0u, px[0]);
-    EXPECT_EQ(0xFF000000u | FramePixel(0, 0, 0), px[3 * pitch / 4 + 2]);
-    EXPECT_EQ(0xFF000000u | FramePixel(0, 3, 1), px[4 * pitch / 4 + 5]);
+    EXPECT_EQ(FramePixel(0, 0, 0), px[3 * pitch / 4 + 2]);
+    EXPECT_EQ(FramePixel(0, 3, 1), px[4 * pitch / 4 + 5]);
     EXPECT_EQ(0u, px[4 * pitch / 4 + 6]);
     EXPECT_EQ(S_OK, SampleSurfaceUnlock(big));
     EXPECT_EQ(E_INVALIDARG, SampleSurfaceUnlock(big));
@@ -193,18 +193,18 @@ TEST_F(FakeMovie, CallsOutOfOrderAreRefused) {
     EXPECT_EQ(0, LiveFakeMovies());
 }
 
-// Frames written into the less common layouts: each channel narrowed by dropping low
-// bits, every bit outside the colour masks set.
+// Frames written into the less common layouts: each channel scaled to its width with
+// rounding, alpha opaque, bits outside the masks clear.
 TEST(SampleSurfaceFormats, GenericLayoutsPackEachChannel) {
     struct Case {
         DDPIXELFORMAT format;
         uint32_t expected;   // for 0x00C86432 (R 200, G 100, B 50)
     } cases[] = {
         {PixelFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000), 0xFC63},
-        {PixelFormat(16, 0x7C00, 0x03E0, 0x001F), 0xE586},
-        {PixelFormat(16, 0x001F, 0x07E0, 0xF800), 0x3339},
+        {PixelFormat(16, 0x7C00, 0x03E0, 0x001F), 0x6186},
+        {PixelFormat(16, 0x001F, 0x07E0, 0xF800), 0x3338},
         {PixelFormat(24, 0x0000FF, 0x00FF00, 0xFF0000), 0x3264C8},
-        {PixelFormat(32, 0x3FF00000, 0x000FFC00, 0x000003FF), 0xF20640C8},
+        {PixelFormat(32, 0x3FF00000, 0x000FFC00, 0x000003FF), 0x323644C8},
     };
     for (const Case& c : cases) {
         SampleSurfaceDesc desc{1, 1, 0, c.format, 0};
@@ -213,7 +213,7 @@ TEST(SampleSurfaceFormats, GenericLayoutsPackEachChannel) {
         const uint32_t pixel = 0x00C86432;
         {
             std::lock_guard<std::mutex> lock(s->writeLock);
-            PackXrgbIntoSurface(reinterpret_cast<const uint8_t*>(&pixel), 4, 1, 1, s, RECT{0, 0, 1, 1});
+            CopyFrameIntoSurface(reinterpret_cast<const uint8_t*>(&pixel), 4, 1, 1, false, s, RECT{0, 0, 1, 1});
         }
         void* bits;
         LONG pitch;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "movie_files.h"
+#include "platform/pixels.h"
 
 HRESULT MovieSession::Open(const char* name, const DDPIXELFORMAT* format, bool audio) {
     HRESULT hr;
@@ -79,25 +80,10 @@ std::vector<uint32_t> MovieSession::Pixels() {
     return out;
 }
 
-namespace {
-uint32_t Narrow(uint32_t value8, DWORD mask) {
-    if (!mask) return 0;
-    int shift = 0, width = 0;
-    while (!(mask >> shift & 1)) ++shift;
-    while (mask >> (shift + width) & 1) ++width;
-    return (value8 >> (8 - width)) << shift;
-}
-}  // namespace
-
 std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& f) {
-    const uint32_t all = f.dwRGBBitCount == 32 ? 0xFFFFFFFFu : (1u << f.dwRGBBitCount) - 1;
-    const uint32_t unused = all & ~(f.dwRBitMask | f.dwGBitMask | f.dwBBitMask);
+    const PixelView surface{nullptr, 0, 0, 0, LayoutFromDDPixelFormat(f), nullptr};
     std::vector<uint32_t> out;
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const uint32_t p = FramePixel(frame, x, y);
-            out.push_back(Narrow(p >> 16 & 0xFF, f.dwRBitMask) | Narrow(p >> 8 & 0xFF, f.dwGBitMask) |
-                          Narrow(p & 0xFF, f.dwBBitMask) | unused);
-        }
+        for (int x = 0; x < width; ++x) out.push_back(EncodePixel(surface, 0xFF000000u | FramePixel(frame, x, y)));
     return out;
 }

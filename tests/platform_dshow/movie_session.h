@@ -33,5 +33,6 @@ struct MovieSession {
     std::vector<uint32_t> Pixels();
 };
 
-// Frame k of the test movies as it should read in a surface of the given format.
+// Frame k of the test movies as it should read in a surface of the given format: each
+// pixel as the layer's pixel converter writes an opaque colour.
 std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& format);
