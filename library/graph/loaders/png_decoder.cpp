@@ -102,6 +102,7 @@ int ReadPngImage(PngDecodeState* state, StreamSource* source, GraphImage* out) {
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
     png_set_strip_16(png);
     png_set_packing(png);
+    png_set_packswap(png);  // after unpacking, pixels stay in stored order
     bool expanded = (colorType == PNG_COLOR_TYPE_GRAY && bitDepth <= 8) || png_get_valid(png, info, PNG_INFO_tRNS);
     if (expanded) png_set_expand(png);
     png_set_bgr(png);

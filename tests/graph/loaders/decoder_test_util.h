@@ -1,0 +1,53 @@
+// decoder_test_util.h - shared checks of the image decoder tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "library/core/alloc.h"
+#include "library/graph/graph_image.h"
+#include "tests/support/image_files.h"
+
+namespace testimg {
+
+// What a decoded image must hold: its size, pitch, pixel size and the pixel bytes
+// of each row (width x bytes per pixel, rows back to back, top row first).
+struct ExpectedImage {
+    int width, height, pitch, bytesPerPixel;
+    Bytes pixels;
+};
+
+inline void ExpectImage(const GraphImage& image, const ExpectedImage& want) {
+    ASSERT_NE(image.pixels, nullptr);
+    EXPECT_EQ(image.width, want.width);
+    EXPECT_EQ(image.height, want.height);
+    EXPECT_EQ(image.pitch, want.pitch);
+    ASSERT_EQ(image.format.bytesPerPixel, want.bytesPerPixel);
+    ASSERT_EQ(image.width * image.height * want.bytesPerPixel, int(want.pixels.size()));
+    size_t rowBytes = size_t(want.width) * want.bytesPerPixel;
+    for (int y = 0; y < want.height; y++) {
+        Bytes got(PixelAt(image, 0, y), PixelAt(image, 0, y) + rowBytes);
+        Bytes expected(want.pixels.begin() + y * rowBytes, want.pixels.begin() + (y + 1) * rowBytes);
+        EXPECT_EQ(got, expected) << "row " << y;
+    }
+}
+
+// Decodes a file that must be refused, and checks that nothing stayed allocated
+// and the caller's record was left alone.
+inline void ExpectRefused(Decoder decoder, const Bytes& file, const std::string& name) {
+    SCOPED_TRACE(name);
+    int before = GetTrackedBlockCount();
+    GraphImage image;
+    std::memset(&image, 0xA5, sizeof image);
+    EXPECT_EQ(DecodeBytes(decoder, file, &image), -1);
+    EXPECT_EQ(GetTrackedBlockCount(), before);
+    EXPECT_EQ(image.width, int(0xA5A5A5A5));
+}
+
+inline void FreeDecoded(GraphImage* image) {
+    ZqFree(image->pixels);
+    image->pixels = nullptr;
+}
+
+}  // namespace testimg
