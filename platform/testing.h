@@ -3,3 +3,7 @@
 // The virtual clock, injected keys and events, the captured frames of the window,
 // and failure injection for object creation. Each group adds its seams here.
 #pragma once
+
+#include "platform/testing/cpu_seams.h"
+#include "platform/testing/kernel_seams.h"
+#include "platform/testing/time_seams.h"
