@@ -35,3 +35,5 @@ int GetTimeMilliseconds(int ignored) {
     LeaveApiLock();
     return result;
 }
+
+int CheckMenuInUse(void) { return SystemStateRecord.menu.menuAttached ? 1 : 0; }

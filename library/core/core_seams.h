@@ -9,3 +9,6 @@ int ShutdownLibraryCore(void);
 
 // Height of the toolbar window, 0 without a toolbar (menus and toolbar).
 int GetToolbarHeight(void);
+
+// 1 while a menu is attached to the main window (menus and toolbar).
+int CheckMenuInUse(void);

@@ -32,10 +32,17 @@ int InitGray8ColorFormat(ColorFormat* format);
 int InitDDPixelFormatRgb(DDPIXELFORMAT* pixelFormat, int bitCount, uint32_t redMask,
                          uint32_t greenMask, uint32_t blueMask, uint32_t alphaMask);
 
+// Pixel values. Encoding keeps the top bits of each 8-bit channel and sets every
+// unused bit; decoding rescales each channel to 0..255 (an absent channel gives 0).
 uint32_t EncodePixelRgba(const ColorFormat* format, int r, int g, int b, int a);
+uint32_t EncodePixelRgb(const ColorFormat* format, int r, int g, int b);  // no alpha field
 int DecodePixelRgba(const ColorFormat* format, uint32_t value, int* r, int* g, int* b, int* a);
 uint32_t ConvertPixelValueFormat(const ColorFormat* dest, const ColorFormat* source, uint32_t value);
 int IsSameColorFormat(const ColorFormat* a, const ColorFormat* b);
 
+// The screen's colours: the nearest palette index on an 8-bit screen, else the value
+// in the screen's format (the software screen's format under the software renderer).
 int RgbToScreenPixel(int r, int g, int b);
 int ScreenPixelToRgb(uint32_t value, int* r, int* g, int* b);
+
+static_assert(sizeof(ColorFormat) == 1060, "ColorFormat keeps its 1060-byte layout");

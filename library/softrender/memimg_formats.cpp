@@ -1,0 +1,54 @@
+// memimg_formats.cpp - the preset colour formats of the software renderer's images.
+#include "library/softrender/memimg_formats.h"
+
+namespace {
+
+struct MemImgPresetSet {
+    ColorFormat byFlags[2][2][2];  // [kind 0 or 1][alpha][palette]
+    ColorFormat format8;
+    ColorFormat formatZ16;
+};
+
+// The two overlapping-channel kinds: every channel is the whole pixel value.
+void InitWholeValueFormat(ColorFormat* format, int bits, uint32_t mask) {
+    *format = ColorFormat{};
+    format->bitsPerPixel = static_cast<uint16_t>(bits);
+    format->bytesPerPixel = static_cast<uint16_t>(bits / 8);
+    format->redWidth = format->greenWidth = format->blueWidth = format->alphaWidth =
+        static_cast<uint8_t>(bits);
+    format->redMask = format->greenMask = format->blueMask = format->alphaMask = mask;
+}
+
+MemImgPresetSet BuildMemImgPresets() {
+    MemImgPresetSet set{};
+    for (int alpha = 0; alpha < 2; alpha++) {
+        for (int palette = 0; palette < 2; palette++) {
+            int bits16 = palette ? 8 : (alpha ? 32 : 16);
+            int bits32 = palette ? 8 : 32;
+            InitColorFormatFromMasks(&set.byFlags[MemImgFormat16][alpha][palette], bits16, 0xF800,
+                                     0x07E0, 0x001F, alpha ? 0xFF0000u : 0);
+            InitColorFormatFromMasks(&set.byFlags[MemImgFormat32][alpha][palette], bits32,
+                                     0xFF0000, 0xFF00, 0xFF, alpha ? 0xFF000000u : 0);
+        }
+    }
+    InitWholeValueFormat(&set.format8, 8, 0xFF);
+    InitWholeValueFormat(&set.formatZ16, 16, 0xFFFF);
+    return set;
+}
+
+}  // namespace
+
+const ColorFormat* LookupMemImgColorFormat(int formatKind, int alphaFlag, int paletteFlag) {
+    static const MemImgPresetSet presets = BuildMemImgPresets();
+    switch (formatKind) {
+        case MemImgFormat16:
+        case MemImgFormat32:
+            return &presets.byFlags[formatKind][alphaFlag ? 1 : 0][paletteFlag ? 1 : 0];
+        case MemImgFormat8:
+            return &presets.format8;
+        case MemImgFormatZ16:
+            return &presets.formatZ16;
+        default:
+            return nullptr;
+    }
+}
