@@ -101,7 +101,7 @@ static int CheckMemoryStreamEnd(StreamHandle handle) { return CheckMemoryFileEnd
 static int CheckMemoryStreamReady(StreamHandle handle) { return CheckMemoryFileReady(AsMemoryFile(handle)); }
 static int CloseMemoryStream(StreamHandle handle) { return CloseMemoryFile(AsMemoryFile(handle)); }
 
-const StreamOps MemoryFileStreamOps = {
+const StreamOps MemoryFileStreamOpsTable = {
     TellMemoryStream, SeekMemoryStream, ReadMemoryStream,
     CheckMemoryStreamEnd, CheckMemoryStreamReady, CloseMemoryStream,
 };
@@ -109,7 +109,7 @@ const StreamOps MemoryFileStreamOps = {
 int OpenMemoryStreamSource(StreamSource* source, const void* data, int size) {
     MemoryFile* file = OpenMemoryFile(data, size);
     if (file == nullptr) return -1;
-    source->ops = MemoryFileStreamOps;
+    source->ops = MemoryFileStreamOpsTable;
     source->handle = reinterpret_cast<StreamHandle>(file);
     return 0;
 }

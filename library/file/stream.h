@@ -49,8 +49,9 @@ int CheckMemoryFileReady(MemoryFile* file);  // always 1
 // fit, 0 and the end flag at the end. The caller's memory must be writable.
 size_t WriteMemoryFile(const void* buffer, size_t elementSize, size_t count, MemoryFile* file);
 
-// The memory set of stream operations, over a MemoryFile* handle.
-extern const StreamOps MemoryFileStreamOps;
+// The memory set of stream operations, over a MemoryFile* handle. Start-up copies it
+// into the table that GetMemoryFileStreamOps returns.
+extern const StreamOps MemoryFileStreamOpsTable;
 
 // Opens a memory stream over (data, size) and fills `source` with the memory set and
 // its handle; 0, or -1 when the record cannot be made. Close it with

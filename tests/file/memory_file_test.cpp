@@ -44,7 +44,7 @@ TEST(MemoryFile, SeeksClampAndClearTheEndFlag) {
         int origin;
         int position;
     } seeks[] = {
-        {-5, 0, 0},          {100, 0, 10},        {4, 0, 4},          {3, 1, 7},
+        {-5, 0, 0},          {100, 0, 10},        {4, 0, 4},          {3, 1, 6},
         {-20, 1, 0},         {-2, 2, 8},          {5, 2, 10},         {6, 7, 6},  // unknown origin: from the start
         {INT64_MAX, 1, 10},  {INT64_MIN, 2, 0},   {int64_t(1) << 32, 0, 10},
     };

@@ -193,7 +193,9 @@ void ExpectSameAsLibrary(const Bytes& file, int components) {
     ASSERT_EQ(DecodeBytes(DecodeJpegGraphImage, file, &image), 0);
     ExpectImage(image, {width, height, width * components, components, want});
     EXPECT_EQ(image.format.bitsPerPixel, components * 8);
-    if (components == 1) EXPECT_EQ(image.format.palette[7], 0x00070707u);
+    if (components == 1) {
+        EXPECT_EQ(image.format.palette[7], 0x00070707u);
+    }
     FreeDecoded(&image);
 }
 
@@ -223,7 +225,7 @@ TEST(JpegDecoder, DecodesGreyColourAndProgressive) {
 // A memory stream that hands out at most 100 bytes per read, as a file layer may.
 size_t ReadInDribbles(void* buffer, size_t elementSize, size_t count, StreamHandle handle) {
     size_t most = std::max<size_t>(1, 100 / elementSize);
-    return MemoryFileStreamOps.read(buffer, elementSize, std::min(count, most), handle);
+    return MemoryFileStreamOpsTable.read(buffer, elementSize, std::min(count, most), handle);
 }
 
 TEST(JpegDecoder, CountsOnlyTheBytesEachReadDelivers) {
