@@ -4,7 +4,6 @@
 // the stream layer, the tracked allocator and the decoders' checks.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "library/core/alloc.h"
@@ -86,28 +85,7 @@ void BM_JpegThroughLoader(benchmark::State& state) { DecodeThroughLoader(state, 
 
 void BM_JpegLibjpegDirect(benchmark::State& state) {
     const Bytes& file = JpegFile();
-    for (auto _ : state) {
-        jpeg_decompress_struct cinfo;
-        jpeg_error_mgr err;
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_decompress(&cinfo);
-        jpeg_mem_src(&cinfo, file.data(), file.size());
-        jpeg_read_header(&cinfo, TRUE);
-        cinfo.out_color_space = JCS_EXT_BGR;
-        jpeg_start_decompress(&cinfo);
-        size_t rowBytes = size_t(cinfo.output_width) * cinfo.output_components;
-        uint8_t* pixels = static_cast<uint8_t*>(std::malloc(rowBytes * cinfo.output_height));
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW rows[16];
-            JDIMENSION count = std::min<JDIMENSION>(16, cinfo.output_height - cinfo.output_scanline);
-            for (JDIMENSION i = 0; i < count; i++) rows[i] = pixels + rowBytes * (cinfo.output_scanline + i);
-            jpeg_read_scanlines(&cinfo, rows, count);
-        }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-        benchmark::DoNotOptimize(pixels);
-        std::free(pixels);
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(DecodeJpegDirect(file).pixels);
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.size()));
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <jpeglib.h>
@@ -257,6 +258,39 @@ inline Bytes EncodeJpeg(const JpegSpec& s) {
     Bytes out(buffer, buffer + size);
     free(buffer);
     return out;
+}
+
+// A decode done with libjpeg alone, from memory: BGR rows (grey for one component).
+// The reference the decoder is checked and measured against.
+struct DirectImage {
+    std::unique_ptr<uint8_t[]> pixels;
+    int width = 0, height = 0, components = 0;
+};
+
+inline DirectImage DecodeJpegDirect(const Bytes& file) {
+    DirectImage image;
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, file.data(), file.size());
+    jpeg_read_header(&cinfo, TRUE);
+    if (cinfo.out_color_space == JCS_RGB) cinfo.out_color_space = JCS_EXT_BGR;
+    jpeg_start_decompress(&cinfo);
+    image.width = int(cinfo.output_width), image.height = int(cinfo.output_height);
+    image.components = cinfo.output_components;
+    size_t rowBytes = size_t(image.width) * image.components;
+    image.pixels.reset(new uint8_t[rowBytes * image.height]);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[16];
+        JDIMENSION count = cinfo.output_height - cinfo.output_scanline;
+        if (count > 16) count = 16;
+        for (JDIMENSION i = 0; i < count; i++) rows[i] = image.pixels.get() + rowBytes * (cinfo.output_scanline + i);
+        jpeg_read_scanlines(&cinfo, rows, count);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return image;
 }
 
 // A deterministic picture with smooth areas and edges, `components` bytes per pixel.

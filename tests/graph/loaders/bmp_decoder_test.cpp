@@ -36,11 +36,7 @@ std::vector<uint32_t> Palette16() {
     return p;
 }
 
-struct ValidBmp {
-    const char* name;
-    BmpSpec spec;
-    ExpectedImage want;
-};
+using ValidBmp = ValidCase<BmpSpec>;
 
 std::vector<ValidBmp> ValidBmps() {
     std::vector<ValidBmp> cases;
@@ -142,16 +138,7 @@ std::vector<ValidBmp> ValidBmps() {
     return cases;
 }
 
-TEST(BmpDecoder, DecodesEveryStoredForm) {
-    for (const ValidBmp& c : ValidBmps()) {
-        SCOPED_TRACE(c.name);
-        GraphImage image{};
-        ASSERT_EQ(DecodeBytes(DecodeBmpGraphImage, BuildBmp(c.spec), &image), 0);
-        ExpectImage(image, c.want);
-        EXPECT_EQ(image.format.bitsPerPixel, c.want.bytesPerPixel * 8);
-        FreeDecoded(&image);
-    }
-}
+TEST(BmpDecoder, DecodesEveryStoredForm) { ExpectAllDecode(DecodeBmpGraphImage, BuildBmp, ValidBmps()); }
 
 TEST(BmpDecoder, PaletteHonoursColoursUsedAndClearsTheFourthByte) {
     ValidBmp eight = ValidBmps()[3];
@@ -172,16 +159,8 @@ TEST(BmpDecoder, PaletteHonoursColoursUsedAndClearsTheFourthByte) {
 
 TEST(BmpDecoder, RefusesHostileFiles) {
     const BmpSpec good = Bmp24(2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
-    struct Case {
-        const char* name;
-        Bytes file;
-    };
-    std::vector<Case> cases;
-    auto with = [&](const char* name, auto change) {
-        BmpSpec s = good;
-        change(s);
-        cases.push_back({name, BuildBmp(s)});
-    };
+    std::vector<RefusedFile> cases;
+    auto with = [&](const char* name, auto change) { cases.push_back({name, BuildChanged(good, BuildBmp, change)}); };
     Bytes valid = BuildBmp(good);
     cases.push_back({"empty", {}});
     Bytes notBm = valid;
@@ -225,7 +204,7 @@ TEST(BmpDecoder, RefusesHostileFiles) {
     rle8("RLE8 absolute run cut", {0, 5, 1, 2});
     rle8("RLE8 delta cut", {0, 2, 1});
     rle8("RLE8 run without its value", {2, 5, 3});
-    for (const Case& c : cases) ExpectRefused(DecodeBmpGraphImage, c.file, c.name);
+    ExpectAllRefused(DecodeBmpGraphImage, cases);
 }
 
 }  // namespace

@@ -61,10 +61,7 @@ TEST(DdsDecoder, DecodesTableAndMaskFormats) {
         GraphImage image{};
         ASSERT_EQ(DecodeBytes(DecodeDdsGraphImage, BuildDds(c.spec), &image), 0);
         ExpectImage(image, c.want);
-        EXPECT_EQ(image.format.redMask, c.masks[0]);
-        EXPECT_EQ(image.format.greenMask, c.masks[1]);
-        EXPECT_EQ(image.format.blueMask, c.masks[2]);
-        EXPECT_EQ(image.format.alphaMask, c.masks[3]);
+        ExpectMasks(image.format, c.masks[0], c.masks[1], c.masks[2], c.masks[3]);
         FreeDecoded(&image);
     }
 }
@@ -72,16 +69,8 @@ TEST(DdsDecoder, DecodesTableAndMaskFormats) {
 TEST(DdsDecoder, RefusesHostileFiles) {
     DdsSpec good;
     good.width = 2, good.height = 1, good.pixels.assign(8, 7);
-    struct Case {
-        const char* name;
-        Bytes file;
-    };
-    std::vector<Case> cases;
-    auto with = [&](const char* name, auto change) {
-        DdsSpec s = good;
-        change(s);
-        cases.push_back({name, BuildDds(s)});
-    };
+    std::vector<RefusedFile> cases;
+    auto with = [&](const char* name, auto change) { cases.push_back({name, BuildChanged(good, BuildDds, change)}); };
     Bytes valid = BuildDds(good);
     Bytes badMagic = valid;
     badMagic[2] = 'X';
@@ -103,7 +92,7 @@ TEST(DdsDecoder, RefusesHostileFiles) {
     with("width 32768", [](DdsSpec& s) { s.width = 32768; });
     with("over the byte limit", [](DdsSpec& s) { s.width = 30000, s.height = 30000; });
     with("huge pitch times height", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 0x7FFFFFFF, s.height = 3; });
-    for (const Case& c : cases) ExpectRefused(DecodeDdsGraphImage, c.file, c.name);
+    ExpectAllRefused(DecodeDdsGraphImage, cases);
 }
 
 TEST(BgraDecoder, DecodesBothChannelSizes) {
@@ -111,8 +100,7 @@ TEST(BgraDecoder, DecodesBothChannelSizes) {
     Bytes pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     ASSERT_EQ(DecodeBytes(DecodeBgraGraphImage, BuildBgra(0x08080808, 2, 2, pixels), &image), 0);
     ExpectImage(image, {2, 2, 8, 4, pixels});
-    EXPECT_EQ(image.format.alphaMask, 0xFF000000u);
-    EXPECT_EQ(image.format.redMask, 0x00FF0000u);
+    ExpectMasks(image.format, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
     EXPECT_EQ(image.format.bitsPerPixel, 32);
     FreeDecoded(&image);
 
@@ -128,10 +116,7 @@ TEST(BgraDecoder, RefusesHostileFiles) {
     Bytes valid = BuildBgra(0x08080808, 2, 2, four);
     Bytes badMagic = valid;
     badMagic[0] = 'b';
-    struct Case {
-        const char* name;
-        Bytes file;
-    } cases[] = {
+    ExpectAllRefused(DecodeBgraGraphImage, {
         {"header cut", Bytes(valid.begin(), valid.begin() + 12)},
         {"bad magic", badMagic},
         {"channel size 0x20202020", BuildBgra(0x20202020, 2, 2, four)},
@@ -141,8 +126,7 @@ TEST(BgraDecoder, RefusesHostileFiles) {
         {"over the byte limit", BuildBgra(0x08080808, 32767, 32767, four)},
         {"8-bit pixels cut", Bytes(valid.begin(), valid.end() - 1)},
         {"16-bit pixels cut", BuildBgra(0x10101010, 2, 2, Bytes(31, 1))},
-    };
-    for (const Case& c : cases) ExpectRefused(DecodeBgraGraphImage, c.file, c.name);
+    });
 }
 
 }  // namespace

@@ -9,11 +9,7 @@ using namespace testimg;
 
 namespace {
 
-struct ValidTga {
-    const char* name;
-    TgaSpec spec;
-    ExpectedImage want;
-};
+using ValidTga = ValidCase<TgaSpec>;
 
 // A colour-mapped RLE image of 30 x 1 pixels whose indices sit in the last bytes of
 // the file, so reading the data only up to 26 bytes before the end would lose them.
@@ -94,29 +90,17 @@ std::vector<ValidTga> ValidTgas() {
     return cases;
 }
 
-TEST(TgaDecoder, DecodesEveryTypeAndOrientation) {
-    for (const ValidTga& c : ValidTgas()) {
-        SCOPED_TRACE(c.name);
-        GraphImage image{};
-        ASSERT_EQ(DecodeBytes(DecodeTgaGraphImage, BuildTga(c.spec), &image), 0);
-        ExpectImage(image, c.want);
-        FreeDecoded(&image);
-    }
-}
+TEST(TgaDecoder, DecodesEveryTypeAndOrientation) { ExpectAllDecode(DecodeTgaGraphImage, BuildTga, ValidTgas()); }
 
 TEST(TgaDecoder, ColourFormatsFollowTheDepth) {
     std::vector<ValidTga> cases = ValidTgas();
     GraphImage image{};
     ASSERT_EQ(DecodeBytes(DecodeTgaGraphImage, BuildTga(cases[3].spec), &image), 0);  // 16-bit
-    EXPECT_EQ(image.format.redMask, 0x7C00u);
-    EXPECT_EQ(image.format.greenMask, 0x03E0u);
-    EXPECT_EQ(image.format.blueMask, 0x001Fu);
-    EXPECT_EQ(image.format.alphaWidth, 0);
+    ExpectMasks(image.format, 0x7C00, 0x03E0, 0x001F, 0);
     EXPECT_EQ(image.format.unusedMask, 0x8000u);
     FreeDecoded(&image);
     ASSERT_EQ(DecodeBytes(DecodeTgaGraphImage, BuildTga(cases[2].spec), &image), 0);  // 32-bit
-    EXPECT_EQ(image.format.alphaMask, 0xFF000000u);
-    EXPECT_EQ(image.format.redMask, 0x00FF0000u);
+    ExpectMasks(image.format, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
     FreeDecoded(&image);
 }
 
@@ -124,14 +108,9 @@ TEST(TgaDecoder, RefusesHostileFiles) {
     TgaSpec good;
     good.width = 2, good.height = 1;
     good.data = {1, 2, 3, 4, 5, 6};
-    struct Case {
-        const char* name;
-        Bytes file;
-    };
-    std::vector<Case> cases;
-    auto with = [&](const char* name, TgaSpec base, auto change) {
-        change(base);
-        cases.push_back({name, BuildTga(base)});
+    std::vector<RefusedFile> cases;
+    auto with = [&](const char* name, const TgaSpec& base, auto change) {
+        cases.push_back({name, BuildChanged(base, BuildTga, change)});
     };
     Bytes valid = BuildTga(good);
     cases.push_back({"header cut", Bytes(valid.begin(), valid.begin() + 10)});
@@ -168,7 +147,7 @@ TEST(TgaDecoder, RefusesHostileFiles) {
         s.footer = true;
     });
     with("mapped RLE run without its index", MappedRle30(false), [](TgaSpec& s) { s.data = {0x9D}; });
-    for (const Case& c : cases) ExpectRefused(DecodeTgaGraphImage, c.file, c.name);
+    ExpectAllRefused(DecodeTgaGraphImage, cases);
 }
 
 }  // namespace
