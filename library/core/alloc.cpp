@@ -119,8 +119,8 @@ int LogAllocBlock(const AllocHeader* header) {
         line[length++] = Hex[data[i] & 15];
         line[length++] = ' ';
     }
-    // The last blank (or, without data, the opening bracket) becomes "]\n".
-    std::memcpy(line + length - 1, "]\n", 3);
+    // The last blank becomes "]\n"; without data the list is dropped: "data:<>]\n".
+    std::memcpy(line + length - (shown == 0 ? 2 : 1), "]\n", 3);
     return WriteLogText(line);
 }
 

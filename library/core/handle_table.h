@@ -6,8 +6,8 @@
 //
 //     struct Surface2DRecord { HandleRecordHead head; ...; };
 //     static void* Surface2DSlots[32768];
-//     HandleTable Surface2DTable = {Surface2DSlots, HandleKindSurface2D, 32768,
-//                                   HandleSlotHighWater, 0};   // 2D: no lost-flag write
+//     HandleTable Surface2DTable = MakeHandleTable(Surface2DSlots, HandleKindSurface2D, 32768,
+//                                                  HandleSlotHighWater, 0);  // no lost-flag write
 //
 //     int handle = AddHandleRecord(&Surface2DTable, sizeof(Surface2DRecord), (void**)&record);
 //     if (handle == HandleTableFull) return WriteLogText("２Ｄグラフィックの量が許容量を越えました\n");
@@ -55,6 +55,10 @@ struct HandleTable {
     int32_t highWater;  // one more than the highest occupied slot
     int32_t nextCheck;  // check number of the next record
 };
+
+constexpr HandleTable MakeHandleTable(void** slots, int kind, int capacity, int policy, int flags) {
+    return HandleTable{slots, kind, capacity, policy, flags, 0, 0, 0};
+}
 
 // Results of adding besides a handle.
 enum {

@@ -49,6 +49,10 @@ void CopySameFormat(const PixelBlock& block) {
         return;
     }
     const size_t rowBytes = size_t(block.width) * bytes;
+    if (block.srcPitch == ptrdiff_t(rowBytes) && block.destPitch == ptrdiff_t(rowBytes)) {
+        std::memmove(block.dest, block.src, rowBytes * block.height);  // one contiguous block
+        return;
+    }
     for (int y = 0; y < block.height; y++)
         std::memmove(block.dest + y * block.destPitch, block.src + y * block.srcPitch, rowBytes);
 }
@@ -99,31 +103,32 @@ int ConvertPixelsBetweenFormats(void* destPixels, int destPitch, const ColorForm
     const int height = srcRect->bottom - srcRect->top;
     if (width <= 0 || height <= 0) return -1;
 
-    PixelBlock block;
-    block.dest = static_cast<uint8_t*>(destPixels) + ptrdiff_t(destY) * destPitch +
-                 ptrdiff_t(destX) * destFormat->bytesPerPixel;
-    block.destPitch = destPitch;
-    block.destFormat = destFormat;
-    block.src = static_cast<const uint8_t*>(srcPixels) + ptrdiff_t(srcRect->top) * srcPitch +
-                ptrdiff_t(srcRect->left) * srcFormat->bytesPerPixel;
-    block.srcPitch = srcPitch;
-    block.srcFormat = srcFormat;
-    block.alpha = planeGiven ? static_cast<const uint8_t*>(alphaPixels) +
-                                   ptrdiff_t(srcRect->top) * alphaPitch +
-                                   ptrdiff_t(srcRect->left) * alphaFormat->bytesPerPixel
-                             : nullptr;
-    block.alphaPitch = alphaPitch;
-    block.alphaFormat = alphaFormat;
-    block.width = width;
-    block.height = height;
-    block.mirror = mirror;
-    block.keyToAlpha = keyToAlpha;
-    block.key = key;
-    block.ditherMode = ditherMode;
-    block.colorZero = colorZero;
-    block.alphaFromRed = alphaFromRed;
-    block.skipKey = skipKey;
-    block.alphaFromPlane = destHasAlpha && planeGiven && !srcHasAlpha;
+    const PixelBlock block{
+        .dest = static_cast<uint8_t*>(destPixels) + ptrdiff_t(destY) * destPitch +
+                ptrdiff_t(destX) * destFormat->bytesPerPixel,
+        .destPitch = destPitch,
+        .destFormat = destFormat,
+        .src = static_cast<const uint8_t*>(srcPixels) + ptrdiff_t(srcRect->top) * srcPitch +
+               ptrdiff_t(srcRect->left) * srcFormat->bytesPerPixel,
+        .srcPitch = srcPitch,
+        .srcFormat = srcFormat,
+        .alpha = planeGiven ? static_cast<const uint8_t*>(alphaPixels) +
+                                  ptrdiff_t(srcRect->top) * alphaPitch +
+                                  ptrdiff_t(srcRect->left) * alphaFormat->bytesPerPixel
+                            : nullptr,
+        .alphaPitch = alphaPitch,
+        .alphaFormat = alphaFormat,
+        .width = width,
+        .height = height,
+        .mirror = mirror,
+        .keyToAlpha = keyToAlpha,
+        .key = key,
+        .ditherMode = ditherMode,
+        .colorZero = colorZero,
+        .alphaFromRed = alphaFromRed,
+        .skipKey = skipKey,
+        .alphaFromPlane = destHasAlpha && planeGiven && !srcHasAlpha,
+    };
 
     if (destFormat->bitsPerPixel == 8 && !colorZero && !skipKey) {
         if (srcFormat->bitsPerPixel != 8) return -1;

@@ -31,14 +31,15 @@ struct ChannelPlan {
 
 ChannelPlan PlanChannel(uint32_t srcMask, int srcShift, int srcWidth, uint32_t destMask,
                         int destShift, int destWidth, bool fromPlane) {
-    ChannelPlan plan{};
-    plan.srcMask = srcMask;
-    plan.srcShift = srcShift;
-    plan.srcWidth = srcWidth;
-    plan.destMask = destMask;
-    plan.destShift = destShift;
-    plan.destWidth = destWidth;
-    plan.fromPlane = fromPlane;
+    ChannelPlan plan{.srcMask = srcMask,
+                     .srcShift = srcShift,
+                     .srcWidth = srcWidth,
+                     .destMask = destMask,
+                     .destShift = destShift,
+                     .destWidth = destWidth,
+                     .fromPlane = fromPlane,
+                     .droppedMask = 0,
+                     .thresholds = {}};
     int dropped = srcWidth - destWidth;
     if (dropped > 0) {
         plan.droppedMask = ((uint64_t{1} << dropped) - 1) << srcShift;

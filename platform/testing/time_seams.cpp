@@ -31,7 +31,7 @@ static int64_t VirtualCounter() {
 static int64_t VirtualCounterFrequency() { return VirtualFrequency.load(); }
 
 static uint64_t VirtualCycles() {
-    return VirtualMicroseconds.load() * VirtualCyclesPerMillisecond.load() / 1000u;
+    return uint64_t((unsigned __int128)VirtualMicroseconds.load() * VirtualCyclesPerMillisecond.load() / 1000u);
 }
 
 static void VirtualSleep(DWORD milliseconds) {

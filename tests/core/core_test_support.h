@@ -42,6 +42,11 @@ private:
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Tests of one program may share a process: start from default settings.
+        AllocState& alloc = SystemStateRecord.alloc;
+        alloc.nextSerial = 0;
+        alloc.traceAll = alloc.logTotals = alloc.checkAlways = alloc.traceSize = 0;
+        SystemStateRecord.settings = SystemSettings{};
         InstallVirtualClock(5000, 0);
         CopyTextBounded(SystemStateRecord.startDirectory, sizeof(SystemStateRecord.startDirectory),
                         dir.path().c_str());
