@@ -198,10 +198,10 @@ int ReadUncompressedRows(StreamSource* source, const BmpInfo& info, uint8_t* out
     RowConverter conv{&info, {}};
     bool inPlace = info.bitCount == 8 || info.bitCount == 24;
     uint8_t* stored = nullptr;
+    for (int i = 0; info.bitCount >= 16 && i < 3; i++) {
+        if (MakeChannelRule(info.masks[i], info.bitCount, &conv.channels[i]) != 0) return -1;
+    }
     if (!inPlace) {
-        for (int i = 0; i < 3; i++) {
-            if (MakeChannelRule(info.masks[i], info.bitCount, &conv.channels[i]) != 0) return -1;
-        }
         stored = static_cast<uint8_t*>(ZqAlloc(size_t(info.storedStride)));
         if (stored == nullptr) return -1;
     }
