@@ -15,15 +15,24 @@ std::string IconvName(UINT codePage) {
     return name;
 }
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
 // One converter per code page into UTF-32, opened once: glyph requests come often.
+struct ConverterCache {
+    std::map<UINT, iconv_t> toUnicode;
+    ~ConverterCache() {
+        for (auto& [codePage, converter] : toUnicode)
+            if (converter != kNoConverter) iconv_close(converter);
+    }
+};
 std::mutex g_lock;
-std::map<UINT, iconv_t> g_toUnicode;
+ConverterCache g_cache;
 
 iconv_t ToUnicodeConverter(UINT codePage) {
-    auto found = g_toUnicode.find(codePage);
-    if (found != g_toUnicode.end()) return found->second;
+    auto found = g_cache.toUnicode.find(codePage);
+    if (found != g_cache.toUnicode.end()) return found->second;
     iconv_t converter = iconv_open("UTF-32LE", IconvName(codePage).c_str());
-    g_toUnicode.emplace(codePage, converter);
+    g_cache.toUnicode.emplace(codePage, converter);
     return converter;
 }
 
@@ -32,7 +41,7 @@ iconv_t ToUnicodeConverter(UINT codePage) {
 uint32_t CodePageCharToUnicode(UINT codePage, const uint8_t* bytes, size_t count) {
     std::lock_guard<std::mutex> hold(g_lock);
     iconv_t converter = ToUnicodeConverter(codePage);
-    if (converter == reinterpret_cast<iconv_t>(-1) || count == 0) return 0;
+    if (converter == kNoConverter || count == 0) return 0;
     iconv(converter, nullptr, nullptr, nullptr, nullptr); // a fresh shift state
     char in[4] = {};
     for (size_t i = 0; i < count && i < sizeof in; ++i) in[i] = static_cast<char>(bytes[i]);
@@ -49,7 +58,7 @@ uint32_t CodePageCharToUnicode(UINT codePage, const uint8_t* bytes, size_t count
 
 bool CodePageTextToUtf8(UINT codePage, const char* text, size_t length, std::string* utf8) {
     iconv_t converter = iconv_open("UTF-8", IconvName(codePage).c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    if (converter == kNoConverter) return false;
     std::string in(text, length);
     std::string out(length * 4 + 4, '\0');
     char* from = in.data();

@@ -14,7 +14,17 @@ namespace {
 
 constexpr size_t kMaxCandidates = 16;
 
-FcConfig* g_config = nullptr;
+// The configuration is freed at exit: fontconfig keeps some of its blocks through
+// encoded offsets that a leak checker cannot follow.
+struct ConfigHolder {
+    FcConfig* config = nullptr;
+    void Drop() {
+        if (config) FcConfigDestroy(config);
+        config = nullptr;
+    }
+    ~ConfigHolder() { Drop(); }
+};
+ConfigHolder g_holder;
 bool g_pinned = false;
 std::vector<std::string> g_pinnedFiles;
 
@@ -35,8 +45,8 @@ FcConfig* BuildConfig() {
 }
 
 FcConfig* Config() {
-    if (!g_config) g_config = BuildConfig();
-    return g_config;
+    if (!g_holder.config) g_holder.config = BuildConfig();
+    return g_holder.config;
 }
 
 UINT OemCodePage() { return GetOEMCP() == 949 ? 949 : 932; }
@@ -165,8 +175,7 @@ std::vector<GdiFontFile> GdiFindFontFiles(const LOGFONTA& request) {
 
 void GdiSetFontFiles(const std::vector<std::string>* files) {
     std::lock_guard<std::mutex> hold(GdiFontMutex());
-    if (g_config) FcConfigDestroy(g_config);
-    g_config = nullptr;
+    g_holder.Drop();
     g_pinned = files != nullptr;
     g_pinnedFiles = files ? *files : std::vector<std::string>{};
 }
