@@ -60,16 +60,8 @@ GdiFont* NewFont(const LOGFONTA& request, const GdiFontProvider* provider) {
     TEXTMETRICA metrics{};
     void* face = provider->open(request, &metrics);
     if (!face) return nullptr;
-    auto* font = new GdiFont{};
-    font->magic = kGdiObjectMagic;
-    font->kind = GdiObjectFont;
-    font->destroy = DestroyFont;
-    font->describe = DescribeFont;
-    font->request = request;
-    font->metrics = metrics;
-    font->provider = provider;
-    font->face = face;
-    return font;
+    return new GdiFont{
+        {kGdiObjectMagic, GdiObjectFont, 0, false, DestroyFont, DescribeFont}, request, metrics, provider, face};
 }
 
 // A DC's stock font answers like a 16-pixel default face of the current provider.
@@ -146,9 +138,9 @@ GdiFont* GdiFontFromHandle(HFONT handle) {
 bool GdiFailCompatibleDcNow() { return TakeFailure(GdiCompatibleDcFailures); }
 bool GdiFailFontSelectionNow() { return TakeFailure(GdiFontSelectFailures); }
 
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                  DWORD underline, DWORD strikeOut, DWORD charset, DWORD outPrecision, DWORD clipPrecision,
-                  DWORD quality, DWORD pitchAndFamily, const char* face) {
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charset, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, const char* face) {
     LOGFONTA request{};
     request.lfHeight = height;
     request.lfWidth = width;

@@ -66,8 +66,8 @@ struct LOGFONTA {
 static_assert(sizeof(LOGFONTA) == 60, "LOGFONTA is 60 bytes");
 
 struct TEXTMETRICA {
-    LONG tmHeight;  // the cell height: tmAscent + tmDescent
-    LONG tmAscent;  // cell top to baseline
+    LONG tmHeight; // the cell height: tmAscent + tmDescent
+    LONG tmAscent; // cell top to baseline
     LONG tmDescent; // baseline to cell bottom
     LONG tmInternalLeading; // tmHeight minus the em height
     LONG tmExternalLeading;
@@ -144,9 +144,9 @@ struct MAT2 {
 #define TMPF_TRUETYPE 0x04u
 
 // Null when no font can be had. width 0 keeps the face's proportions.
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                  DWORD underline, DWORD strikeOut, DWORD charset, DWORD outPrecision, DWORD clipPrecision,
-                  DWORD quality, DWORD pitchAndFamily, const char* face);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charset, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, const char* face);
 // The metrics of the DC's selected font. FALSE for a bad DC or a null record.
 BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics);
 // See the top of this file. GDI_ERROR for a bad DC, a null glyph record or matrix, a

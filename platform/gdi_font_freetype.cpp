@@ -24,7 +24,7 @@ struct FreeTypeFace {
     std::string family;
     UINT codePage; // of the character values GetGlyphOutlineA receives
     bool embolden; // bold asked of a face without it: one pixel wider
-    bool oblique;  // italic asked of an upright face
+    bool oblique; // italic asked of an upright face
     // The cell glyphs are cut to: above and below the baseline, and across.
     int ascent;
     int descent;
@@ -76,7 +76,8 @@ bool SizeFace(FreeTypeFace* f, const LOGFONTA& request, const GdiFontFile& file,
     double em = scale * upem;
     double averageUnits = os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
     // A width asks for that average character width.
-    double widthScale = request.lfWidth == 0 ? 1.0 : std::abs(static_cast<double>(request.lfWidth)) / (averageUnits * scale);
+    double widthScale =
+        request.lfWidth == 0 ? 1.0 : std::abs(static_cast<double>(request.lfWidth)) / (averageUnits * scale);
     widthScale = std::clamp(widthScale, 1.0 / 16, 16.0);
     double emX = em * widthScale;
     if (FT_Set_Char_Size(face, std::lround(emX * 64), std::lround(em * 64), 72, 72) != 0) return false;
@@ -113,10 +114,10 @@ bool SizeFace(FreeTypeFace* f, const LOGFONTA& request, const GdiFontFile& file,
     tm->tmUnderlined = request.lfUnderline ? 1 : 0;
     tm->tmStruckOut = request.lfStrikeOut ? 1 : 0;
     bool fixed = file.monospaced || FT_IS_FIXED_WIDTH(face);
-    tm->tmPitchAndFamily =
-        static_cast<BYTE>((fixed ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE | (request.lfPitchAndFamily & 0xF0));
-    tm->tmCharSet = static_cast<BYTE>(f->codePage == 932   ? SHIFTJIS_CHARSET
-                                      : f->codePage == 949 ? HANGEUL_CHARSET
+    tm->tmPitchAndFamily = static_cast<BYTE>((fixed ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE |
+                                             (request.lfPitchAndFamily & 0xF0));
+    tm->tmCharSet = static_cast<BYTE>(f->codePage == 932    ? SHIFTJIS_CHARSET
+                                      : f->codePage == 949  ? HANGEUL_CHARSET
                                       : f->codePage == 1252 ? ANSI_CHARSET
                                                             : request.lfCharSet);
     return true;
@@ -231,8 +232,9 @@ void TakeBitmap(const FT_Bitmap& bitmap, int maxLevel, GdiGlyphRaster* g) {
     g->levels.assign(static_cast<size_t>(g->width) * g->height, 0);
     for (int y = 0; y < g->height; ++y) {
         // A negative pitch means the rows are stored bottom row first.
-        const uint8_t* row = bitmap.pitch >= 0 ? bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch
-                                               : bitmap.buffer + static_cast<ptrdiff_t>(g->height - 1 - y) * -bitmap.pitch;
+        const uint8_t* row = bitmap.pitch >= 0
+                                 ? bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch
+                                 : bitmap.buffer + static_cast<ptrdiff_t>(g->height - 1 - y) * -bitmap.pitch;
         uint8_t* to = &g->levels[static_cast<size_t>(y) * g->width];
         for (int x = 0; x < g->width; ++x) {
             if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO)

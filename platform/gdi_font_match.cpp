@@ -56,7 +56,8 @@ const char8_t* DefaultFace(UINT codePage, BYTE pitchAndFamily) {
     bool fixed = (pitchAndFamily & 3) == FIXED_PITCH;
     bool roman = (pitchAndFamily & 0xF0) == FF_ROMAN;
     switch (codePage) {
-    case 932: return roman ? (fixed ? u8"ＭＳ 明朝" : u8"ＭＳ Ｐ明朝") : (fixed ? u8"ＭＳ ゴシック" : u8"ＭＳ Ｐゴシック");
+    case 932:
+        return roman ? (fixed ? u8"ＭＳ 明朝" : u8"ＭＳ Ｐ明朝") : (fixed ? u8"ＭＳ ゴシック" : u8"ＭＳ Ｐゴシック");
     case 949: return roman ? (fixed ? u8"BatangChe" : u8"Batang") : (fixed ? u8"GulimChe" : u8"Gulim");
     default: return roman ? (fixed ? u8"Courier New" : u8"Times New Roman") : (fixed ? u8"Courier New" : u8"Arial");
     }
@@ -87,8 +88,8 @@ bool FileOf(FcPattern* font, GdiFontFile* out) {
     FcPatternGetString(font, FC_FAMILY, 0, &family);
     int spacing = FC_PROPORTIONAL;
     FcPatternGetInteger(font, FC_SPACING, 0, &spacing);
-    *out = GdiFontFile{reinterpret_cast<const char*>(path), index,
-                       family ? reinterpret_cast<const char*>(family) : "", spacing >= FC_DUAL};
+    *out = GdiFontFile{reinterpret_cast<const char*>(path), index, family ? reinterpret_cast<const char*>(family) : "",
+                       spacing >= FC_DUAL};
     return true;
 }
 

@@ -15,7 +15,7 @@ struct GdiFontFile {
     std::string path;
     int index; // face index within the file
     std::string family; // UTF-8
-    bool monospaced;    // one advance, or a half and a full one
+    bool monospaced; // one advance, or a half and a full one
 };
 
 // The code page of a LOGFONT character set: 932 Shift-JIS, 949 Hangul, 1252 ANSI, and

@@ -44,7 +44,8 @@ GdiGlyphRaster ParseGlyph(const FakeGlyph& glyph) {
         std::string row = picture.substr(start, end - start);
         if (raster.height == 0) raster.width = static_cast<int>(row.size());
         if (static_cast<int>(row.size()) != raster.width) {
-            std::fprintf(stderr, "fake glyph 0x%X: rows of different widths in \"%s\"\n", glyph.character, glyph.picture);
+            std::fprintf(stderr, "fake glyph 0x%X: rows of different widths in \"%s\"\n", glyph.character,
+                         glyph.picture);
             std::abort();
         }
         for (char c : row) {

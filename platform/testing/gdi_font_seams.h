@@ -27,7 +27,7 @@
 #include "platform/gdi_font.h"
 
 struct FakeGlyph {
-    UINT character;  // as GetGlyphOutlineA receives it
+    UINT character; // as GetGlyphOutlineA receives it
     int originX = 0; // gmptGlyphOrigin
     int originY = 0;
     int cellIncX = 0;

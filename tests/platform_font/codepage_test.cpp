@@ -24,15 +24,15 @@ TEST(FontCodePage, CharactersToUnicode) {
     const Case cases[] = {
         {932, {0x41}, 0x41},
         {932, {0x5C}, 0x5C},
-        {932, {0xB1}, 0xFF71},       // half-width katakana
+        {932, {0xB1}, 0xFF71}, // half-width katakana
         {932, {0x82, 0x60}, 0xFF21}, // full-width A
         {932, {0x82, 0xA0}, 0x3042},
         {932, {0x81, 0x40}, 0x3000},
         {932, {0x87, 0x40}, 0x2460}, // a vendor extension of CP932
-        {932, {0x82, 0x00}, 0},      // invalid trail byte
-        {932, {0x82}, 0},            // lone lead byte
+        {932, {0x82, 0x00}, 0}, // invalid trail byte
+        {932, {0x82}, 0}, // lone lead byte
         {932, {0xFD}, 0},
-        {932, {0x41, 0x42}, 0},      // two characters
+        {932, {0x41, 0x42}, 0}, // two characters
         {932, {}, 0},
         {949, {0xB0, 0xA1}, 0xAC00},
         {949, {0xAA, 0xA2}, 0x3042},

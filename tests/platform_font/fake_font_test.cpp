@@ -77,7 +77,8 @@ TEST_F(FakeFontTest, GreyGlyphsCarryThePictureLevels) {
 
     Glyph a = FetchGlyph(dc, 'A', GGO_GRAY4_BITMAP);
     EXPECT_EQ(40u, a.result); // 5 pixels padded to 8
-    EXPECT_EQ((std::vector<uint8_t>{0, 0, 16, 0, 0, 0, 0, 0}), std::vector<uint8_t>(a.bytes.begin(), a.bytes.begin() + 8));
+    EXPECT_EQ((std::vector<uint8_t>{0, 0, 16, 0, 0, 0, 0, 0}),
+              std::vector<uint8_t>(a.bytes.begin(), a.bytes.begin() + 8));
 
     // The other grey formats rescale the 17 levels.
     Glyph two = FetchGlyph(dc, 0x82A0, GGO_GRAY2_BITMAP);

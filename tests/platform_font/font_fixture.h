@@ -67,8 +67,8 @@ protected:
 
     HFONT Make(int height, int weight, DWORD charset, const char* face, DWORD italic = FALSE,
                DWORD pitch = FIXED_PITCH) {
-        HFONT font = CreateFontA(height, 0, 0, 0, weight, italic, FALSE, FALSE, charset, 0, 0,
-                                 NONANTIALIASED_QUALITY, pitch, face);
+        HFONT font = CreateFontA(height, 0, 0, 0, weight, italic, FALSE, FALSE, charset, 0, 0, NONANTIALIASED_QUALITY,
+                                 pitch, face);
         if (font) fonts_.push_back(font);
         return font;
     }

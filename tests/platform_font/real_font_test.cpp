@@ -138,9 +138,9 @@ TEST_F(RealFontTest, GameTextsHaveInkInsideTheMetrics) {
 TEST_F(RealFontTest, ShiftJisAndKoreanCodesMapToTheirGlyphs) {
     HDC dc = Select(Make(18, 400, SHIFTJIS_CHARSET, "ＭＳ ゴシック"));
     Glyph latinA = FetchGlyph(dc, 'A', GGO_GRAY4_BITMAP);
-    Glyph wideA = FetchGlyph(dc, 0x8260, GGO_GRAY4_BITMAP);     // Ａ
-    Glyph halfKana = FetchGlyph(dc, 0xB1, GGO_GRAY4_BITMAP);    // ｱ
-    Glyph hiragana = FetchGlyph(dc, 0x82A0, GGO_GRAY4_BITMAP);  // あ
+    Glyph wideA = FetchGlyph(dc, 0x8260, GGO_GRAY4_BITMAP); // Ａ
+    Glyph halfKana = FetchGlyph(dc, 0xB1, GGO_GRAY4_BITMAP); // ｱ
+    Glyph hiragana = FetchGlyph(dc, 0x82A0, GGO_GRAY4_BITMAP); // あ
     EXPECT_NE(latinA.bytes, wideA.bytes);
     // IPA Gothic is half and full width, like the face it stands in for.
     EXPECT_EQ(latinA.gm.gmCellIncX, halfKana.gm.gmCellIncX);
@@ -292,8 +292,16 @@ TEST_F(RealFontTest, BitmapsArePaddedRowsOfTheStatedSize) {
                 }
             }
             // The box is tight: ink on its first and last row and column.
-            auto rowInk = [&](int y) { int n = 0; for (int x = 0; x < w; ++x) n += g.At(x, y, f.format) > 0; return n; };
-            auto columnInk = [&](int x) { int n = 0; for (int y = 0; y < h; ++y) n += g.At(x, y, f.format) > 0; return n; };
+            auto rowInk = [&](int y) {
+                int n = 0;
+                for (int x = 0; x < w; ++x) n += g.At(x, y, f.format) > 0;
+                return n;
+            };
+            auto columnInk = [&](int x) {
+                int n = 0;
+                for (int y = 0; y < h; ++y) n += g.At(x, y, f.format) > 0;
+                return n;
+            };
             EXPECT_GT(rowInk(0), 0);
             EXPECT_GT(rowInk(h - 1), 0);
             EXPECT_GT(columnInk(0), 0);
