@@ -60,8 +60,13 @@ GdiFont* NewFont(const LOGFONTA& request, const GdiFontProvider* provider) {
     TEXTMETRICA metrics{};
     void* face = provider->open(request, &metrics);
     if (!face) return nullptr;
-    return new GdiFont{
-        {kGdiObjectMagic, GdiObjectFont, 0, false, DestroyFont, DescribeFont}, request, metrics, provider, face};
+    auto* font = new GdiFont{};
+    static_cast<PlatformGdiObject&>(*font) = {kGdiObjectMagic, GdiObjectFont, 0, false, DestroyFont, DescribeFont};
+    font->request = request;
+    font->metrics = metrics;
+    font->provider = provider;
+    font->face = face;
+    return font;
 }
 
 // A DC's stock font answers like a 16-pixel default face of the current provider.
@@ -187,7 +192,13 @@ DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metric
         std::lock_guard<std::mutex> hold(GdiFontMutex());
         GdiFont* font = SelectedFont(dc);
         if (!font) return GDI_ERROR;
-        font->provider->render(font->face, character, maxLevel, &glyph);
+        if (!font->lastValid || font->lastCharacter != character || font->lastMaxLevel != maxLevel) {
+            font->provider->render(font->face, character, maxLevel, &font->last);
+            font->lastValid = true;
+            font->lastCharacter = character;
+            font->lastMaxLevel = maxLevel;
+        }
+        glyph = font->last;
     }
     *metrics = GLYPHMETRICS{};
     metrics->gmCellIncX = static_cast<short>(glyph.advance);

@@ -31,6 +31,10 @@
 // Text metrics bound every glyph: a black box is at most tmMaxCharWidth wide and lies
 // between tmAscent above and tmDescent below the baseline (ink outside is cut).
 //
+// The quality does not change the bitmaps: GGO_BITMAP is never smoothed, the grey formats
+// always are (as on the platform). Underline and strike-out are kept in the LOGFONT only;
+// glyph bitmaps never carry them.
+//
 // GetGlyphOutlineA takes a character value (one byte, or lead byte * 256 + trail byte)
 // in the font's code page: Shift-JIS (CP932) for SHIFTJIS_CHARSET, CP949 for
 // HANGEUL_CHARSET, CP1252 for ANSI_CHARSET, the OEM code page (GetOEMCP) otherwise. It

@@ -41,6 +41,11 @@ struct GdiFont : PlatformGdiObject {
     TEXTMETRICA metrics;
     const GdiFontProvider* provider;
     void* face;
+    // The last glyph rendered: callers ask for the size, then for the same glyph's bits.
+    bool lastValid = false;
+    UINT lastCharacter = 0;
+    int lastMaxLevel = 0;
+    GdiGlyphRaster last;
 };
 
 extern const GdiFontProvider GdiFreeTypeProvider;
