@@ -154,6 +154,7 @@ void DesktopPresent(const RECT& rect) {
 }
 
 void SetWindowClientLocator(WindowClientLocator locator) { g_desktop.locator = locator; }
+WindowClientLocator CurrentWindowClientLocator() { return g_desktop.locator; }
 
 RECT WindowClientOnDesktop(HWND window) {
     EnsureReady();

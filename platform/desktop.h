@@ -58,6 +58,7 @@ void DesktopPresent(const RECT& rect);
 // window, it is the whole desktop.
 using WindowClientLocator = bool (*)(HWND window, RECT* clientOnDesktop);
 void SetWindowClientLocator(WindowClientLocator locator);
+WindowClientLocator CurrentWindowClientLocator();
 RECT WindowClientOnDesktop(HWND window);
 
 // Called after each present with the changed rectangle (see presenter.h).

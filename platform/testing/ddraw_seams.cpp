@@ -9,12 +9,16 @@ namespace {
 
 std::map<HWND, RECT> g_clientRects;
 std::vector<CapturedFrame> g_frames;
+bool g_locatorInstalled = false;
+WindowClientLocator g_windowGroupLocator = nullptr; // the locator the test one stands in front of
 
 bool TestLocator(HWND window, RECT* client) {
     auto found = g_clientRects.find(window);
-    if (found == g_clientRects.end()) return false;
-    *client = found->second;
-    return true;
+    if (found != g_clientRects.end()) {
+        *client = found->second;
+        return true;
+    }
+    return g_windowGroupLocator && g_windowGroupLocator(window, client);
 }
 
 constexpr size_t kFramesKept = 16;
@@ -35,9 +39,7 @@ void ResetDisplayForTest(DesktopFormat format, int width, int height, int refres
     DesktopConfigure(DesktopSettings{format, width, height, refresh});
     DDrawFaultState() = DDrawFaults{0, 0, 0, 0, 128u * 1024 * 1024};
     SetDesktopModeFilter(nullptr);
-    SetDesktopPresentHook(nullptr);
     g_clientRects.clear();
-    SetWindowClientLocator(TestLocator);
     g_frames.clear();
     SetDesktopCaptureHook(Capture);
     DesktopResetFrames();
@@ -63,7 +65,11 @@ void MarkAllSurfacesLost() { DDrawMarkAllSurfacesLost(); }
 
 void SetWindowClientRectForTest(HWND window, const RECT& clientOnDesktop) {
     g_clientRects[window] = clientOnDesktop;
-    SetWindowClientLocator(TestLocator);
+    if (!g_locatorInstalled) {
+        g_windowGroupLocator = CurrentWindowClientLocator();
+        SetWindowClientLocator(TestLocator);
+        g_locatorInstalled = true;
+    }
 }
 
 uint32_t ReadDesktopPixel(int x, int y) {

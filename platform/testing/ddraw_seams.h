@@ -12,8 +12,8 @@
 #include "platform/ddraw.h"
 #include "platform/desktop.h"
 
-// A fresh desktop cleared to black, with every seam below back at its default (the
-// present hook of the window group included). Live objects stay as they are.
+// A fresh desktop cleared to black, with every seam below back at its default. Live
+// objects, the window group's present hook and its client locator stay as they are.
 void ResetDisplayForTest(DesktopFormat format = DesktopFormat::Xrgb8888, int width = 1024, int height = 768,
                          int refresh = 60);
 
@@ -29,7 +29,8 @@ void SetDisplayModeFilter(DesktopModeFilter filter);
 void MarkSurfaceLost(IDirectDrawSurface7* surface);
 void MarkAllSurfacesLost();
 
-// Where a window's client area lies on the desktop (stands in for the window group).
+// Where a window's client area lies on the desktop, in front of the window group's own
+// answer (which still serves every other window).
 void SetWindowClientRectForTest(HWND window, const RECT& clientOnDesktop);
 
 // The desktop as it is now: a raw pixel, or its colour as 0xRRGGBB.

@@ -1,6 +1,8 @@
 // The DirectDraw object: factory, cooperative levels, display modes, caps and identity.
 #include "ddraw_fixture.h"
 
+#include <string>
+
 #include "platform/gdi.h"
 
 using ObjectTest = DDrawTest;
@@ -95,6 +97,11 @@ struct DesktopCase {
     DWORD redMask;
 };
 
+std::string DesktopCaseName(const ::testing::TestParamInfo<DesktopCase>& info) {
+    static const char* const names[] = {"Xrgb8888", "Rgb565", "Rgb555", "Rgb888"};
+    return names[static_cast<int>(info.param.format)];
+}
+
 class DesktopFormatTest : public DDrawTest, public ::testing::WithParamInterface<DesktopCase> {};
 
 TEST_P(DesktopFormatTest, DisplayModeAndDeviceCapsReportTheDesktop) {
@@ -118,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, DesktopFormatTest,
                          ::testing::Values(DesktopCase{DesktopFormat::Xrgb8888, 32, 0xFF0000u},
                                            DesktopCase{DesktopFormat::Rgb565, 16, 0xF800u},
                                            DesktopCase{DesktopFormat::Rgb555, 16, 0x7C00u},
-                                           DesktopCase{DesktopFormat::Rgb888, 24, 0xFF0000u}));
+                                           DesktopCase{DesktopFormat::Rgb888, 24, 0xFF0000u}),
+                         DesktopCaseName);
 
 TEST_F(ObjectTest, CapsIdentifierAndVideoMemory) {
     MakeObject();
@@ -196,4 +204,23 @@ TEST_F(ObjectTest, SurfacesOfAReleasedObjectRefuseEveryCall) {
     desc.dwSize = sizeof(desc);
     EXPECT_EQ(DDERR_INVALIDOBJECT, IDirectDrawSurface7_Lock(s, nullptr, &desc, DDLOCK_WAIT, nullptr));
     EXPECT_EQ(DDERR_INVALIDOBJECT, IDirectDrawSurface7_IsLost(s));
+}
+
+TEST_F(ObjectTest, StalePointersAreRefusedNotFollowed) {
+    MakeObject();
+    IDirectDrawSurface7* s = nullptr;
+    DDSURFACEDESC2 desc = Desc(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT, DDSCAPS_OFFSCREENPLAIN);
+    desc.dwWidth = desc.dwHeight = 4;
+    ASSERT_EQ(DD_OK, IDirectDraw7_CreateSurface(dd, &desc, &s, nullptr));
+    EXPECT_EQ(0u, IDirectDrawSurface7_Release(s));
+    EXPECT_EQ(0u, IDirectDrawSurface7_Release(s));
+    DDSURFACEDESC2 lock{};
+    lock.dwSize = sizeof(lock);
+    EXPECT_EQ(DDERR_INVALIDOBJECT, IDirectDrawSurface7_Lock(s, nullptr, &lock, DDLOCK_WAIT, nullptr));
+    EXPECT_EQ(DDERR_INVALIDOBJECT, IDirectDrawSurface7_Lock(nullptr, nullptr, &lock, DDLOCK_WAIT, nullptr));
+    IDirectDraw7* stale = dd;
+    IDirectDraw7_Release(dd);
+    dd = nullptr;
+    EXPECT_EQ(DDERR_INVALIDOBJECT, IDirectDraw7_CreateSurface(stale, &desc, &s, nullptr));
+    EXPECT_EQ(0u, IDirectDraw7_Release(stale));
 }
