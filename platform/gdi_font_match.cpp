@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "platform/gdi_font_codepage.h"
 #include "platform/gdi_font_internal.h"

@@ -35,8 +35,9 @@ struct FakeGlyph {
 };
 
 struct FakeFontFace {
-    // The face a request must name, byte for byte. Requests with an empty face get the
-    // first face of the list. A named face that no entry has is refused (null font).
+    // The face a request must name, byte for byte. A request with an empty face gets
+    // the first face of the list that takes its charset. A named face that no entry
+    // has is refused (null font).
     const char* face = "";
     int charset = -1; // the only lfCharSet it answers; -1: any
     TEXTMETRICA metrics{}; // what GetTextMetricsA returns
