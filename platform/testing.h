@@ -10,3 +10,4 @@
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
 #include "platform/testing/ddraw_seams.h"
+#include "platform/testing/gdi_font_seams.h"
