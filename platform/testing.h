@@ -3,3 +3,5 @@
 // The virtual clock, injected keys and events, the captured frames of the window,
 // and failure injection for object creation. Each group adds its seams here.
 #pragma once
+
+#include "platform/testing/window_seams.h"
