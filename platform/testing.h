@@ -4,4 +4,7 @@
 // and failure injection for object creation. Each group adds its seams here.
 #pragma once
 
+#include "platform/testing/cpu_seams.h"
+#include "platform/testing/kernel_seams.h"
+#include "platform/testing/time_seams.h"
 #include "platform/testing/window_seams.h"

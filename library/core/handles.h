@@ -8,6 +8,9 @@
 
 #include <cstdint>
 
+// A handle of any resource table; -1 (or any negative value) is the error value.
+using ResourceHandle = int;
+
 enum HandleKind {
     HandleKindGraph = 1,
     HandleKindSound = 2,

@@ -1,0 +1,25 @@
+// font_seams.h - font operations the library core calls before the font subsystem is
+// built. Stand-ins in font_seams.cpp report a machine without fonts; the font
+// subsystem replaces both files with its own header and definitions.
+#pragma once
+
+using FontHandle = int;
+
+enum FontTypeFlags {
+    FontTypeOutlined = 1,    // glyphs get an outline of edge-size pixels
+    FontTypeGreyLevels = 2,  // 17 grey levels instead of 1 bit
+};
+
+enum FontCharsetKind {
+    FontCharsetDefault = 0,
+    FontCharsetShiftJIS = 1,
+    FontCharsetHangul = 2,
+};
+
+FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int typeFlags, int charsetKind,
+                              int edgeSize, int italic, int slot, int checkNumber);
+int SetFontDeletedFlagPointer(FontHandle font, int* deletedFlag);
+int DestroyFontHandle(FontHandle font);
+int MeasureTextWidthWithFont(const char* text, int length, FontHandle font, int vertical);
+int DrawTextWithFontHandle(int x, int y, const char* text, int color, FontHandle font, int edgeColor,
+                           int vertical);

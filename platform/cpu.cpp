@@ -1,0 +1,36 @@
+// The cpu group over <cpuid.h> and the clock's cycle counter. See cpu.h.
+#include "platform/cpu.h"
+
+#include <cpuid.h>
+
+#include <atomic>
+
+#include "platform/clock_interface.h"
+#include "platform/cpu_hooks.h"
+
+static void RealCpuid(uint32_t leaf, uint32_t registers[4]) {
+    unsigned highest = __get_cpuid_max(leaf & 0x80000000u, nullptr);
+    if (highest == 0 || leaf > highest) {
+        registers[0] = registers[1] = registers[2] = registers[3] = 0;
+        return;
+    }
+    __cpuid_count(leaf, 0, registers[0], registers[1], registers[2], registers[3]);
+}
+
+static const CpuidSource RealCpu = {1, RealCpuid};
+static std::atomic<const CpuidSource*> ActiveCpu{&RealCpu};
+
+void SetCpuidSource(const CpuidSource* source) { ActiveCpu.store(source != nullptr ? source : &RealCpu); }
+
+int IsCpuidAvailable(void) { return ActiveCpu.load()->available; }
+
+void ExecuteCpuid(uint32_t leaf, uint32_t registers[4]) {
+    const CpuidSource* cpu = ActiveCpu.load();
+    if (!cpu->available) {
+        registers[0] = registers[1] = registers[2] = registers[3] = 0;
+        return;
+    }
+    cpu->cpuid(leaf, registers);
+}
+
+uint64_t ReadTimeStampCounter(void) { return ReadPlatformCycleCounter(); }

@@ -1,0 +1,18 @@
+// cpu.h - the cpu group: the CPUID instruction and the time-stamp counter.
+//
+// On x86-64 CPUID always exists (the EFLAGS ID bit can always be toggled) and so do
+// the time-stamp counter and MMX. Tests replace the processor with a fake one
+// (platform/testing/cpu_seams.h) and the counter with the virtual clock's.
+#pragma once
+
+#include <cstdint>
+
+// 1 when the CPUID instruction can be used.
+int IsCpuidAvailable(void);
+
+// Runs CPUID for `leaf` (sub-leaf 0): registers[0..3] = EAX, EBX, ECX, EDX.
+// Leaves above the processor's highest leaf give zeros.
+void ExecuteCpuid(uint32_t leaf, uint32_t registers[4]);
+
+// The processor's time-stamp counter (RDTSC).
+uint64_t ReadTimeStampCounter(void);
