@@ -68,10 +68,11 @@ static void TakeLock(ApiLock& lock, uint32_t self) {
     LeaveCriticalSection(&lock.guard);
 }
 
-// Removes the first waiter; its event moves to the entry that the shift frees.
-static void RemoveFirstWaiter(ApiLock& lock) {
-    HANDLE event = lock.waiters[0].event;
-    for (int i = 1; i < lock.waiterCount; i++) lock.waiters[i - 1] = lock.waiters[i];
+// Removes a waiter; the entries behind it move up and its event goes to the entry
+// that the shift frees, so no event is lost or shared.
+static void RemoveWaiter(ApiLock& lock, int index) {
+    HANDLE event = lock.waiters[index].event;
+    for (int i = index + 1; i < lock.waiterCount; i++) lock.waiters[i - 1] = lock.waiters[i];
     lock.waiters[lock.waiterCount - 1].event = event;
     lock.waiters[lock.waiterCount - 1].threadId = 0;
     lock.waiterCount--;
@@ -99,7 +100,7 @@ static int TryTakeOrQueue(ApiLock& lock, uint32_t self, HANDLE* event) {
         TakeLock(lock, self);
         return 1;
     } else if (lock.waiters[0].threadId == self) {
-        RemoveFirstWaiter(lock);
+        RemoveWaiter(lock, 0);
         TakeLock(lock, self);
         return 1;
     }
@@ -153,11 +154,7 @@ int EnterApiLockUnlessQuitting(void) {
     int index = FindWaiter(lock, self);
     HANDLE wake = nullptr;
     if (index >= 0) {
-        HANDLE event = lock.waiters[index].event;
-        for (int i = index + 1; i < lock.waiterCount; i++) lock.waiters[i - 1] = lock.waiters[i];
-        lock.waiters[lock.waiterCount - 1].event = event;
-        lock.waiters[lock.waiterCount - 1].threadId = 0;
-        lock.waiterCount--;
+        RemoveWaiter(lock, index);
         if (index == 0 && !lock.locked && lock.waiterCount > 0) wake = lock.waiters[0].event;
     }
     LeaveCriticalSection(&lock.guard);

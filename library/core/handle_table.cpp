@@ -5,6 +5,13 @@
 
 static HandleRecordHead* Head(void* record) { return static_cast<HandleRecordHead*>(record); }
 
+// A zero-filled record block stored in the slot; null when the heap has no room.
+static void* NewRecord(HandleTable* table, int slot, size_t recordSize) {
+    void* block = ZqAllocZero(recordSize < sizeof(HandleRecordHead) ? sizeof(HandleRecordHead) : recordSize);
+    table->slots[slot] = block;
+    return block;
+}
+
 static int FirstFreeSlot(const HandleTable* table) {
     for (int slot = 0; slot < table->capacity; slot++) {
         if (table->slots[slot] == nullptr) return slot;
@@ -19,11 +26,8 @@ int ReserveHandleSlot(HandleTable* table, size_t recordSize, void** record) {
                    ? table->highWater
                    : FirstFreeSlot(table);
     if (slot < 0) return HandleTableFull;
-    void* block = ZqAllocZero(recordSize < sizeof(HandleRecordHead) ? sizeof(HandleRecordHead) : recordSize);
-    if (block == nullptr) return HandleRecordNoMemory;
-    table->slots[slot] = block;
-    *record = block;
-    return slot;
+    *record = NewRecord(table, slot, recordSize);
+    return *record != nullptr ? slot : HandleRecordNoMemory;
 }
 
 static int CountIn(HandleTable* table, int slot, int check) {
@@ -53,10 +57,8 @@ int AddHandleRecord(HandleTable* table, size_t recordSize, void** record) {
 int AddHandleRecordAt(HandleTable* table, int slot, int check, size_t recordSize, void** record) {
     *record = nullptr;
     if (slot < 0 || slot >= table->capacity || table->slots[slot] != nullptr) return HandleTableFull;
-    void* block = ZqAllocZero(recordSize < sizeof(HandleRecordHead) ? sizeof(HandleRecordHead) : recordSize);
-    if (block == nullptr) return HandleRecordNoMemory;
-    table->slots[slot] = block;
-    *record = block;
+    *record = NewRecord(table, slot, recordSize);
+    if (*record == nullptr) return HandleRecordNoMemory;
     return CountIn(table, slot, check & (HandleCheckLimit - 1));
 }
 

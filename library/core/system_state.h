@@ -41,7 +41,8 @@ enum {
     OsCodeWindowsVista = 0x108,
 };
 
-// Double-byte rule for multibyte text.
+// Double-byte rule for multibyte text; the values are those of the fonts'
+// FontCharsetKind (1 Shift-JIS, 2 Hangul), so the rule is the library's charset kind.
 enum {
     DoubleByteShiftJis = 1,  // lead bytes 0x81-0x9F and 0xE0-0xFC
     DoubleByteKorean = 2,    // OEM code page 949: every byte with the high bit set
@@ -87,6 +88,9 @@ struct SystemSettings {
     int32_t noLogStamp;          // 1: log entries get no millisecond stamp
     int32_t userWindowMode;      // 1: the library runs in a window supplied by the user
     MenuItemCallback menuCallback;  // null: chosen items are only recorded
+    int32_t backgroundRed;       // colour that clearing a draw target fills with (0-255)
+    int32_t backgroundGreen;
+    int32_t backgroundBlue;
 };
 
 struct MenuItemRecord {
@@ -119,6 +123,10 @@ struct SystemWindowState {
     int32_t desktopColorBits;
     uint64_t totalPhysicalMemory;
     uint64_t availablePhysicalMemory;
+    // The optional system-key hook (never installed in this program).
+    void* keyboardHook;
+    HMODULE hookLibrary;
+    char hookTempFile[SystemPathCapacity];
 };
 
 // Window mode and activity.
@@ -130,7 +138,7 @@ struct SystemModeState {
     int32_t painting;          // inside WM_PAINT
     int32_t windowCreating;
     int32_t restorePending;
-    int32_t doubleByteRule;    // DoubleByteShiftJis or DoubleByteKorean; 0 reads as Shift-JIS
+    int32_t doubleByteRule;    // DoubleByteShiftJis or DoubleByteKorean (the charset kind); 0 reads as Shift-JIS
     int32_t textEntryGuard;    // set while the pump runs the text-entry step
 };
 

@@ -1,5 +1,6 @@
 // Log.txt bytes: stamp, indentation, line ends, the dated name, the fatal exit.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "core_test_support.h"
 #include "library/core/alloc.h"
@@ -116,4 +117,14 @@ TEST_F(LogTest, FatalErrorExitLogsShutsDownAndExitsWith255) {
     std::string log = Log();
     EXPECT_EQ(log.substr(0, 10), "0:致命的\r\n");
     EXPECT_NE(log.find("Alloc memory dump"), std::string::npos);
+}
+
+TEST_F(LogTest, ShiftJisStartDirectoryIsFoundOnDisk) {
+    const std::string utf8Name = "\xE3\x83\xAD\xE3\x82\xB0";  // "ログ" as the file system spells it
+    ASSERT_EQ(mkdir((dir.path() + "/" + utf8Name).c_str(), 0755), 0);
+    std::string start = dir.path() + "\\ログ";  // the library's own (Shift-JIS) spelling
+    CopyTextBounded(SystemStateRecord.startDirectory, sizeof(SystemStateRecord.startDirectory), start.c_str());
+    StartLogFile();
+    WriteLogText("j\n");
+    EXPECT_EQ(dir.Read(utf8Name + "/Log.txt"), "0:j\r\n");
 }
