@@ -6,19 +6,14 @@
 #include "library/graph/graph_handles.h"
 #include "platform/wintypes.h"
 
-namespace {
-int g_UseHardware3D = 1;
-int g_GraphMemImg = 0;
-}  // namespace
-
 int SetHardware3DDrawFlag(int flag) {
     if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
-    g_UseHardware3D = flag;
+    g_DrawState.useHardware3D = flag;
     return 0;
 }
 
 int SetGraphDirectDrawSurfaceFlag(int flag) {
-    g_GraphMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
+    g_DrawState.newGraphInMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
     return 0;
 }
 
@@ -27,7 +22,7 @@ int SelectDrawTargetCore(int) { return -1; }
 int GetDrawTargetHandle(void) { return 0; }
 
 int GetDrawClipRect(RECT* rect) {
-    *rect = RECT{0, 0, 0, 0};
+    *rect = g_DrawState.clipRect;
     return 0;
 }
 
