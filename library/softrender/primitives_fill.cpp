@@ -53,7 +53,12 @@ void FillRowWithValue(uint8_t* d, int width, uint32_t colour) {
         _mm_storeu_si128(p + 3, v);
     }
     for (; x + perStep <= width; x += perStep) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * bpp), v);
-    for (; x < width; x++) StorePixel<F>(d + x * bpp, colour);
+    if (x < width && width >= perStep) {
+        // The last pixels as one store that overlaps the ones before.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (width - perStep) * bpp), v);
+    } else {
+        for (; x < width; x++) StorePixel<F>(d + x * bpp, colour);
+    }
 }
 template void FillRowWithValue<BlitFormat16>(uint8_t*, int, uint32_t);
 template void FillRowWithValue<BlitFormat32>(uint8_t*, int, uint32_t);
