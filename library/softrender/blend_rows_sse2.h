@@ -315,7 +315,7 @@ ZQ_BLEND_INLINE __m128i Reverse32(__m128i v) { return _mm_shuffle_epi32(v, 0x1B)
 // go to memmove.
 ZQ_BLEND_INLINE void CopyPixelBytes(uint8_t* d, const uint8_t* s, size_t bytes) {
     using namespace sse2;
-    if (bytes > 4096) {
+    if (bytes > 512) {
         std::memmove(d, s, bytes);
     } else if (bytes > 64) {
         const __m128i tail[4] = {Load(s + bytes - 64), Load(s + bytes - 48), Load(s + bytes - 32), Load(s + bytes - 16)};
