@@ -41,15 +41,15 @@ void FillRect(MEMIMG* image, const RECT& r, const PrimitiveColour& c) {
 
 }  // namespace
 
-// Long rows go to the C library's wide memset, whose full-line stores beat 16-byte
-// ones by far once the row leaves the first-level cache; short rows are a few SSE2
-// stores, the last one overlapping the ones before.
+// Long rows go to the C library's wide memset, whose 32- and 64-byte stores (chosen for
+// the processor at run time) beat 16-byte ones; shorter rows are SSE2 stores, the
+// last one overlapping the ones before.
 static_assert(sizeof(wchar_t) == 4, "wmemset fills 32-bit words");
 
 template <BlitFormat F>
 void FillRowWithValue(uint8_t* d, int width, uint32_t colour) {
     constexpr int bpp = sizeof(typename PixelLayout<F>::Pixel), perStep = 16 / bpp;
-    if (width >= 64) {
+    if (width >= 256) {
         uint32_t pattern = colour;
         if constexpr (F == BlitFormat16) {
             pattern = (colour & 0xFFFF) * 0x10001u;
@@ -65,6 +65,13 @@ void FillRowWithValue(uint8_t* d, int width, uint32_t colour) {
     }
     const __m128i v = F == BlitFormat16 ? _mm_set1_epi16(short(colour)) : _mm_set1_epi32(int(colour));
     int x = 0;
+    for (; x + 4 * perStep <= width; x += 4 * perStep) {
+        __m128i* p = reinterpret_cast<__m128i*>(d + x * bpp);
+        _mm_storeu_si128(p, v);
+        _mm_storeu_si128(p + 1, v);
+        _mm_storeu_si128(p + 2, v);
+        _mm_storeu_si128(p + 3, v);
+    }
     for (; x + perStep <= width; x += perStep) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * bpp), v);
     if (x < width && width >= perStep) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (width - perStep) * bpp), v);
