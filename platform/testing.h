@@ -11,3 +11,4 @@
 #include "platform/testing/time_seams.h"
 #include "platform/testing/ddraw_seams.h"
 #include "platform/testing/gdi_font_seams.h"
+#include "platform/testing/window_seams.h"
