@@ -3,8 +3,6 @@
 // keeps only what it is told.
 #include "library/graph/graph_seams.h"
 
-#include <algorithm>
-
 #include "library/core/message_pump.h"
 #include "library/display/screen_state.h"
 #include "library/graph/draw_state.h"
@@ -13,9 +11,6 @@
 namespace {
 GraphRestoreHandler restoreHandler = nullptr;
 int defaultHandlerInstalled = 0;
-int drawTarget = 0;
-int useHardware3D = 1;
-int graphMemImg = 0;
 }  // namespace
 
 int StartGraphicsDevice(HWND) { return 0; }
@@ -35,12 +30,12 @@ int ReleaseAllMovieObjects(void) { return 0; }
 
 int SetHardware3DDrawFlag(int flag) {
     if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
-    useHardware3D = flag;
+    g_DrawState.useHardware3D = flag;
     return 0;
 }
 
 int SetGraphDirectDrawSurfaceFlag(int flag) {
-    graphMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
+    g_DrawState.newGraphInMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
     return 0;
 }
 
@@ -49,14 +44,14 @@ int DeleteAllGraphHandles(int) { return 0; }
 // Without a display only the screens can be targets.
 int SelectDrawTargetCore(int target) {
     if (target != -2 && target != -4) return -1;
-    drawTarget = target;
+    g_DrawState.drawTarget = target;
     return 0;
 }
-int GetDrawTargetHandle(void) { return drawTarget; }
+int GetDrawTargetHandle(void) { return g_DrawState.drawTarget; }
 int SetDrawOriginRect(const RECT*) { return 0; }
 int CheckDrawOriginKept(void) { return 0; }
 int GetDrawClipRect(RECT* rect) {
-    *rect = RECT{0, 0, 0, 0};
+    *rect = g_DrawState.clipRect;
     return 0;
 }
 int SetDrawClipRect(int, int, int, int) { return -1; }
@@ -69,16 +64,6 @@ int GetScreenSizeAndDepth(int* width, int* height, int* colorBits) {
 }
 int SetBlendModeParam(int, int) { return 0; }
 int SetTransparentColorKeyCore(int, int, int) { return 0; }
-
-int ClipRectByRectCore(RECT* rect, const RECT* clip) {
-    rect->left = std::max(rect->left, clip->left);
-    rect->top = std::max(rect->top, clip->top);
-    rect->right = std::min(rect->right, clip->right);
-    rect->bottom = std::min(rect->bottom, clip->bottom);
-    if (rect->right < rect->left) rect->right = rect->left;
-    if (rect->bottom < rect->top) rect->bottom = rect->top;
-    return 0;
-}
 
 int SetGraphDrawValidFlag(int) { return 0; }
 int CreateBlankGraph(int, int, int) { return -1; }
