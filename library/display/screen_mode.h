@@ -28,3 +28,10 @@ int SetupScreenColorFormat(void);         // 0
 int ReapplyDisplayMode(void);             // 0
 int RestoreDisplayModeForRelease(void);   // 0
 int RestoreDesktopDisplayMode(void);      // 0, or -1 with DirectDraw output and no object
+
+// Steps shared by the mode change and the start-up mode: the cooperative levels (a
+// refusal ends the process; the full-screen level tolerates the errors that leave it
+// in force) and a GDI display-settings change to a mode (refresh 0: the default).
+int SetWindowCooperativeLevel(IDirectDraw7* object, HWND window);
+int SetFullScreenCooperativeLevel(IDirectDraw7* object, HWND window);
+LONG ChangeDisplaySettingsTo(int width, int height, int colorBits, int refreshRate, DWORD flags);

@@ -3,7 +3,9 @@
 // keeps only what it is told.
 #include "library/graph/graph_seams.h"
 
+#include "library/core/log.h"
 #include "library/core/message_pump.h"
+#include "library/display/display_device.h"
 #include "library/display/screen_state.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
@@ -13,8 +15,28 @@ GraphRestoreHandler restoreHandler = nullptr;
 int defaultHandlerInstalled = 0;
 }  // namespace
 
-int StartGraphicsDevice(HWND) { return 0; }
-int StopGraphicsDevice(void) { return 0; }
+// Graphics start-up is the display's start-up with its one fallback: when the screen
+// mode cannot be set, GDI output with the software renderer.
+int StartGraphicsDevice(HWND window) {
+    SetGraphicsWindow(window);
+    if (StartDirectDrawSystem() < 0) {
+        if (IsSoftwareRenderMode()) FatalErrorExit("DirectDraw の初期化に失敗しました");
+        WriteLogText("ソフトウエアレンダリングモードに変更します\n");
+        SetScreenUseDirectDraw(0);
+        if (StartDirectDrawSystem() < 0) FatalErrorExit("DirectDraw の初期化に失敗しました");
+    }
+    return 0;
+}
+
+int StopGraphicsDevice(void) { return EndDirectDrawSystem(); }
+
+// Without graph tables there is nothing to clear but the draw target, which starts on
+// the front screen as the graph manager's start values have it.
+int InitGraphManager(void) {
+    g_DrawState.drawTarget = -4;
+    return 0;
+}
+int TermGraphManager(void) { return 0; }
 
 int SetGraphRestoreHandler(GraphRestoreHandler handler) {
     restoreHandler = handler;
