@@ -117,16 +117,26 @@ TEST_P(GdiPresentTest, TheBackImageFillsTheClientArea) {
 
 INSTANTIATE_TEST_SUITE_P(Zoom, GdiPresentTest, ::testing::Values(1, 2));
 
-TEST_F(DisplayTest, DirectDrawOutputBlitsTheBackSurfaceIntoTheClientArea) {
+// DirectDraw output at zoom 1 and 2: the back surface is blitted (stretched) onto the
+// primary surface at the client rectangle.
+class DirectDrawPresentTest : public DisplayTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DirectDrawPresentTest, TheBackSurfaceFillsTheClientArea) {
+    const int zoom = GetParam();
+    SystemStateRecord.settings.zoomFactor = zoom;
     GameSettings();
     StartDisplay(true);
     PaintSurface(g_Screen.BackSurface, PatternRgb);
     SelectDrawTarget(BackBufferTarget);
     ASSERT_EQ(0, PresentScreen());
-    DesktopCheck check = CheckDesktop(Client(), PatternRgb);
+    const RECT client = Client();
+    EXPECT_EQ(150 * zoom, client.right - client.left);
+    DesktopCheck check = CheckDesktop(client, [zoom](int x, int y) { return PatternRgb(x / zoom, y / zoom); });
     EXPECT_EQ(0, check.wrongInside);
     EXPECT_EQ(0, check.litOutside);
 }
+
+INSTANTIATE_TEST_SUITE_P(Zoom, DirectDrawPresentTest, ::testing::Values(1, 2));
 
 TEST_F(DisplayTest, DirectDrawOutputAtZoomTwoStaysInsideTheClipper) {
     GameSettings();
