@@ -13,6 +13,8 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 export XDG_RUNTIME_DIR=$work
 unset SDL_VIDEODRIVER
+# The X11 video driver's D-Bus library keeps a buffer until exit; it is not ours.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 cat > inner.sh <<INNER
 #!/usr/bin/env bash
 set -u
