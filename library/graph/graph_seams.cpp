@@ -12,6 +12,8 @@
 #include "library/graph/draw_side.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
+#include "library/graph/graph_record.h"
+#include "library/graph/mask_screen.h"
 
 namespace {
 GraphRestoreHandler restoreHandler = nullptr;
