@@ -9,3 +9,5 @@
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
 #include "platform/testing/ddraw_seams.h"
+#include "platform/testing/window_seams.h"
+#include "platform/testing/keystate_seams.h"
