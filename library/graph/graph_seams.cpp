@@ -7,8 +7,12 @@
 #include "library/core/message_pump.h"
 #include "library/display/display_device.h"
 #include "library/display/screen_state.h"
+#include "library/graph/draw_side.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
+#include "library/graph/graph_record.h"
+#include "library/graph/mask_screen.h"
+#include "platform/wintypes.h"
 
 namespace {
 GraphRestoreHandler restoreHandler = nullptr;
@@ -49,6 +53,10 @@ int RestoreGraphicsAfterDeviceLoss(void) { return -1; }
 int RunAllGraphMovieStreams(void) { return 0; }
 int PauseAllGraphMovieStreams(void) { return 0; }
 int ReleaseAllMovieObjects(void) { return 0; }
+
+#include "library/graph/graph_record.h"
+#include "library/graph/mask_screen.h"
+#include "platform/wintypes.h"
 
 int SetHardware3DDrawFlag(int flag) {
     if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
@@ -129,3 +137,11 @@ int DrawTextAtCore(int, int, const char*, int, int) {
     WaitWhileInactive();
     return -1;
 }
+
+GraphRecord* GetGraphRecord(int) { return nullptr; }
+
+int DrawGraphAtSoft(int, int, GraphRecord*, int, int) { return -1; }
+
+int DrawLineListSoft(const LineSegmentRecord*, int) { return -1; }
+
+MEMIMG* GetMaskScreenMemImg(void) { return nullptr; }

@@ -290,10 +290,6 @@ RefSettings CurrentRefSettings() {
     return s;
 }
 
-std::vector<uint8_t> ImageBytes(const MEMIMG* image) {
-    return std::vector<uint8_t>(image->pixels, image->pixels + size_t(image->pitch) * image->height);
-}
-
 std::vector<uint8_t> ReferenceDrawImage(const MEMIMG* dest, const MEMIMG* src, int x, int y, int transparent,
                                         const MEMIMG* blend, const RefSettings& s) {
     Target t{ImageBytes(dest), dest->pitch, dest->colorFormat->bytesPerPixel};

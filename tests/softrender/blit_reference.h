@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "library/softrender/memimg.h"
+#include "softrender_test_support.h"
+
+using softrender_test::ImageBytes;
 
 // What a draw reads from the draw state, the flag and the tables.
 struct RefSettings {
@@ -31,6 +34,3 @@ std::vector<uint8_t> ReferenceDrawStretched(const MEMIMG* dest, const MEMIMG* so
 // The source column (or row) the scaled blitter shows at each destination offset of an
 // unclipped span of destSize pixels over sourceSize pixels, stepped from its start.
 std::vector<int> ReferenceScaledIndices(int destSize, int sourceSize);
-
-// Copies of an image's bytes, for comparing.
-std::vector<uint8_t> ImageBytes(const MEMIMG* image);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "library/display/blend_tables.h"
 #include "library/display/screen_state.h"
@@ -38,6 +39,11 @@ inline uint32_t ReadPixel(const MEMIMG* image, int x, int y) {
 }
 inline void WritePixel(MEMIMG* image, int x, int y, uint32_t v) {
     std::memcpy(MemImgPixelAddress(image, x, y), &v, size_t(MemImgBytesPerPixel(image)));
+}
+
+// A copy of an image's bytes (pitch x height), for comparing.
+inline std::vector<uint8_t> ImageBytes(const MEMIMG* image) {
+    return std::vector<uint8_t>(image->pixels, image->pixels + size_t(image->pitch) * image->height);
 }
 
 // Random pixels, with the transparent value, alpha 0 and alpha 255 often enough to
