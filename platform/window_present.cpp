@@ -5,7 +5,8 @@
 // frames are empty, so a window's rectangle is its client area, in desktop
 // coordinates), and every present reaches the windows whose client area it touches:
 // the client rectangle of each, or the whole desktop while a full-screen display mode
-// is in force. Presenters live on the SDL thread; presents from other threads are not
+// is in force. A display-mode change is announced to every top-level window with
+// WM_DISPLAYCHANGE. Presenters live on the SDL thread; presents from other threads are not
 // shown (the library presents from its main thread, which is the SDL thread).
 #include <map>
 #include <vector>
@@ -54,11 +55,21 @@ void PresentToWindows(const RECT& changed) {
     for (const Target& target : targets) PresentDesktopRect(target.presenter, target.source);
 }
 
+// Every top-level window hears of the new mode, as the system tells them.
+void AnnounceDisplayChange(int width, int height, int bitsPerPixel) {
+    std::lock_guard<std::mutex> lock(Windows().mutex);
+    for (auto& entry : Windows().windows) {
+        if (entry.second->parent != nullptr) continue;
+        PostLocked(entry.first, WM_DISPLAYCHANGE, static_cast<WPARAM>(bitsPerPixel), MAKELPARAM(width, height));
+    }
+}
+
 }  // namespace
 
 void InstallDesktopPresentation(void) {
     SetWindowClientLocator(LocateClient);
     SetDesktopPresentHook(PresentToWindows);
+    SetDesktopModeChangeHook(AnnounceDisplayChange);
 }
 
 void AttachDesktopPresenter(SDL_Window* sdl) {
