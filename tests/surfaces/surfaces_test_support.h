@@ -72,6 +72,7 @@ protected:
         ResetDisplayForTest(DesktopFormat::Rgb565);
         ChangeWindowMode(1);
         SetScreenMode(width, height, 16, 60);
+        SetScreenUseDirectDraw(0);
         StartDisplay(false);
         ASSERT_EQ(1, g_Screen.softwareRenderer);
         ResetDrawState();
