@@ -209,8 +209,9 @@ int DestroyMainWindow(void) {
         s.life.closeRequested = 1;
         PostMessageA(window, WM_CLOSE, 0, 0);
     }
-    // The window procedure destroys the window and sets the quit flag.
-    while (ProcessMessageCore() == 0 && IsWindow(window)) {
+    // The window procedure destroys the window and sets the quit flag. Only the
+    // window's own thread can dispatch its messages: another thread does not wait.
+    while (GetCurrentThreadId() == s.window.mainThreadId && ProcessMessageCore() == 0 && IsWindow(window)) {
     }
     UnregisterClassA(s.settings.className, s.window.instance);
     DeleteAllTextEntryHandles();
@@ -230,8 +231,7 @@ int FitWindowToClientSize(void) {
     GetScreenPixelSize(&width, &height);
     double zoom = GetWindowZoomFactor();
     RECT outer, client;
-    GetWindowRect(window, &outer);
-    GetClientRect(window, &client);
+    if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client)) return 0;  // already destroyed
     int newWidth = (outer.right - outer.left) - client.right + static_cast<int>(width * zoom);
     int newHeight = (outer.bottom - outer.top) - client.bottom + static_cast<int>(height * zoom) + GetToolbarHeight();
     MoveWindow(window, outer.left, outer.top, newWidth, newHeight, TRUE);

@@ -39,3 +39,9 @@ int SetDefaultFontTypeCore(int typeFlags) {
 }
 
 int MeasureTextWidthCore(const char*, int, int) { return -1; }
+
+int IsLeadByteForCharset(const char* text, int charsetKind) {
+    const unsigned char byte = static_cast<unsigned char>(*text);
+    if (charsetKind == FontCharsetHangul) return byte >= 0x80 ? 1 : 0;
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC) ? 1 : 0;
+}

@@ -1,6 +1,8 @@
-// Stand-ins for the graph subsystem (see graph_seams.h): graphics start without a
-// display device, so no graph exists and every drawing call fails; the draw state
-// keeps only what it is told.
+// graph_seams.cpp - stand-ins for the graph subsystem until it is built; that work
+// replaces this file. Graphics start-up is the display's own start-up; otherwise they
+// behave as the real routines do before the graph manager has started: no graphs, no
+// draw area, no mask screen, and every drawing call fails; the draw state keeps only
+// what it is told.
 #include "library/graph/graph_seams.h"
 
 #include "library/core/log.h"
@@ -53,10 +55,6 @@ int RestoreGraphicsAfterDeviceLoss(void) { return -1; }
 int RunAllGraphMovieStreams(void) { return 0; }
 int PauseAllGraphMovieStreams(void) { return 0; }
 int ReleaseAllMovieObjects(void) { return 0; }
-
-#include "library/graph/graph_record.h"
-#include "library/graph/mask_screen.h"
-#include "platform/wintypes.h"
 
 int SetHardware3DDrawFlag(int flag) {
     if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
