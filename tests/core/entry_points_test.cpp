@@ -99,6 +99,7 @@ TEST_F(LibraryTest, TheLockFreeEntryPointsRunWhileTheLockIsHeld) {
     SetupDDPixelFormat(&pixelFormat, 16, 0xF800, 0x07E0, 0x001F, 0);
     ColorFormat format;
     EXPECT_EQ(0, CreateColorFormatFromMasks(&format, 16, 0xF800, 0x07E0, 0x001F, 0));
+    EXPECT_EQ(11, format.redShift);
     release = true;
     holder.join();
 }
