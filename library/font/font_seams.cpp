@@ -14,6 +14,11 @@ int IsLiveFontHandle(FontHandle) { return 0; }
 int GetFontFaceAndSize(char*, int*, int*, FontHandle) { return -1; }
 int SetDefaultFontSizeThickness(const char*, int, int) { return -1; }
 
+int IsLeadByteForCharset(const char* text, int charsetKind) {
+    const unsigned char byte = static_cast<unsigned char>(*text);
+    if (charsetKind == FontCharsetHangul) return byte >= 0x80 ? 1 : 0;
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC) ? 1 : 0;
+}
 // The default-font settings are stored; measuring needs a font, which cannot exist.
 namespace {
 int defaultFontSize = 16;
@@ -39,9 +44,3 @@ int SetDefaultFontTypeCore(int typeFlags) {
 }
 
 int MeasureTextWidthCore(const char*, int, int) { return -1; }
-
-int IsLeadByteForCharset(const char* text, int charsetKind) {
-    const unsigned char byte = static_cast<unsigned char>(*text);
-    if (charsetKind == FontCharsetHangul) return byte >= 0x80 ? 1 : 0;
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC) ? 1 : 0;
-}

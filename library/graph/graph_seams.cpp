@@ -14,7 +14,6 @@
 #include "library/graph/graph_handles.h"
 #include "library/graph/graph_record.h"
 #include "library/graph/mask_screen.h"
-#include "platform/wintypes.h"
 
 namespace {
 GraphRestoreHandler restoreHandler = nullptr;
@@ -55,6 +54,9 @@ int RestoreGraphicsAfterDeviceLoss(void) { return -1; }
 int RunAllGraphMovieStreams(void) { return 0; }
 int PauseAllGraphMovieStreams(void) { return 0; }
 int ReleaseAllMovieObjects(void) { return 0; }
+#include "library/graph/graph_record.h"
+#include "library/graph/mask_screen.h"
+#include "platform/wintypes.h"
 
 int SetHardware3DDrawFlag(int flag) {
     if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
