@@ -20,11 +20,13 @@
 
 #include "library/display/color_format.h"
 #include "platform/ddraw_types.h"
+#include "platform/wintypes.h"
 
 struct IDirectDraw7;
 struct IDirectDrawClipper;
 struct IDirectDrawPalette;
 struct IDirectDrawSurface7;
+struct MEMIMG;
 
 // How the screen's pixels are laid out; the drawing side picks its loops by it.
 enum ScreenPixelKind {
@@ -74,11 +76,19 @@ struct ScreenState {
     // graphics window) and, on 8-bit screens, its palette with the kept entries.
     IDirectDraw7* directDraw;
     IDirectDrawClipper* clipper;
+    HWND graphicsWindow;  // the window graphics start-up handed over
     IDirectDrawPalette* palette;
     ScreenPaletteEntry paletteEntries[256];
 
     // Driver capabilities taken at start-up (CopyDirectDrawCaps hands out a copy).
     alignas(4) uint8_t driverCaps[DirectDrawCapsSize];
+
+    // The video card as the object creation found it (driver and memory are only
+    // read while Shift is held; otherwise empty names and 16 MB of video memory).
+    char videoDriverName[512];
+    char videoDriverDescription[512];
+    uint32_t videoMemoryTotal;  // bytes
+    uint32_t videoMemoryFree;
 
     // Display devices (filled only by EnumerateDisplayDevices).
     int displayDeviceCount;
@@ -109,6 +119,8 @@ struct ScreenState {
     IDirectDrawSurface7* WorkSurface[2];
     IDirectDrawSurface7* ZBufferSurface;
     IDirectDrawSurface7* drawTargetSurface;  // the surface of the current draw target
+    MEMIMG* drawTargetMemImg;                // the software image of the current draw target, or null
+    int drawTargetUnusable;                  // every software draw refuses while set
     int MemImgScreen;                        // 1 while the screens are software images
 
     // Output-mode flags.
@@ -178,3 +190,7 @@ ColorFormat* GetScreenColorFormat(void);
 DDPIXELFORMAT* GetScreenDDPixelFormat(void);
 const DDPIXELFORMAT* GetOverlayPixelFormat(void);
 void* CopyDirectDrawCaps(void* destination);
+
+// The screen palette of an 8-bit screen.
+HRESULT SetSurfacePaletteCallback(IDirectDrawSurface7* surface, DDSURFACEDESC2* desc, void* context);
+int ReapplyScreenPaletteEntries(void);
