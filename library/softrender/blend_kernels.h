@@ -27,6 +27,8 @@
 // packed formulas write all four bytes.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -120,20 +122,10 @@ ZQ_BLEND_INLINE uint32_t SubXrgb8888(uint32_t d, uint32_t s) {
 }
 // The MMX rule: unsigned saturating arithmetic on all four bytes.
 ZQ_BLEND_INLINE uint32_t AddBytesSaturated(uint32_t s, uint32_t d) {
-    uint32_t r = 0;
-    for (int i = 0; i < 32; i += 8) {
-        const uint32_t v = (s >> i & 0xFF) + (d >> i & 0xFF);
-        r |= (v > 255 ? 255 : v) << i;
-    }
-    return r;
+    return uint32_t(_mm_cvtsi128_si32(_mm_adds_epu8(_mm_cvtsi32_si128(int(s)), _mm_cvtsi32_si128(int(d)))));
 }
 ZQ_BLEND_INLINE uint32_t SubBytesSaturated(uint32_t d, uint32_t s) {
-    uint32_t r = 0;
-    for (int i = 0; i < 32; i += 8) {
-        const int v = int(d >> i & 0xFF) - int(s >> i & 0xFF);
-        r |= uint32_t(v < 0 ? 0 : v) << i;
-    }
-    return r;
+    return uint32_t(_mm_cvtsi128_si32(_mm_subs_epu8(_mm_cvtsi32_si128(int(d)), _mm_cvtsi32_si128(int(s)))));
 }
 
 // ---- Channels ----

@@ -42,7 +42,7 @@ void DrawImageOnMemImg(MEMIMG* dest, const MEMIMG* source, int x, int y, int tra
     if (transparent && source->runStreamValid && source->runStream != nullptr && width == source->width &&
         height == source->height && !multiplyAlpha) {
         rows.runStream = source->runStream;
-        ChooseBlitVariant(source, transparent, blendImage != nullptr, BlitWalkRunStream, &variant);
+        variant.special = BlitSpecialNone;  // the run stream has no parameter specials
         RunRunStreamWalk(variant, k, rows);
     } else {
         RunPlainWalk(variant, k, rows);

@@ -5,7 +5,9 @@
 // every row of the strip is drawn through that map. Every variant samples exactly the
 // source pixels the stepping rule gives.
 #include <algorithm>
+#include <cstring>
 
+#include "library/softrender/blend_rows_sse2.h"
 #include "library/softrender/blit_walk.h"
 
 namespace {
@@ -15,6 +17,11 @@ constexpr int StripColumns = 512;
 template <BlitVariant V>
 void WalkScaled(const BlendConstants& k, const ScaledBlock& block) {
     constexpr int sb = SourceTraits<V>::bytes, db = sizeof(typename PixelLayout<V.format>::Pixel);
+    // A copy without transparency makes each row from its source row alone, so a row that
+    // shows the same source row as the one above is a copy of it.
+    constexpr bool rowsRepeat = IsCopyKernel<V>() && !V.transparent;
+    constexpr bool simdMirror = IsCopyKernel<V>() && V.source == BlitSourceDirect;
+    const bool unitMirror = simdMirror && block.x.step == 0x10000 && block.x.direction < 0;
     int32_t columns[StripColumns];
     int64_t xAccumulator = block.x.accumulator;
     int xIndex = block.x.first;
@@ -27,12 +34,21 @@ void WalkScaled(const BlendConstants& k, const ScaledBlock& block) {
                 xIndex += block.x.direction * AdvanceScaleAxis(block.x.step, &xAccumulator);
         }
         int64_t yAccumulator = block.y.accumulator;
-        int yIndex = block.y.first;
+        int yIndex = block.y.first, previousRow = -1;
         for (int y = 0; y < block.height; y++) {
             uint8_t* d = block.dest + y * block.destPitch + x0 * db;
-            const uint8_t* s = block.sourcePixels + yIndex * block.sourcePitch;
-            const uint8_t* b = V.blend ? block.blendPixels + yIndex * block.blendPitch : nullptr;
-            for (int i = 0; i < n; i++) DrawPixel<V>(k, d + i * db, s + columns[i] * sb, V.blend ? b + columns[i] : nullptr);
+            if (rowsRepeat && yIndex == previousRow) {
+                std::memcpy(d, d - block.destPitch, size_t(n) * db);
+            } else {
+                const uint8_t* s = block.sourcePixels + yIndex * block.sourcePitch;
+                const uint8_t* b = V.blend ? block.blendPixels + yIndex * block.blendPitch : nullptr;
+                int i = 0;
+                if constexpr (simdMirror) {
+                    if (unitMirror) i = MirroredCopyRowSimd<V>(k, d, s + columns[0] * sb, n);
+                }
+                for (; i < n; i++) DrawPixel<V>(k, d + i * db, s + columns[i] * sb, V.blend ? b + columns[i] : nullptr);
+            }
+            previousRow = yIndex;
             if (y + 1 < block.height) yIndex += block.y.direction * AdvanceScaleAxis(block.y.step, &yAccumulator);
         }
     }

@@ -45,6 +45,13 @@ void FillRowWithValue(uint8_t* d, int width, uint32_t colour) {
     constexpr int bpp = sizeof(typename PixelLayout<F>::Pixel), perStep = 16 / bpp;
     const __m128i v = F == BlitFormat16 ? _mm_set1_epi16(short(colour)) : _mm_set1_epi32(int(colour));
     int x = 0;
+    for (; x + 4 * perStep <= width; x += 4 * perStep) {
+        __m128i* p = reinterpret_cast<__m128i*>(d + x * bpp);
+        _mm_storeu_si128(p, v);
+        _mm_storeu_si128(p + 1, v);
+        _mm_storeu_si128(p + 2, v);
+        _mm_storeu_si128(p + 3, v);
+    }
     for (; x + perStep <= width; x += perStep) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * bpp), v);
     for (; x < width; x++) StorePixel<F>(d + x * bpp, colour);
 }

@@ -182,7 +182,7 @@ TEST_F(BlitCasesTest, ClippingProperties) {
     FillMemImgRectRaw(canvas.get(), nullptr, 0);
     DrawImageOnMemImg(canvas.get(), opaque.get(), 10, 0, 0, nullptr);
     DrawImageOnMemImg(canvas.get(), opaque.get(), INT_MAX - 1, INT_MIN, 0, nullptr);
-    EXPECT_EQ(ImageBytes(canvas.get()), std::vector<uint8_t>(size_t(canvas->pitch) * 10, 0));
+    EXPECT_EQ(Pixels(canvas.get()), std::vector<uint32_t>(100, 0));
 }
 
 // The run stream gives the plain rows' pixels, and is not used once the source changed.

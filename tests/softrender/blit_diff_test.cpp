@@ -101,6 +101,9 @@ protected:
         Check(c, dest.get(), source.get(), blend.get(), &stretch, 0, 0, "scaled");
         const RECT shrink{3, 8, 14, 2};
         Check(c, dest.get(), runs.get(), runsBlend.get(), &shrink, 0, 0, "scaled");
+        // Mirrored at 1:1, clipped on the left.
+        const RECT mirrored{19, 2, -2, 5};
+        Check(c, dest.get(), source.get(), blend.get(), &mirrored, 0, 0, "mirrored");
     }
 
     int failures = 0;
