@@ -281,9 +281,8 @@ ScreenVertex ConvertVertex(const Vertex2D& v) {
     return out;
 }
 
-// The vertices as a triangle list (count - 2 triangles for strips and fans): strips
-// alternate their winding, fans turn about vertex 0. -1 for a count the kind cannot
-// take; 0 triangles for an unknown kind.
+}  // namespace
+
 int ExpandToTriangleList(const ScreenVertex* in, int count, int kind, ScreenVertex* out) {
     if (kind == PrimitiveTriangleList) {
         if (count % 3 != 0) return -1;
@@ -305,8 +304,6 @@ int ExpandToTriangleList(const ScreenVertex* in, int count, int kind, ScreenVert
     }
     return count - 2;
 }
-
-}  // namespace
 
 int DrawVertexList2D(const Vertex2D* vertices, int count, int kind, int graph, int transparent) {
     if (DrawingSkipped()) return 0;

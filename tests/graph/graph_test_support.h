@@ -25,6 +25,7 @@
 #include "library/graph/graph_handles.h"
 #include "library/graph/graph_loader.h"
 #include "library/graph/graph_manager.h"
+#include "library/graph/graph_restore.h"
 #include "library/softrender/memimg.h"
 #include "platform/ddraw.h"
 
@@ -36,6 +37,7 @@ struct OutputCase {
     const char* name;
 };
 
+inline void PrintTo(const OutputCase& c, std::ostream* out) { *out << c.name; }
 inline std::string OutputCaseName(const ::testing::TestParamInfo<OutputCase>& info) { return info.param.name; }
 
 // The four screens the game meets: both outputs on a 16- and a 32-bit desktop.
@@ -56,6 +58,7 @@ protected:
             StartLibrary();
         } else {
             StartDisplay(true);
+            SetGraphRestoreHandler(nullptr);  // as library start-up installs it
         }
         for (const char* name : {"image01.png", "bakuhatu5.png", "bakuhatu6.bmp"}) CopyGameFile(name);
     }
