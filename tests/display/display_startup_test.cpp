@@ -23,6 +23,13 @@ const std::vector<std::string> kDirectDrawObjectLines = {
     "\tビデオカードの情報",
 };
 
+// Graph management starts inside the screen-mode change, once the screens exist.
+const std::vector<std::string> kGraphManagerStartLines = {
+    "\t\tグラフィック管理系の初期化を行います",
+    "\t\t\t３Ｄグラフィック描画機能は使用しません",
+    "\t\tグラフィック管理系の初期化は正常に終了しました",
+};
+
 // The game's first mode change with DirectDraw output, up to the screens it made.
 const std::vector<std::string> kWindowSurfacesLines = {
     "\t画面モード変更処理を開始します",
@@ -54,6 +61,7 @@ TEST_F(DisplayTest, DirectDrawOutputStartsWithSurfacesTimingAndBlendTables) {
         {"DirectDraw 関連の初期化を行います"},
         kDirectDrawObjectLines,
         kWindowSurfacesLines,
+        kGraphManagerStartLines,
         {
             "\t\tサーフェス間転送には BitBlt を使用します",
             "\t\tBitBlt:#μs   BltFast:#μs",
@@ -137,6 +145,9 @@ TEST_F(DisplayTest, GdiOutputStartUpFallsBackWhenDirect3DCannotStart) {
             "\t\t\t\tPrimaryBuffer : SYSTEMMEMORY( MEMIMG ) ",
             "\t\t\t\tBaskBuffer : SYSTEMMEMORY( MEMIMG ) ",
             "\t\t出力画面用の DirectDrawSurface の作成は正常に終了しました",
+        },
+        kGraphManagerStartLines,
+        {
             "\t画面モード変更処理は正常に終了しました",
             "\tオーバーレイサーフェスは使用しません",
             "DirectDraw 関連の初期化は正常に終了しました",
@@ -163,6 +174,7 @@ TEST_F(DisplayTest, GdiOutputStartUpFallsBackWhenDirect3DCannotStart) {
     started_ = false;
     EXPECT_EQ(Lines({
                   "DirectDraw 関連の終了処理をおこないます",
+                  "\tグラフィック管理系の終了処理は正常に終了しました",
                   "\tＤｉｒｅｃｔＤｒａｗオブジェクトを解放します",
                   "\tＤｉｒｅｃｔＤｒａｗオブジェクトを解放しました",
                   "\t画面モードを元に戻す処理は正常に終了しました",
