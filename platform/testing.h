@@ -11,3 +11,5 @@
 #include "platform/testing/time_seams.h"
 #include "platform/testing/ddraw_seams.h"
 #include "platform/testing/gdi_font_seams.h"
+#include "platform/testing/window_seams.h"
+#include "platform/testing/keystate_seams.h"

@@ -18,3 +18,8 @@ Surface2DRecord* GetSurface2DRecord(int handle);
 Surface2DRecord* LookupSurface2D(int handle);  // the same lookup; null when refused
 int EndSurface2DAccess(void);
 int DrawSurface2D(int x, int y, int handle, int transparent);
+
+int DeleteAllSurface2D(void);           // 0, or -1 before display start-up
+int RestoreAllSurface2D(void);          // 0, or -1 when a surface was lost (or before start-up)
+int ReleaseAllSurface2DStorage(void);   // 0: the DirectDraw storage behind every live 2D surface
+int RecreateAllSurface2DStorage(void);  // 0: storage and colour key of every live 2D surface again

@@ -28,3 +28,14 @@ int DrawTextWithFontHandle(int x, int y, const char* text, int color, FontHandle
 // for FontCharsetHangul any byte with the high bit set, for every other kind the
 // Shift-JIS lead bytes 0x81-0x9F and 0xE0-0xFC; else 0.
 int IsLeadByteForCharset(const char* text, int charsetKind);
+// The default font's settings and measuring (the public font entry points).
+int SetDefaultFontSizeCore(int size);
+int SetDefaultFontFaceCore(const char* faceName, int charset);
+int SetDefaultFontTypeCore(int typeFlags);
+int MeasureTextWidthCore(const char* text, int length, int flag);
+
+// The default font across a screen-mode change.
+FontHandle FetchDefaultFontHandle(void);
+int IsLiveFontHandle(FontHandle font);  // 1 for a live font
+int GetFontFaceAndSize(char* faceName, int* size, int* thickness, FontHandle font);  // -1 for a bad handle
+int SetDefaultFontSizeThickness(const char* faceName, int size, int thickness);
