@@ -209,8 +209,9 @@ int DestroyMainWindow(void) {
         s.life.closeRequested = 1;
         PostMessageA(window, WM_CLOSE, 0, 0);
     }
-    // The window procedure destroys the window and sets the quit flag.
-    while (ProcessMessageCore() == 0 && IsWindow(window)) {
+    // The window procedure destroys the window and sets the quit flag. Only the
+    // window's own thread can dispatch its messages: another thread does not wait.
+    while (GetCurrentThreadId() == s.window.mainThreadId && ProcessMessageCore() == 0 && IsWindow(window)) {
     }
     UnregisterClassA(s.settings.className, s.window.instance);
     DeleteAllTextEntryHandles();
