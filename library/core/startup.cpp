@@ -9,7 +9,9 @@
 #include "library/core/sysinfo.h"
 #include "library/core/system_state.h"
 #include "library/display/screen_state.h"
-#include "library/file/file_seams.h"
+#include "library/file/archive.h"
+#include "library/file/file_backend.h"
+#include "library/file/stream.h"
 #include "library/graph/graph_seams.h"
 #include "library/input/input_seams.h"
 #include "library/network/network.h"
@@ -45,10 +47,8 @@ int BringWindowToForeground(HWND window, int topmost) {
 }
 
 static void InstallStreamOps(void) {
-    *GetFileBackendStreamOps() = {FileBackendTell, FileBackendSeek, FileBackendRead,
-                                  FileBackendCheckEnd, FileBackendCheckReady, FileBackendClose};
-    *GetMemoryFileStreamOps() = {TellMemoryFile, SeekMemoryFile, ReadMemoryFile,
-                                 CheckMemoryFileEnd, CheckMemoryFileReady, CloseMemoryFile};
+    *GetFileBackendStreamOps() = FileBackendStreamOpsTable;
+    *GetMemoryFileStreamOps() = MemoryFileStreamOpsTable;
 }
 
 // Creates and draws the graphs of the first frame once, so the drawing paths are
@@ -94,7 +94,7 @@ int InitializeLibraryCore(void) {
     if (GetSoftwareScreenRequest() == 1) SetScreenUseDirectDraw(0);
     InitArchiveSystem();
     SetFileBackendTable(nullptr);
-    FileBackendGetDir(s.startDirectory);
+    FileBackendGetDir(s.startDirectory, sizeof s.startDirectory);
     StartLogFile();
 
     int desktopBits = GetDesktopColorBits();
