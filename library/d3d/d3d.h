@@ -19,3 +19,15 @@ int G_D3D_ShutdownDirect3D(void);  // result not used
 int G_D3D_FlushVertexBatch(void);
 // Ends the open scene of the current device (flushing its batch first); result not used.
 int G_D3D_EndScene(void);
+
+struct ColorFormat;
+struct DDPIXELFORMAT;
+struct SurfaceDataSettings;
+
+// Texture formats of the surface data (TextureFormatIndex 0-8): the index the settings
+// ask for, its DDPIXELFORMAT and ColorFormat (null when the device offers none), and
+// the 16-bit depth-buffer format (null without a device).
+int G_D3D_GetTextureFormatIndex(const SurfaceDataSettings* settings);
+const DDPIXELFORMAT* G_D3D_GetTexturePixelFormat(int formatIndex);
+const ColorFormat* G_D3D_GetTextureColorFormatByIndex(int formatIndex);
+const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat(int bitDepth);
