@@ -14,8 +14,9 @@
 #include "library/display/color_format.h"
 #include "library/display/present.h"
 #include "library/display/screen_state.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 #include "library/graph/graph_seams.h"
+#include "library/graph/text_draw.h"
 #include "library/input/input_seams.h"
 
 enum { FormattedTextCapacity = 1024 };

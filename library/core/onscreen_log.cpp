@@ -6,7 +6,8 @@
 #include "library/core/memory_bytes.h"
 #include "library/display/color_format.h"
 #include "library/display/screen_state.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
+#include "library/graph/text_draw.h"
 
 static OnScreenLogState& State() { return SystemStateRecord.onScreenLog; }
 

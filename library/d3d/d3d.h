@@ -31,3 +31,10 @@ int G_D3D_GetTextureFormatIndex(const SurfaceDataSettings* settings);
 const DDPIXELFORMAT* G_D3D_GetTexturePixelFormat(int formatIndex);
 const ColorFormat* G_D3D_GetTextureColorFormatByIndex(int formatIndex);
 const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat(int bitDepth);
+// The texture format the settings of these four flags select (colour bits 32 when
+// is32Bit is set, else 16); null when the device offers none.
+const ColorFormat* G_D3D_GetTextureColorFormat(int alphaChannel, int alphaTest, int is32Bit, int drawTarget);
+// A string through the font's texture glyph cache (fonts without one go to the
+// software side); -1 while the draw target is a software image.
+int G_D3D_DrawTextWithFontHandle(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor,
+                                 int vertical);

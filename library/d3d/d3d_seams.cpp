@@ -6,6 +6,7 @@
 #include "library/d3d/d3d.h"
 
 #include "library/display/surface_data.h"
+#include "library/graph/text_draw.h"
 
 int G_D3D_SetupDirect3D(void) { return -1; }
 int G_D3D_ShutdownDirect3D(void) { return 0; }
@@ -24,3 +25,9 @@ int G_D3D_GetTextureFormatIndex(const SurfaceDataSettings* settings) {
 const DDPIXELFORMAT* G_D3D_GetTexturePixelFormat(int) { return nullptr; }
 const ColorFormat* G_D3D_GetTextureColorFormatByIndex(int) { return nullptr; }
 const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat(int) { return nullptr; }
+const ColorFormat* G_D3D_GetTextureColorFormat(int, int, int, int) { return nullptr; }
+// Without Direct3D no font has a texture cache: strings go to the software side.
+int G_D3D_DrawTextWithFontHandle(int x, int y, const char* text, uint32_t color, int font, uint32_t edgeColor,
+                                 int vertical) {
+    return DrawTextSoft(x, y, text, color, font, edgeColor, vertical);
+}

@@ -111,6 +111,24 @@ int DeleteDIBGraph(HBITMAP) { return -1; }
 int LoadImageToGraphCore(const char*, int) { return -1; }
 int LoadImageToDivGraphsCore(const char*, int, int, int, int, int, int*, int) { return -1; }
 int DeriveSubGraphCore(int, int, int, int, int) { return -1; }
+int SetGraphLostFlagPointer(int, int*) { return -1; }
+int FillGraphColor(int, int, int, int, int) { return -1; }
+int TransferImageToGraphRect(const GraphImage*, int, int, const char*, int, const GraphImage*, const GraphImage*,
+                             const RECT*, int, int, int, int) {
+    return -1;
+}
+int IsHardware3DDrawUsable(void) { return 0; }
+int SelectBlendGraph(int graph, int borderParam, int borderRange) {
+    if (graph != -1) return -1;
+    g_DrawState.blendGraph = -1;
+    g_DrawState.blendGraphBorderParam = borderParam < 0 ? 0 : borderParam > 255 ? 255 : borderParam;
+    g_DrawState.blendGraphBorderRange = borderRange < 0 ? 0 : borderRange > 255 ? 255 : borderRange;
+    return 0;
+}
+int SetBrightnessColorPacked(uint32_t rgb) {
+    g_DrawState.brightness = rgb & 0xFFFFFF;
+    return 0;
+}
 
 int ClearCurrentScreenCore(void) {
     WaitWhileInactive();
@@ -129,11 +147,9 @@ int DrawGraphPartAtCore(int, int, int, int, int, int, int, int, int) {
     return -1;
 }
 int DrawGraphStretched(int, int, int, int, int, int) { return -1; }
+int DrawGraphPartStretched(int, int, int, int, int, int, int, int, int, int) { return -1; }
+int DrawGraphToCorners(float, float, float, float, float, float, float, float, int, int) { return -1; }
 int DrawBoxShapeCore(int, int, int, int, int, int) {
-    WaitWhileInactive();
-    return -1;
-}
-int DrawTextAtCore(int, int, const char*, int, int) {
     WaitWhileInactive();
     return -1;
 }

@@ -3,6 +3,8 @@
 // subsystem replaces both files with its own headers and definitions.
 #pragma once
 
+#include <cstdint>
+
 #include "library/graph/graph_image.h"
 #include "platform/wintypes.h"
 
@@ -52,6 +54,14 @@ int LoadImageToGraphCore(const char* fileName, int not3D);
 int LoadImageToDivGraphsCore(const char* fileName, int count, int across, int down, int cellWidth,
                              int cellHeight, int* handles, int not3D);
 int DeriveSubGraphCore(int sourceX, int sourceY, int width, int height, int graph);
+int SetGraphLostFlagPointer(int graph, int* lostFlag);
+int FillGraphColor(int graph, int r, int g, int b, int a);
+// Copies sourceRect of image to (x, y) of the graph, converting to its format.
+int TransferImageToGraphRect(const GraphImage* image, int, int, const char* fileName, int, const GraphImage* sameImage,
+                             const GraphImage* alphaImage, const RECT* sourceRect, int x, int y, int graph, int flag);
+int IsHardware3DDrawUsable(void);
+int SelectBlendGraph(int graph, int borderParam, int borderRange);
+int SetBrightnessColorPacked(uint32_t rgb);
 
 // Drawing front ends.
 int ClearCurrentScreenCore(void);
@@ -60,5 +70,9 @@ int DrawGraphMirroredAtCore(int x, int y, int graph, int transparent);
 int DrawGraphPartAtCore(int destX, int destY, int sourceX, int sourceY, int width, int height, int graph,
                         int transparent, int mirror);
 int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent);
+int DrawGraphPartStretched(int x1, int y1, int x2, int y2, int sourceX, int sourceY, int sourceWidth,
+                           int sourceHeight, int graph, int transparent);
+// Corners: top-left, top-right, bottom-right, bottom-left.
+int DrawGraphToCorners(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, int graph,
+                       int transparent);
 int DrawBoxShapeCore(int x1, int y1, int x2, int y2, int color, int filled);
-int DrawTextAtCore(int x, int y, const char* text, int color, int edgeColor);
