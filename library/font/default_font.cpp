@@ -6,9 +6,12 @@
 #include "library/font/font_internal.h"
 #include "platform/kernel.h"
 
-DefaultFontSettingsRecord DefaultFontSettings;
-
 namespace {
+// Face empty (the fallback face), size 16, thickness 6, plain, Shift-JIS, edge 1. The
+// record holds them from the start too, so the default font is right even before
+// graph management first starts.
+constexpr DefaultFontSettingsRecord DefaultFontStartValues = {0, "", 16, 6, 0, FontCharsetShiftJIS, 1, 0, 0};
+
 // What re-creating a font needs to know of it.
 struct FontSettingsCopy {
     char face[FontFaceCapacity];
@@ -34,13 +37,10 @@ FontHandle CreateFromCopy(const FontSettingsCopy& copy, int slot, int check) {
 }
 }  // namespace
 
+DefaultFontSettingsRecord DefaultFontSettings = DefaultFontStartValues;
+
 int InitDefaultFontSettings(void) {
-    DefaultFontSettings = DefaultFontSettingsRecord{};
-    DefaultFontSettings.size = 16;
-    DefaultFontSettings.thickness = 6;
-    DefaultFontSettings.typeFlags = 0;
-    DefaultFontSettings.charsetKind = FontCharsetShiftJIS;
-    DefaultFontSettings.edgeSize = 1;
+    DefaultFontSettings = DefaultFontStartValues;
     // The handle numbering starts again with graph management (no font is alive then).
     if (FontHandleTable.liveCount == 0) ResetHandleTable(&FontHandleTable);
     return 0;

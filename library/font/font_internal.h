@@ -7,6 +7,9 @@
 
 struct ColorFormat;
 
+// The code of the full-width space (bytes 0x81 0x40): like ' ', it only advances.
+constexpr uint16_t FullWidthSpaceCode = 0x4081;
+
 // 1 while DirectDraw output is chosen but its object does not exist (fonts refuse then).
 int FontDisplayMissing(void);
 
@@ -28,6 +31,26 @@ void AdvanceGlyphSlot(FontRecord* font);
 // codes (count receives how many) and rasterises the missing ones in one batch;
 // returns the bytes walked.
 int PrecacheTextPiece(FontRecord* font, FontHandle handle, const char* text, int n, uint16_t* codes, int* count);
+
+// A fetched glyph bitmap: GGO_BITMAP bits (most significant first) or GRAY4 levels.
+struct GlyphBitmap {
+    static constexpr int GreyLevelMax = 16;
+    const uint8_t* bytes;
+    int pitch;
+    int width;   // cut to the cell
+    int height;
+    int levels;  // 1: bits, else grey levels 0..16
+    int At(int i, int j) const {
+        const uint8_t* row = bytes + intptr_t(j) * pitch;
+        if (levels == 1) return (row[i >> 3] >> (7 - (i & 7))) & 1;
+        return row[i] < GreyLevelMax ? row[i] : GreyLevelMax;
+    }
+};
+
+// Writes a glyph into the strip cell starting at row cellY, or into the cleared work
+// image, by the font's type (see glyph_raster.cpp).
+void WriteGlyphToStripCell(FontRecord* font, int cellY, const GlyphBitmap& glyph);
+void WriteGlyphToWorkImage(FontRecord* font, const GlyphBitmap& glyph);
 
 // Texture cache (hardware path). The formats the cache needs, or null when the
 // Direct3D path does not offer them: A4R4G4B4 for grey fonts, A1R5G5B5 otherwise.

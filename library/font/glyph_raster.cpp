@@ -22,8 +22,6 @@ uint16_t InternalCodeList[TextCodeListCapacity];
 uint16_t GlyphRequestList[GlyphBatchCapacity];
 
 constexpr MAT2 IdentityMatrix = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
-constexpr uint16_t FullWidthSpaceCode = 0x4081;  // bytes 0x81 0x40
-constexpr int GreyLevelMax = 16;
 
 // The outline stamped around each glyph pixel for edge sizes 1 to 4 (size e uses the
 // (2e+1) x (2e+1) square centred on the pixel); larger edges stamp the full square.
@@ -43,22 +41,9 @@ bool Stamps(int e, int dx, int dy) {
     return EdgePatterns[e - 1][dy + e][dx + e] == '#';
 }
 
-// A fetched glyph bitmap: GGO_BITMAP bits (most significant first) or GRAY4 levels.
-struct GlyphBitmap {
-    const uint8_t* bytes;
-    int pitch;
-    int width;   // cut to the cell
-    int height;
-    int levels;  // 1: bits, else grey levels 0..16
-    int At(int i, int j) const {
-        const uint8_t* row = bytes + size_t(j) * pitch;
-        if (levels == 1) return (row[i >> 3] >> (7 - (i & 7))) & 1;
-        return row[i] < GreyLevelMax ? row[i] : GreyLevelMax;
-    }
-};
+}  // namespace
 
-// Memory strip cells.
-void WriteStripCell(FontRecord* font, int cellY, const GlyphBitmap& glyph) {
+void WriteGlyphToStripCell(FontRecord* font, int cellY, const GlyphBitmap& glyph) {
     const int e = (font->typeFlags & FontTypeOutlined) ? font->edgeSize : 0;
     const int pitch = font->stripPitch;
     uint8_t* cell = font->strip + size_t(cellY) * pitch;
@@ -104,8 +89,7 @@ void WriteStripCell(FontRecord* font, int cellY, const GlyphBitmap& glyph) {
     }
 }
 
-// Texture cells, assembled in the work image (16-bit pixels).
-void WriteWorkImageCell(FontRecord* font, const GlyphBitmap& glyph) {
+void WriteGlyphToWorkImage(FontRecord* font, const GlyphBitmap& glyph) {
     GraphImage& work = font->workImage;
     const ColorFormat& format = work.format;
     const int e = (font->typeFlags & FontTypeOutlined) ? font->edgeSize : 0;
@@ -162,6 +146,7 @@ void WriteWorkImageCell(FontRecord* font, const GlyphBitmap& glyph) {
     }
 }
 
+namespace {
 bool IsSpaceCode(uint16_t code) { return code == ' ' || code == FullWidthSpaceCode; }
 
 // The character value GDI takes: lead byte * 256 + second byte for a two-byte code.
@@ -188,7 +173,7 @@ void RenderOneGlyph(FontRecord* font, HDC dc, const TEXTMETRICA& metrics, uint16
         FatalErrorExit("GetGlyphOutline 関数が失敗しました");
     }
     // The box is cut to what the buffer holds and to the cell (inside its outline).
-    const int levels = format == GGO_BITMAP ? 1 : GreyLevelMax;
+    const int levels = format == GGO_BITMAP ? 1 : GlyphBitmap::GreyLevelMax;
     const int inCell = font->cellSize - 2 * e;
     const int inRow = levels == 1 ? pitch * 8 : pitch;
     GlyphBitmap glyph = {bytes, pitch, int(gm.gmBlackBoxX), int(size / pitch), levels};
@@ -200,11 +185,11 @@ void RenderOneGlyph(FontRecord* font, HDC dc, const TEXTMETRICA& metrics, uint16
     entry->offsetX = int16_t(gm.gmptGlyphOrigin.x);
     entry->offsetY = int16_t(metrics.tmAscent - gm.gmptGlyphOrigin.y);
     if (font->textureCache) {
-        WriteWorkImageCell(font, glyph);
+        WriteGlyphToWorkImage(font, glyph);
         StoreWorkImageInCacheGraph(font, GlyphCellX(font, entry->slot), GlyphCellY(font, entry->slot),
                                    glyph.width + 2 * e, glyph.height + 2 * e);
     } else {
-        WriteStripCell(font, GlyphCellY(font, entry->slot), glyph);
+        WriteGlyphToStripCell(font, GlyphCellY(font, entry->slot), glyph);
     }
     ZqFree(bytes);
     entry->boxWidth = int16_t(glyph.width + 2 * e);

@@ -14,7 +14,6 @@ namespace {
 // The characters of the piece of text being walked (shared by every font and call).
 uint16_t TextCodeList[TextCodeListCapacity];
 
-constexpr uint16_t FullWidthSpaceCode = 0x4081;  // bytes 0x81 0x40
 
 struct TextColours {
     uint32_t soft, softEdge;  // pixel values of the destination image
