@@ -55,15 +55,15 @@ inline FakeFontFace WideFace() {
 }
 
 // An image the test owns.
-struct TestImage {
+struct TargetImage {
     MEMIMG image{};
-    TestImage(int width, int height, int kind, int alpha = 0) {
+    TargetImage(int width, int height, int kind, int alpha = 0) {
         EXPECT_EQ(0, SetupMemImg(&image, width, height, -1, 0, kind, 0, alpha, 0));
         FillMemImgRectRaw(&image, nullptr, 0);
     }
-    ~TestImage() { ReleaseMemImg(&image); }
-    TestImage(const TestImage&) = delete;
-    TestImage& operator=(const TestImage&) = delete;
+    ~TargetImage() { ReleaseMemImg(&image); }
+    TargetImage(const TargetImage&) = delete;
+    TargetImage& operator=(const TargetImage&) = delete;
     MEMIMG* operator&() { return &image; }
     uint32_t At(int x, int y) const {
         uint32_t value = 0;
@@ -81,7 +81,7 @@ inline std::string Rows(int width, int height, const std::function<char(int, int
     }
     return rows;
 }
-inline std::string Rows(const TestImage& image, const std::function<char(uint32_t)>& name) {
+inline std::string Rows(const TargetImage& image, const std::function<char(uint32_t)>& name) {
     return Rows(image.image.width, image.image.height, [&](int x, int y) { return name(image.At(x, y)); });
 }
 
