@@ -220,27 +220,33 @@ void KeyedCopies() {
     }
 }
 
+// Source alpha: ARGB8888 onto XRGB8888, and our 16-bit alpha format onto RGB565 (the
+// peers read the ARGB8888 source there).
 void SourceAlpha() {
+    struct Target {
+        const char* op;
+        int kind;
+        Uint32 sdlFormat;
+        int pixmanFormat;
+    };
+#ifndef ZQ_HAVE_PIXMAN
+    enum { PIXMAN_x8r8g8b8, PIXMAN_r5g6b5 };
+#endif
+    const Target targets[] = {{"alpha8888", MemImgFormat32, SDL_PIXELFORMAT_XRGB8888, PIXMAN_x8r8g8b8},
+                              {"alpha565", MemImgFormat16, SDL_PIXELFORMAT_RGB565, PIXMAN_r5g6b5}};
     for (const Size& s : kSizes) {
-        Scene* scene = NewScene(s, MemImgFormat32, 1, 0, WithAlpha);
-        RegisterOurs(Name("alpha8888", s, "ours"), scene, Blend{}, 1);
-        RegisterSdl(Name("alpha8888", s, "sdl"), scene, WrapSdl(scene->source.get(), SDL_PIXELFORMAT_ARGB8888),
-                    WrapSdl(scene->dest.get(), SDL_PIXELFORMAT_XRGB8888));
+        Scene* argb = NewScene(s, MemImgFormat32, 1, 0, WithAlpha);
+        for (const Target& t : targets) {
+            Scene* scene = t.kind == MemImgFormat32 ? argb : NewScene(s, t.kind, 1, 0, WithAlpha);
+            RegisterOurs(Name(t.op, s, "ours"), scene, Blend{}, 1);
+            RegisterSdl(Name(t.op, s, "sdl"), scene, WrapSdl(argb->source.get(), SDL_PIXELFORMAT_ARGB8888),
+                        WrapSdl(scene->dest.get(), t.sdlFormat));
 #ifdef ZQ_HAVE_PIXMAN
-        RegisterPixman(Name("alpha8888", s, "pixman"), scene, PIXMAN_OP_OVER,
-                       WrapPixman(scene->source.get(), PIXMAN_a8r8g8b8), nullptr,
-                       WrapPixman(scene->dest.get(), PIXMAN_x8r8g8b8));
+            RegisterPixman(Name(t.op, s, "pixman"), scene, PIXMAN_OP_OVER,
+                           WrapPixman(argb->source.get(), PIXMAN_a8r8g8b8), nullptr,
+                           WrapPixman(scene->dest.get(), pixman_format_code_t(t.pixmanFormat)));
 #endif
-        // 16-bit with alpha onto RGB565; the peers read an ARGB8888 copy of the source.
-        Scene* scene16 = NewScene(s, MemImgFormat16, 1, 0, WithAlpha);
-        RegisterOurs(Name("alpha565", s, "ours"), scene16, Blend{}, 1);
-        RegisterSdl(Name("alpha565", s, "sdl"), scene16, WrapSdl(scene->source.get(), SDL_PIXELFORMAT_ARGB8888),
-                    WrapSdl(scene16->dest.get(), SDL_PIXELFORMAT_RGB565));
-#ifdef ZQ_HAVE_PIXMAN
-        RegisterPixman(Name("alpha565", s, "pixman"), scene16, PIXMAN_OP_OVER,
-                       WrapPixman(scene->source.get(), PIXMAN_a8r8g8b8), nullptr,
-                       WrapPixman(scene16->dest.get(), PIXMAN_r5g6b5));
-#endif
+        }
     }
 }
 

@@ -15,8 +15,10 @@
 #include "library/display/present.h"
 #include "library/display/screen_state.h"
 #include "library/font/font.h"
-#include "library/graph/graph_seams.h"
-#include "library/graph/text_draw.h"
+#include "library/graph/draw_front.h"
+#include "library/graph/draw_state.h"
+#include "library/graph/graph_handles.h"
+#include "library/graph/graph_loader.h"
 #include "library/input/input_seams.h"
 
 enum { FormattedTextCapacity = 1024 };

@@ -5,7 +5,7 @@
 #include "library/display/screen_dib.h"
 #include "library/display/screen_state.h"
 #include "library/display/screen_surfaces.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/draw_state.h"
 #include "platform/gdi.h"
 
 int CaptureScreenToFrontImage(void) {

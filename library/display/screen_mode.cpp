@@ -21,7 +21,7 @@
 #include "library/font/font.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/graph_manager.h"
 #include "platform/clock.h"
 #include "platform/ddraw.h"
 #include "platform/gdi.h"

@@ -100,13 +100,13 @@ struct FontRecord {
     int32_t cacheHeight;
     int32_t cellsPerColumn;
 
-    int32_t drawScreen;           // 2D surface the software path draws blended text in; -1 none
+    int32_t drawScreenSurface;           // 2D surface the software path draws blended text in; -1 none
     int32_t drawScreenPending;    // 1: make the draw screen (again)
     int32_t cacheGraph;           // texture cache graph; -1 none
     int32_t edgeGraph;            // its outline half (outlined fonts); -1 none
     int32_t cacheGraphPending;    // 1: make the cache graph (again)
     GraphImage workImage;         // one glyph cell assembled for the cache graph
-    int32_t textureCache;         // 1: glyphs live in the cache graph, else in the strip
+    int32_t textureCacheFlag;         // 1: glyphs live in the cache graph, else in the strip
 };
 
 struct DefaultFontSettingsRecord {
@@ -175,7 +175,7 @@ int BltByteBufferClipped(int x, int y, int width, int height, const uint8_t* sou
 // into dest within clip for memory-strip fonts, through the graph drawers into the
 // draw target for texture-cache fonts. Returns the advance in pixels (0 for a null or
 // empty text), or -1 when refused. sizeOut: {width, height}, swapped for vertical text.
-int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, int scaleFlag, double scaleX, double scaleY,
+int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, uint8_t scaleFlag, double scaleX, double scaleY,
                               const char* text, uint32_t color, MEMIMG* dest, const RECT* clip, int transparent,
                               FontHandle font, uint32_t edgeColor, int length, int vertical, int* sizeOut);
 

@@ -8,7 +8,7 @@
 #include "library/display/screen_state.h"
 #include "library/display/surface2d.h"
 #include "library/font/font_internal.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/graph_handles.h"
 #include "platform/gdi_font.h"
 #include "platform/kernel.h"
 
@@ -178,7 +178,7 @@ FontHandle CreateFontToHandle(const char* face, int size, int thickness, int typ
     const FontHandle handle = AddHandleRecordAt(&FontHandleTable, slot, check, sizeof(FontRecord), &block);
     if (handle < 0) return WriteLogText("フォント管理用メモリ領域の確保に失敗しました\n");
     FontRecord* font = static_cast<FontRecord*>(block);
-    font->drawScreen = -1;
+    font->drawScreenSurface = -1;
     font->cacheGraph = -1;
     font->edgeGraph = -1;
 
@@ -205,8 +205,8 @@ FontHandle CreateFontToHandle(const char* face, int size, int thickness, int typ
     }
     font->gdiFont = gdi;
 
-    font->textureCache = FontTextureCacheAvailable();
-    if (font->textureCache) {
+    font->textureCacheFlag = FontTextureCacheAvailable();
+    if (font->textureCacheFlag) {
         const int result = SetUpTextureCache(font);
         if (result == -2) {
             DestroyFontHandle(handle);
@@ -214,10 +214,10 @@ FontHandle CreateFontToHandle(const char* face, int size, int thickness, int typ
         }
         if (result == -1) {
             WriteLogText("テクスチャ文字キャッシュの作成に失敗しました\n");
-            font->textureCache = 0;
+            font->textureCacheFlag = 0;
         }
     }
-    if (!font->textureCache && SetUpMemoryCache(font, &failure) < 0) {
+    if (!font->textureCacheFlag && SetUpMemoryCache(font, &failure) < 0) {
         DestroyFontHandle(handle);
         return WriteLogText(failure);
     }
@@ -232,7 +232,7 @@ int DestroyFontHandle(FontHandle handle) {
     if (font == nullptr) return -1;
     if (font->gdiFont != nullptr) DeleteObject(font->gdiFont);
     ZqFree(font->strip);
-    if (font->drawScreen != -1) DeleteSurface2D(font->drawScreen);
+    if (font->drawScreenSurface != -1) DeleteSurface2D(font->drawScreenSurface);
     if (font->cacheGraph != -1) {
         DeleteGraphHandle(font->cacheGraph, 0);
         if (font->edgeGraph != -1) DeleteGraphHandle(font->edgeGraph, 0);

@@ -39,7 +39,7 @@ GlyphCacheEntry* AssignGlyphSlot(FontRecord* font, uint16_t code) {
     entry->owner = map;
     entry->inUse = 1;
 
-    if (font->textureCache) {
+    if (font->textureCacheFlag) {
         const GraphImage& work = font->workImage;
         std::memset(work.pixels, 0, size_t(work.pitch) * work.height);
     } else {
@@ -64,7 +64,7 @@ int PrepareFontGraphs(FontRecord* font) {
                                               uint8_t(GetScreenColorBitDepth()), 0, 0};
         const int screen = AddSurface2D(width, height, 0, 0, -1, nullptr, 0, 0, &settings);
         if (screen < 0) return -1;
-        font->drawScreen = screen;
+        font->drawScreenSurface = screen;
         SetSurface2DLostFlagPtr(screen, &font->drawScreenPending);
     }
     if (font->cacheGraphPending && MakeFontCacheGraph(font) < 0) return -1;

@@ -184,7 +184,7 @@ void RenderOneGlyph(FontRecord* font, HDC dc, const TEXTMETRICA& metrics, uint16
 
     entry->offsetX = int16_t(gm.gmptGlyphOrigin.x);
     entry->offsetY = int16_t(metrics.tmAscent - gm.gmptGlyphOrigin.y);
-    if (font->textureCache) {
+    if (font->textureCacheFlag) {
         WriteGlyphToWorkImage(font, glyph);
         StoreWorkImageInCacheGraph(font, GlyphCellX(font, entry->slot), GlyphCellY(font, entry->slot),
                                    glyph.width + 2 * e, glyph.height + 2 * e);

@@ -7,7 +7,8 @@
 #include "library/font/font_internal.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_record.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/draw_front.h"
+#include "library/graph/graph_handles.h"
 
 static bool HasWidths(const ColorFormat* format, int a, int r, int g, int b) {
     return format != nullptr && format->bitsPerPixel == 16 && format->alphaWidth == a && format->redWidth == r &&

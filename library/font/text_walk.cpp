@@ -52,14 +52,14 @@ bool IsInvisible(uint16_t code, const GlyphCacheEntry* glyph) {
 
 uint32_t FontTextPixelValue(const MEMIMG* dest, uint32_t color) { return SoftwareValue(dest, BrightenedRgb(color)); }
 
-int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, int scaleFlag, double scaleX, double scaleY,
+int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, uint8_t scaleFlag, double scaleX, double scaleY,
                               const char* text, uint32_t color, MEMIMG* dest, const RECT* clip, int transparent,
                               FontHandle handle, uint32_t edgeColor, int length, int vertical, int* sizeOut) {
     if (g_DrawState.suspended || FontDisplayMissing()) return -1;
     FontRecord* font = GetFontRecord(handle);
     if (font == nullptr) return -1;
     const bool drawing = drawFlag == 1;
-    if ((drawing && !scaleFlag) || !font->textureCache) {
+    if ((drawing && !scaleFlag) || !font->textureCacheFlag) {
         scaleFlag = 0;
         scaleX = scaleY = 1.0;
     }
@@ -76,8 +76,8 @@ int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, int scaleFlag, double 
     if (drawing) {
         // The software side draws into an image; the texture cache needs its graph,
         // which a failed re-creation leaves pending: try again, or report the failure.
-        if (!font->textureCache && dest == nullptr) return -1;
-        if (font->textureCache && font->cacheGraphPending && PrepareFontGraphs(font) < 0) return -1;
+        if (!font->textureCacheFlag && dest == nullptr) return -1;
+        if (font->textureCacheFlag && font->cacheGraphPending && PrepareFontGraphs(font) < 0) return -1;
     }
     RECT wholeImage{};
     if (drawing && clip == nullptr && dest != nullptr) {
@@ -99,7 +99,7 @@ int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, int scaleFlag, double 
             if (drawing && !IsInvisible(code, glyph)) {
                 const int left = GlyphCellX(font, glyph->slot), top = GlyphCellY(font, glyph->slot);
                 const RECT source = {left, top, left + glyph->boxWidth, top + glyph->boxHeight};
-                if (font->textureCache) {
+                if (font->textureCacheFlag) {
                     DrawGlyphWithCacheGraph(font, glyph, &source, x, y, pen, vertical, scaleFlag, scaleX, scaleY,
                                             colours.hard, colours.hardEdge);
                 } else {

@@ -49,24 +49,36 @@ ZQ_BLEND_INLINE __m128i Map565(__m128i s, __m128i d, Fn fn) {
     return Join565({fn(sc.r, dc.r, 0), fn(sc.g, dc.g, 1), fn(sc.b, dc.b, 2)});
 }
 
-// Runs fn(source, destination) over whole steps; with Trans, key pixels keep d.
-template <bool Trans, class Fn>
-ZQ_BLEND_INLINE int EachStep565(const BlendConstants& k, uint8_t* d, const uint8_t* s, int n, Fn fn) {
-    const __m128i key = Set16(int(k.key));
+// Lanes where two registers of pixels are equal.
+template <BlitFormat F>
+ZQ_BLEND_INLINE __m128i EqualPixels(__m128i a, __m128i b) {
+    return F == BlitFormat16 ? _mm_cmpeq_epi16(a, b) : _mm_cmpeq_epi32(a, b);
+}
+template <BlitFormat F>
+ZQ_BLEND_INLINE __m128i RepeatPixel(uint32_t v) {
+    return F == BlitFormat16 ? Set16(int(v)) : Set32(v);
+}
+
+// Runs fn(source, destination) over the whole steps (8 RGB565 or 4 XRGB8888 pixels),
+// two steps per turn; with Trans, key pixels keep d.
+template <BlitFormat F, bool Trans, class Fn>
+ZQ_BLEND_INLINE int EachStep(const BlendConstants& k, uint8_t* d, const uint8_t* s, int n, Fn fn) {
+    constexpr int bpp = F == BlitFormat16 ? 2 : 4, perStep = 16 / bpp;
+    const __m128i key = RepeatPixel<F>(k.key);
     auto step = [&](int i) {
-        const __m128i sv = Load(s + 2 * i), dv = Load(d + 2 * i);
+        const __m128i sv = Load(s + bpp * i), dv = Load(d + bpp * i);
         __m128i r = fn(sv, dv);
-        if constexpr (Trans) r = Select(_mm_cmpeq_epi16(sv, key), dv, r);
-        Store(d + 2 * i, r);
+        if constexpr (Trans) r = Select(EqualPixels<F>(sv, key), dv, r);
+        Store(d + bpp * i, r);
     };
     int i = 0;
-    for (; i + 16 <= n; i += 16) {
+    for (; i + 2 * perStep <= n; i += 2 * perStep) {
         step(i);
-        step(i + 8);
+        step(i + perStep);
     }
-    if (i + 8 <= n) {
+    if (i + perStep <= n) {
         step(i);
-        i += 8;
+        i += perStep;
     }
     return i;
 }
@@ -76,11 +88,11 @@ ZQ_BLEND_INLINE int EachStep565(const BlendConstants& k, uint8_t* d, const uint8
 template <BlitFormat F>
 ZQ_BLEND_INLINE int KeyedCopyRows(const BlendConstants& k, uint8_t* d, const uint8_t* s, int n) {
     constexpr int bpp = F == BlitFormat16 ? 2 : 4, perStep = 16 / bpp;
-    const __m128i key = F == BlitFormat16 ? Set16(int(k.key)) : Set32(k.key);
+    const __m128i key = RepeatPixel<F>(k.key);
     int i = 0;
     for (; i + perStep <= n; i += perStep) {
         const __m128i sv = Load(s + i * bpp);
-        const __m128i skip = F == BlitFormat16 ? _mm_cmpeq_epi16(sv, key) : _mm_cmpeq_epi32(sv, key);
+        const __m128i skip = EqualPixels<F>(sv, key);
         const int mask = _mm_movemask_epi8(skip);
         if (mask == 0) Store(d + i * bpp, sv);
         else if (mask != 0xFFFF) Store(d + i * bpp, Select(skip, Load(d + i * bpp), sv));
@@ -156,19 +168,19 @@ ZQ_BLEND_INLINE int Rows565(const BlendConstants& k, uint8_t* d, const uint8_t* 
             return T ? KeyedCopyRows<BlitFormat16>(k, d, s, n) : 0;
         } else {
             const __m128i factor[3] = {Set16(k.brightness[0]), Set16(k.brightness[1]), Set16(k.brightness[2])};
-            return EachStep565<T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
+            return EachStep<BlitFormat16, T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
                 return Map565(sv, dv, [&](__m128i sc, __m128i, int c) { return Div255(_mm_mullo_epi16(sc, factor[c])); });
             });
         }
     } else if constexpr (V.mode == BlendAlpha && V.special == BlitSpecialAverage) {
-        return EachStep565<T>(k, d, s, n, [](__m128i sv, __m128i dv) {
+        return EachStep<BlitFormat16, T>(k, d, s, n, [](__m128i sv, __m128i dv) {
             const __m128i m = Set16(0x7BEF);
             return _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(sv, 1), m), _mm_and_si128(_mm_srli_epi16(dv, 1), m));
         });
     } else if constexpr (V.mode == BlendAlpha && V.special == BlitSpecialLerp6) {
         const int w = k.p >> 2;
         const __m128i ws = Set16(w), wd = Set16(63 - w), div63 = Set16(2081);
-        return EachStep565<T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
+        return EachStep<BlitFormat16, T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
             return Map565(sv, dv, [&](__m128i sc, __m128i dc, int) {
                 const __m128i x = _mm_add_epi16(_mm_mullo_epi16(sc, ws), _mm_mullo_epi16(dc, wd));
                 return _mm_srli_epi16(_mm_mulhi_epu16(x, div63), 1);
@@ -179,12 +191,12 @@ ZQ_BLEND_INLINE int Rows565(const BlendConstants& k, uint8_t* d, const uint8_t* 
         auto lanes = [](__m128i sv, __m128i dv) { return add ? AddRgb565Lanes(sv, dv) : SubRgb565Lanes(dv, sv); };
         if constexpr (T) {
             // With the transparent flag every pixel is blended on its own.
-            return EachStep565<T>(k, d, s, n, [&](__m128i sv, __m128i dv) { return EachPixel565As32(sv, dv, lanes); });
+            return EachStep<BlitFormat16, T>(k, d, s, n, [&](__m128i sv, __m128i dv) { return EachPixel565As32(sv, dv, lanes); });
         } else {
-            return EachStep565<T>(k, d, s, n, lanes);
+            return EachStep<BlitFormat16, T>(k, d, s, n, lanes);
         }
     } else if constexpr (V.mode == BlendMultiply && !V.bright) {
-        return EachStep565<T>(k, d, s, n, [](__m128i sv, __m128i dv) {
+        return EachStep<BlitFormat16, T>(k, d, s, n, [](__m128i sv, __m128i dv) {
             return Map565(sv, dv, [](__m128i sc, __m128i dc, int c) {
                 const __m128i product = _mm_mullo_epi16(sc, dc);
                 return c == 1 ? _mm_srli_epi16(product, 6) : _mm_srli_epi16(product, 5);
@@ -196,28 +208,6 @@ ZQ_BLEND_INLINE int Rows565(const BlendConstants& k, uint8_t* d, const uint8_t* 
 }
 
 // ---- XRGB8888: four pixels per step ----
-
-// Runs fn(source, destination) over whole steps; with Trans, key pixels keep d.
-template <bool Trans, class Fn>
-ZQ_BLEND_INLINE int EachStep8888(const BlendConstants& k, uint8_t* d, const uint8_t* s, int n, Fn fn) {
-    const __m128i key = Set32(k.key);
-    auto step = [&](int i) {
-        const __m128i sv = Load(s + 4 * i), dv = Load(d + 4 * i);
-        __m128i r = fn(sv, dv);
-        if constexpr (Trans) r = Select(_mm_cmpeq_epi32(sv, key), dv, r);
-        Store(d + 4 * i, r);
-    };
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        step(i);
-        step(i + 4);
-    }
-    if (i + 4 <= n) {
-        step(i);
-        i += 4;
-    }
-    return i;
-}
 
 // fn(source bytes, destination bytes) on u16 lanes (two pixels per half); the result
 // bytes 0-2 are taken, byte 3 stays the destination's.
@@ -267,42 +257,42 @@ ZQ_BLEND_INLINE int Rows8888(const BlendConstants& k, uint8_t* d, const uint8_t*
         } else {
             const short r = short(k.brightness[0]), g = short(k.brightness[1]), b = short(k.brightness[2]);
             const __m128i factor = _mm_set_epi16(0, r, g, b, 0, r, g, b);
-            return EachStep8888<T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
+            return EachStep<BlitFormat32, T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
                 return MapBytesKeepTop(sv, dv, [&](__m128i sc, __m128i, int) { return Div255(_mm_mullo_epi16(sc, factor)); });
             });
         }
     } else if constexpr (V.mode == BlendAlpha && V.special == BlitSpecialAverage) {
-        return EachStep8888<T>(k, d, s, n, [](__m128i sv, __m128i dv) {
+        return EachStep<BlitFormat32, T>(k, d, s, n, [](__m128i sv, __m128i dv) {
             const __m128i m = Set32(0x7F7F7F);
             return _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(sv, 1), m), _mm_and_si128(_mm_srli_epi32(dv, 1), m));
         });
     } else if constexpr (V.mode == BlendAlpha && !V.blend && !V.bright) {
         const __m128i ps = Set16(k.p), pd = Set16(256 - k.p);
-        return EachStep8888<T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
+        return EachStep<BlitFormat32, T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
             return MapBytesKeepTop(sv, dv, [&](__m128i sc, __m128i dc, int) {
                 return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(dc, pd), _mm_mullo_epi16(sc, ps)), 8);
             });
         });
     } else if constexpr (V.mode == BlendAdd && V.special == BlitSpecialPackedMMX) {
-        return EachStep8888<T>(k, d, s, n, [](__m128i sv, __m128i dv) { return _mm_adds_epu8(sv, dv); });
+        return EachStep<BlitFormat32, T>(k, d, s, n, [](__m128i sv, __m128i dv) { return _mm_adds_epu8(sv, dv); });
     } else if constexpr (V.mode == BlendSubtract && V.special == BlitSpecialPackedMMX) {
-        return EachStep8888<T>(k, d, s, n, [](__m128i sv, __m128i dv) { return _mm_subs_epu8(dv, sv); });
+        return EachStep<BlitFormat32, T>(k, d, s, n, [](__m128i sv, __m128i dv) { return _mm_subs_epu8(dv, sv); });
     } else if constexpr (V.mode == BlendAdd && V.special == BlitSpecialPacked) {
-        return EachStep8888<T>(k, d, s, n, [](__m128i sv, __m128i dv) {
+        return EachStep<BlitFormat32, T>(k, d, s, n, [](__m128i sv, __m128i dv) {
             const __m128i m = Set32(0xFEFEFF);
             const __m128i x = _mm_add_epi32(_mm_and_si128(sv, m), _mm_and_si128(dv, m));
             const __m128i c = _mm_and_si128(x, Set32(0x1010100));
             return _mm_or_si128(_mm_sub_epi32(c, _mm_srli_epi32(c, 8)), x);
         });
     } else if constexpr (V.mode == BlendSubtract && V.special == BlitSpecialPacked) {
-        return EachStep8888<T>(k, d, s, n, [](__m128i sv, __m128i dv) {
+        return EachStep<BlitFormat32, T>(k, d, s, n, [](__m128i sv, __m128i dv) {
             const __m128i guard = Set32(0x1010100);
             const __m128i x = _mm_sub_epi32(_mm_or_si128(dv, guard), _mm_and_si128(sv, Set32(0xFEFEFF)));
             const __m128i b = _mm_and_si128(x, guard);
             return _mm_and_si128(x, _mm_sub_epi32(b, _mm_srli_epi32(b, 8)));
         });
     } else if constexpr (V.mode == BlendMultiply && !V.blend && !V.bright) {
-        return EachStep8888<T>(k, d, s, n, [](__m128i sv, __m128i dv) {
+        return EachStep<BlitFormat32, T>(k, d, s, n, [](__m128i sv, __m128i dv) {
             return MapBytesKeepTop(sv, dv, [](__m128i sc, __m128i dc, int) { return _mm_srli_epi16(_mm_mullo_epi16(sc, dc), 8); });
         });
     } else {
@@ -326,14 +316,13 @@ ZQ_BLEND_INLINE int MirroredCopyRowSimd(const BlendConstants& k, uint8_t* d, con
     static_assert(IsCopyKernel<V>() && V.source == BlitSourceDirect);
     using namespace sse2;
     constexpr int bpp = V.format == BlitFormat16 ? 2 : 4, perStep = 16 / bpp;
-    const __m128i key = V.format == BlitFormat16 ? Set16(int(k.key)) : Set32(k.key);
+    const __m128i key = RepeatPixel<V.format>(k.key);
     int i = 0;
     for (; i + perStep <= n; i += perStep) {
         const __m128i loaded = Load(s - (i + perStep - 1) * bpp);
         const __m128i sv = V.format == BlitFormat16 ? Reverse16(loaded) : Reverse32(loaded);
         if constexpr (V.transparent) {
-            const __m128i skip = V.format == BlitFormat16 ? _mm_cmpeq_epi16(sv, key) : _mm_cmpeq_epi32(sv, key);
-            Store(d + i * bpp, Select(skip, Load(d + i * bpp), sv));
+            Store(d + i * bpp, Select(EqualPixels<V.format>(sv, key), Load(d + i * bpp), sv));
         } else {
             Store(d + i * bpp, sv);
         }

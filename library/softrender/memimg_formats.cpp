@@ -38,21 +38,27 @@ MemImgPresetSet BuildMemImgPresets() {
     return set;
 }
 
+// The preset of a set (colour formats or DDPIXELFORMATs) for the kind and flags.
+template <class Set>
+auto PickPreset(const Set& set, int formatKind, int alphaFlag, int paletteFlag) -> decltype(&set.format8) {
+    switch (formatKind) {
+        case MemImgFormat16:
+        case MemImgFormat32:
+            return &set.byFlags[formatKind][alphaFlag ? 1 : 0][paletteFlag ? 1 : 0];
+        case MemImgFormat8:
+            return &set.format8;
+        case MemImgFormatZ16:
+            return &set.formatZ16;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 const ColorFormat* LookupMemImgColorFormat(int formatKind, int alphaFlag, int paletteFlag) {
     static const MemImgPresetSet presets = BuildMemImgPresets();
-    switch (formatKind) {
-        case MemImgFormat16:
-        case MemImgFormat32:
-            return &presets.byFlags[formatKind][alphaFlag ? 1 : 0][paletteFlag ? 1 : 0];
-        case MemImgFormat8:
-            return &presets.format8;
-        case MemImgFormatZ16:
-            return &presets.formatZ16;
-        default:
-            return nullptr;
-    }
+    return PickPreset(presets, formatKind, alphaFlag, paletteFlag);
 }
 
 namespace {
@@ -87,15 +93,5 @@ MemImgDDPresetSet BuildMemImgDDPresets() {
 
 const DDPIXELFORMAT* LookupMemImgDDPixelFormat(int formatKind, int alphaFlag, int paletteFlag) {
     static const MemImgDDPresetSet presets = BuildMemImgDDPresets();
-    switch (formatKind) {
-        case MemImgFormat16:
-        case MemImgFormat32:
-            return &presets.byFlags[formatKind][alphaFlag ? 1 : 0][paletteFlag ? 1 : 0];
-        case MemImgFormat8:
-            return &presets.format8;
-        case MemImgFormatZ16:
-            return &presets.formatZ16;
-        default:
-            return nullptr;
-    }
+    return PickPreset(presets, formatKind, alphaFlag, paletteFlag);
 }

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "library/core/apilock.h"
+#include "library/display/color_format.h"
 #include "platform/ddraw_types.h"
 #include "library_test_support.h"
 
@@ -96,8 +97,9 @@ TEST_F(LibraryTest, TheLockFreeEntryPointsRunWhileTheLockIsHeld) {
     EXPECT_EQ(5, rect.right);
     DDPIXELFORMAT pixelFormat;
     SetupDDPixelFormat(&pixelFormat, 16, 0xF800, 0x07E0, 0x001F, 0);
-    ColorFormat* format = nullptr;
-    CreateColorFormatFromMasks(format, 16, 0xF800, 0x07E0, 0x001F, 0);
+    ColorFormat format{};
+    CreateColorFormatFromMasks(&format, 16, 0xF800, 0x07E0, 0x001F, 0);
+    EXPECT_EQ(0xF800u, format.redMask);
     release = true;
     holder.join();
 }

@@ -23,6 +23,16 @@ const std::vector<std::string> kDirectDrawObjectLines = {
     "\tビデオカードの情報",
 };
 
+// Graph management starts inside the screen-mode change, once the screens exist, and
+// ends with the font reset that makes the default font.
+const std::vector<std::string> kGraphManagerStartLines = {
+    "\t\tグラフィック管理系の初期化を行います",
+    "\t\t\t３Ｄグラフィック描画機能は使用しません",
+    "\t\t\tフォントの初期化を行います",
+    "\t\t\tフォントの初期化は正常に終了しました",
+    "\t\tグラフィック管理系の初期化は正常に終了しました",
+};
+
 std::vector<std::string> Join(std::vector<std::vector<std::string>> parts) {
     std::vector<std::string> all;
     for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -50,6 +60,9 @@ TEST_F(DisplayTest, DirectDrawOutputStartsWithSurfacesTimingAndBlendTables) {
             "\t\t\t\tPrimaryBuffer : VIDEOMEMORY  ",
             "\t\t\t\tBaskBuffer : VIDEOMEMORY  ",
             "\t\t出力画面用の DirectDrawSurface の作成は正常に終了しました",
+        },
+        kGraphManagerStartLines,
+        {
             "\t\tサーフェス間転送には BitBlt を使用します",
             "\t\tBitBlt:#μs   BltFast:#μs",
             "\t\tスキャンラインの数:768",
@@ -143,6 +156,9 @@ TEST_F(DisplayTest, GdiOutputStartUpFallsBackWhenDirect3DCannotStart) {
             "\t\t\t\tPrimaryBuffer : SYSTEMMEMORY( MEMIMG ) ",
             "\t\t\t\tBaskBuffer : SYSTEMMEMORY( MEMIMG ) ",
             "\t\t出力画面用の DirectDrawSurface の作成は正常に終了しました",
+        },
+        kGraphManagerStartLines,
+        {
             "\t画面モード変更処理は正常に終了しました",
             "\tオーバーレイサーフェスは使用しません",
             "DirectDraw 関連の初期化は正常に終了しました",
@@ -169,6 +185,9 @@ TEST_F(DisplayTest, GdiOutputStartUpFallsBackWhenDirect3DCannotStart) {
     started_ = false;
     EXPECT_EQ(Lines({
                   "DirectDraw 関連の終了処理をおこないます",
+                  "\tフォントの初期化を行います",  // the font shutdown resets the fonts first
+                  "\tフォントの初期化は正常に終了しました",
+                  "\tグラフィック管理系の終了処理は正常に終了しました",
                   "\tＤｉｒｅｃｔＤｒａｗオブジェクトを解放します",
                   "\tＤｉｒｅｃｔＤｒａｗオブジェクトを解放しました",
                   "\t画面モードを元に戻す処理は正常に終了しました",

@@ -28,7 +28,7 @@
 #include "library/display/screen_state.h"
 #include "library/display/screen_surfaces.h"
 #include "library/graph/draw_state.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/graph_manager.h"
 #include "platform/ddraw.h"
 #include "platform/testing.h"
 #include "platform/window.h"

@@ -43,7 +43,7 @@ TEST_F(FontHandleTest, CellsAndStripFollowTheMetrics) {
         EXPECT_EQ(c.capacity, record->cellsPerColumn);
         EXPECT_EQ(c.type == 0 ? 1 : 8, record->stripBits);
         EXPECT_EQ((record->stripBits * c.cell + 7) / 8, record->stripPitch);
-        EXPECT_EQ(0, record->textureCache);  // no Direct3D: the memory strip
+        EXPECT_EQ(0, record->textureCacheFlag);  // no Direct3D: the memory strip
         DestroyFontHandle(font);
     }
 }

@@ -13,7 +13,7 @@
 
 #include "library/font/font.h"
 #include "library/font/font_internal.h"
-#include "library/graph/text_draw.h"
+#include "library/graph/draw_front.h"
 #include "library/softrender/memimg.h"
 #include "surfaces/surfaces_test_support.h"
 
@@ -92,14 +92,14 @@ protected:
         UseFakeFontsForTest({GothicFace(), WideFace()});
     }
     void TearDown() override {
-        if (started_) ShutdownFontSystem();
         UseMachineFontsForTest();
         SetFakeOemCodePage(0);
         SurfacesTest::TearDown();
     }
 
-    // The font system as graph management starts it: start values, then the reset
-    // that makes the default font.
+    // The font system as graph management starts it (display start-up has done so
+    // already, with the fonts of the time): start values, then the reset that makes
+    // the default font.
     static void StartFonts() {
         InitDefaultFontSettings();
         ASSERT_EQ(0, ResetFontSystem());

@@ -260,7 +260,7 @@ TEST_F(GlyphCacheTest, TextureCellsInTheWorkImage) {
         FontRecord* font = static_cast<FontRecord*>(std::calloc(1, sizeof(FontRecord)));
         font->typeFlags = c.type;
         font->edgeSize = c.edge;
-        font->textureCache = 1;
+        font->textureCacheFlag = 1;
         GraphImage& work = font->workImage;
         work.format = (c.type & FontTypeGreyLevels) ? argb4444 : argb1555;
         const int e = c.edge, outlined = c.type & FontTypeOutlined;
@@ -311,7 +311,7 @@ TEST_F(GlyphCacheTest, TextureCellsInTheWorkImage) {
 TEST_F(GlyphCacheTest, TheDrawScreenIsMadeAgainAfterTheSurfacesWereDeleted) {
     const FontHandle font = MakeFont(FontTypeGreyLevels);
     FontRecord* record = GetFontRecord(font);
-    const int first = record->drawScreen;
+    const int first = record->drawScreenSurface;
     ASSERT_NE(nullptr, LookupSurface2D(first));
     EXPECT_EQ(0, record->drawScreenPending);
     const Surface2DRecord* piece = LookupSurface2D(first);
@@ -324,7 +324,7 @@ TEST_F(GlyphCacheTest, TheDrawScreenIsMadeAgainAfterTheSurfacesWereDeleted) {
     EXPECT_EQ(1, record->drawScreenPending);
     EXPECT_EQ(0, DrawTextWithFontHandle(2, 2, "G", uint32_t(RgbToScreenPixel(255, 255, 255)), font, 0, 0));
     EXPECT_EQ(0, record->drawScreenPending);
-    EXPECT_NE(nullptr, LookupSurface2D(record->drawScreen));
+    EXPECT_NE(nullptr, LookupSurface2D(record->drawScreenSurface));
     EXPECT_EQ(nullptr, LookupSurface2D(first));
 }
 

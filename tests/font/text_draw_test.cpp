@@ -310,10 +310,6 @@ TEST_F(TextEntryTest, ThePublicEntryPointsDrawWithTheDefaultFont) {
     StartLibrary();
     ASSERT_EQ(1, g_Screen.softwareRenderer);
     SelectDrawTarget(BackBufferTarget);
-    // What graph management's start and target selection set up.
-    ResetDrawState();
-    g_Screen.drawTargetMemImg = &BackMemImg;
-    SetWholeTargetArea(g_Screen.width, g_Screen.height);
     auto back = [] {
         std::vector<uint32_t> pixels;
         for (int y = 0; y < 16; y++)
