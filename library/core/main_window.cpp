@@ -232,8 +232,7 @@ int FitWindowToClientSize(void) {
     GetScreenPixelSize(&width, &height);
     double zoom = GetWindowZoomFactor();
     RECT outer, client;
-    GetWindowRect(window, &outer);
-    GetClientRect(window, &client);
+    if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client)) return 0;  // already destroyed
     int newWidth = (outer.right - outer.left) - client.right + static_cast<int>(width * zoom);
     int newHeight = (outer.bottom - outer.top) - client.bottom + static_cast<int>(height * zoom) + GetToolbarHeight();
     MoveWindow(window, outer.left, outer.top, newWidth, newHeight, TRUE);
