@@ -24,9 +24,6 @@ constexpr const char FallbackFace[] = "ＭＳ ゴシック";
 // The memory strip holds 0x50000 pixels' worth of cells, 20 cells at least.
 constexpr int StripPixelBudget = 0x50000;
 constexpr int StripMinCells = 20;
-// The texture cache starts at 512 x 512 and grows until it holds 10 cells.
-constexpr int TextureCacheStartSide = 512;
-constexpr int TextureCacheMinCells = 10;
 }  // namespace
 
 HandleTable FontHandleTable =
@@ -91,34 +88,6 @@ static int LayOutCells(FontRecord* font, HFONT gdi) {
     if (font->lineHeight & 1) font->lineHeight++;
     if (font->lineHeight > font->cellSize) font->cellSize = font->lineHeight;
     return 0;
-}
-
-// The texture cache: a power-of-two texture of at least 10 cells, the work image for
-// one glyph. -1 when the cache graph cannot be made (the caller falls back to the
-// memory strip), -2 when the work image cannot be allocated.
-static int SetUpTextureCache(FontRecord* font) {
-    const int cell = font->cellSize;
-    int width = TextureCacheStartSide, height = TextureCacheStartSide;
-    while ((width / cell) * (height / cell) < TextureCacheMinCells) {
-        if (width <= height) width *= 2;
-        else height *= 2;
-    }
-    const int cells = (width / cell) * (height / cell);
-    font->cacheWidth = width;
-    font->cacheHeight = height;
-    font->capacity = cells < GlyphCacheCapacityMax ? cells : GlyphCacheCapacityMax;
-    font->cellsPerColumn = height / cell;
-    font->cacheGraphPending = 1;
-    if (PrepareFontGraphs(font) < 0) return -1;
-
-    const int outlined = font->typeFlags & FontTypeOutlined;
-    GraphImage& work = font->workImage;
-    work.format = *FontCacheTextureFormat(font->typeFlags & FontTypeGreyLevels);
-    work.width = outlined ? 2 * cell : cell;
-    work.height = outlined ? cell + 2 * font->edgeSize : cell;
-    work.pitch = work.width * work.format.bytesPerPixel;
-    work.pixels = ZqAllocZero(size_t(work.pitch) * work.height);
-    return work.pixels != nullptr ? 0 : -2;
 }
 
 // The memory strip: one column of cells, 1 bit per pixel for plain fonts and 1 byte
@@ -207,7 +176,7 @@ FontHandle CreateFontToHandle(const char* face, int size, int thickness, int typ
 
     font->textureCacheFlag = FontTextureCacheAvailable();
     if (font->textureCacheFlag) {
-        const int result = SetUpTextureCache(font);
+        const int result = SetUpFontTextureCache(font, FontCacheTextureFormat(font->typeFlags & FontTypeGreyLevels));
         if (result == -2) {
             DestroyFontHandle(handle);
             return WriteLogText("文字キャッシュ処理用メモリの確保に失敗しました\n");
@@ -215,6 +184,7 @@ FontHandle CreateFontToHandle(const char* face, int size, int thickness, int typ
         if (result == -1) {
             WriteLogText("テクスチャ文字キャッシュの作成に失敗しました\n");
             font->textureCacheFlag = 0;
+            font->cacheGraphPending = 0;
         }
     }
     if (!font->textureCacheFlag && SetUpMemoryCache(font, &failure) < 0) {

@@ -56,6 +56,11 @@ void WriteGlyphToWorkImage(FontRecord* font, const GlyphBitmap& glyph);
 // Direct3D path does not offer them: A4R4G4B4 for grey fonts, A1R5G5B5 otherwise.
 const ColorFormat* FontCacheTextureFormat(int greyLevels);
 int FontTextureCacheAvailable(void);
+// Lays out the texture cache (a power-of-two graph of at least 10 cells), makes the
+// cache graph and the work image of one glyph cell in workFormat. -1 when the graph
+// cannot be made (the caller falls back to the memory strip), -2 when the work image
+// cannot be allocated.
+int SetUpFontTextureCache(FontRecord* font, const ColorFormat* workFormat);
 // Makes the pending cache graph (and the outline half), filled with transparent white.
 int MakeFontCacheGraph(FontRecord* font);
 // Copies the work image's glyph into the cache graph at the cell (x, y).

@@ -1,14 +1,15 @@
 // The texture glyph cache of the hardware path: choosing it, making the cache graph,
 // storing glyph cells in it, and drawing a cell with the graph drawers. See font.h.
+#include "library/core/alloc.h"
 #include "library/core/arith.h"
 #include "library/d3d/d3d.h"
 #include "library/display/color_format.h"
 #include "library/display/screen_state.h"
 #include "library/font/font_internal.h"
-#include "library/graph/draw_state.h"
-#include "library/graph/graph_record.h"
 #include "library/graph/draw_front.h"
+#include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
+#include "library/graph/graph_record.h"
 
 static bool HasWidths(const ColorFormat* format, int a, int r, int g, int b) {
     return format != nullptr && format->bitsPerPixel == 16 && format->alphaWidth == a && format->redWidth == r &&
@@ -24,6 +25,35 @@ int FontTextureCacheAvailable(void) {
                    HasWidths(FontCacheTextureFormat(1), 4, 4, 4, 4) && HasWidths(FontCacheTextureFormat(0), 1, 5, 5, 5)
                ? 1
                : 0;
+}
+
+// A power-of-two texture of at least 10 cells, starting at 512 x 512.
+constexpr int TextureCacheStartSide = 512;
+constexpr int TextureCacheMinCells = 10;
+
+int SetUpFontTextureCache(FontRecord* font, const ColorFormat* workFormat) {
+    const int cell = font->cellSize;
+    int width = TextureCacheStartSide, height = TextureCacheStartSide;
+    while ((width / cell) * (height / cell) < TextureCacheMinCells) {
+        if (width <= height) width *= 2;
+        else height *= 2;
+    }
+    const int cells = (width / cell) * (height / cell);
+    font->cacheWidth = width;
+    font->cacheHeight = height;
+    font->capacity = cells < GlyphCacheCapacityMax ? cells : GlyphCacheCapacityMax;
+    font->cellsPerColumn = height / cell;
+    font->cacheGraphPending = 1;
+    if (PrepareFontGraphs(font) < 0) return -1;
+
+    const int outlined = font->typeFlags & FontTypeOutlined;
+    GraphImage& work = font->workImage;
+    work.format = *workFormat;
+    work.width = outlined ? 2 * cell : cell;
+    work.height = outlined ? cell + 2 * font->edgeSize : cell;
+    work.pitch = work.width * work.format.bytesPerPixel;
+    work.pixels = ZqAllocZero(size_t(work.pitch) * work.height);
+    return work.pixels != nullptr ? 0 : -2;
 }
 
 // The cache graph is made with the font's own creation options (alpha channel for
