@@ -1,7 +1,5 @@
 // Font handles: the table of 40 fonts, creating a GDI font with its fallbacks, laying
 // out its glyph cache, and deleting it again. See font.h.
-#include <cstring>
-
 #include "library/core/alloc.h"
 #include "library/core/log.h"
 #include "library/core/text.h"

@@ -2,6 +2,7 @@
 // geometry, the 40 slots and check numbers, the default font and its settings, reset,
 // shutdown and re-creation after a device restore.
 #include "font/font_test_support.h"
+#include "library/display/screen_mode.h"
 
 using namespace fonttest;
 
@@ -311,6 +312,17 @@ TEST_F(FontHandleTest, WithoutADirectDrawObjectFontsAreRefused) {
     EXPECT_EQ(-1, MeasureTextWidthWithFont("A", -1, FetchDefaultFontHandle(), 0));
     g_Screen.directDraw = object;
     EXPECT_NE(-1, MakeFont(0));
+}
+
+TEST_F(FontHandleTest, AScreenModeChangeKeepsTheDefaultFontsSizeAndThickness) {
+    StartSurfaces(DesktopFormat::Rgb565);
+    SetDefaultFontSizeThickness(18, 3);
+    ASSERT_EQ(0, ChangeScreenMode(80, 60, 16, 1, 60));
+    const FontRecord* font = GetFontRecord(FetchDefaultFontHandle());
+    ASSERT_NE(nullptr, font);
+    EXPECT_EQ(18, font->size);
+    EXPECT_EQ(3, font->thickness);
+    EXPECT_EQ(80, g_Screen.width);  // the change took place: fonts and graphs were made again
 }
 
 TEST_F(FontHandleTest, GreyLevelsAreDroppedOnAnEightBitScreen) {
