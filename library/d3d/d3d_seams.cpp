@@ -67,3 +67,4 @@ int G_D3D_SetViewTransform(const Matrix4*) { return -1; }
 int G_D3D_SetProjectionTransform(const Matrix4*) { return -1; }
 int G_D3D_FlushBeforeZWriteChange(int, int) { return 0; }
 int G_D3D_FlushBeforeZCompareChange(int, int) { return 0; }
+const ColorFormat* G_D3D_GetTextureColorFormat(int, int, int, int) { return nullptr; }
