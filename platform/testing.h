@@ -7,3 +7,4 @@
 #include "platform/testing/cpu_seams.h"
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
+#include "platform/testing/window_seams.h"

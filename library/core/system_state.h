@@ -31,6 +31,7 @@ enum {
     MenuItemNameCapacity = 128,
     ToolbarButtonCapacity = 64,
     DroppedFileCapacity = 1000,
+    ChosenMenuItemCapacity = 64,
     OnScreenLogLineCount = 80,
     OnScreenLogLineBytes = 255,
 };
@@ -62,6 +63,9 @@ struct SystemDescription {
     uint32_t timerPeriodMin;   // multimedia-timer period raised at start-up
 };
 
+// Called with the name and command id of a menu item the user chose.
+using MenuItemCallback = void (*)(const char* name, int id);
+
 // Settings a program may make before start-up; start-up keeps them.
 struct SystemSettings {
     int32_t windowed;            // 1 window mode, 0 full screen
@@ -86,6 +90,7 @@ struct SystemSettings {
     int32_t backgroundRed;       // colour that clearing a draw target fills with (0-255)
     int32_t backgroundGreen;
     int32_t backgroundBlue;
+    MenuItemCallback menuCallback;  // null: chosen items are only recorded
 };
 
 struct MenuItemRecord {
@@ -98,7 +103,10 @@ struct MenuItemRecord {
 struct ToolbarButtonRecord {
     int32_t commandId;
     int32_t kind;     // kind 3 is never matched
+    int32_t disabled; // a click on a disabled button is not recorded
+    int32_t clicked;  // set by a click, cleared when the caller reads it
 };
+
 
 // The window and its thread.
 struct SystemWindowState {
@@ -148,6 +156,9 @@ struct SystemMenuState {
     int32_t toolbarButtonCount;
     char* droppedFiles[DroppedFileCapacity];  // tracked blocks
     int32_t droppedFileCount;
+    int32_t chosenMenuItems[ChosenMenuItemCapacity];  // command ids, oldest first
+    int32_t chosenMenuItemCount;
+    int32_t mouseWheelCount;   // +1 per step away from the user, -1 per step towards
 };
 
 // Life-cycle flags.
