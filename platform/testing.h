@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/testing/cpu_seams.h"
+#include "platform/testing/ddraw_seams.h"
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
 #include "platform/testing/window_seams.h"

@@ -92,3 +92,23 @@ union LARGE_INTEGER {
 #define E_INVALIDARG static_cast<HRESULT>(0x80070057u)
 #define E_NOTIMPL static_cast<HRESULT>(0x80004001u)
 #define E_POINTER static_cast<HRESULT>(0x80004003u)
+#define E_NOINTERFACE static_cast<HRESULT>(0x80004002u)
+
+// A 16-byte interface or class identifier.
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
+using IID = GUID;
+using CLSID = GUID;
+using REFIID = const GUID&;
+using REFCLSID = const GUID&;
+
+inline bool IsEqualGUID(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}

@@ -1,0 +1,81 @@
+// pixels.h - pixel buffers of the display layer: layouts, conversion, copy, stretch, fill.
+//
+// The virtual desktop, DirectDraw surfaces, GDI bitmaps and DIBs are all a PixelView:
+// a rectangle of memory with a pitch and a PixelLayout (bytes per pixel and channel
+// masks, or 8-bit palette indices). Copies between equal layouts move bytes; any other
+// pair goes through one row of 0xAARRGGBB values. Narrowing a channel rounds to the
+// nearest value and widening scales, so white stays white both ways.
+//
+// Internal to the platform layer (ddraw, gdi, the presenter, and the Direct3D device).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ddraw_types.h"
+
+struct PixelLayout {
+    int bytesPerPixel; // 1, 2, 3 or 4
+    DWORD redMask;
+    DWORD greenMask;
+    DWORD blueMask;
+    DWORD alphaMask;
+    bool indexed; // one byte per pixel holding a palette index
+};
+
+struct PixelView {
+    uint8_t* pixels; // top-left pixel
+    int pitch;       // bytes from one row to the next
+    int width;
+    int height;
+    PixelLayout layout;
+    const uint32_t* palette; // 256 entries 0x00RRGGBB when the layout is indexed
+};
+
+// The layouts the layer uses by name.
+PixelLayout LayoutXrgb8888();
+PixelLayout LayoutArgb8888();
+PixelLayout LayoutRgb565();
+PixelLayout LayoutXrgb1555();
+PixelLayout LayoutRgb888();
+PixelLayout LayoutDepth16();
+
+bool IsSameLayout(const PixelLayout& a, const PixelLayout& b);
+PixelLayout LayoutFromDDPixelFormat(const DDPIXELFORMAT& format);
+DDPIXELFORMAT DDPixelFormatFromLayout(const PixelLayout& layout);
+
+// The bits of a raw pixel that carry colour or alpha (all bits for a layout without masks).
+uint32_t LayoutValueMask(const PixelLayout& layout);
+
+uint32_t ReadRawPixel(const uint8_t* p, int bytesPerPixel);
+void WriteRawPixel(uint8_t* p, int bytesPerPixel, uint32_t value);
+
+// A raw pixel to 0xAARRGGBB (alpha 255 when the layout has none) and back.
+uint32_t DecodePixel(const PixelView& view, uint32_t raw);
+uint32_t EncodePixel(const PixelView& view, uint32_t argb);
+
+inline uint8_t* PixelAt(const PixelView& view, int x, int y) {
+    return view.pixels + static_cast<intptr_t>(y) * view.pitch + static_cast<intptr_t>(x) * view.layout.bytesPerPixel;
+}
+
+// Rectangles: left and top inclusive, right and bottom exclusive.
+bool IsRectEmpty(const RECT& r);
+RECT IntersectRects(const RECT& a, const RECT& b); // empty (0,0,0,0) when they do not meet
+RECT ViewBounds(const PixelView& view);
+bool IsRectInside(const RECT& inner, const RECT& outer); // non-empty and inside
+
+// Copies srcRect of src to (dx, dy) of dst, converting between layouts. Both rectangles
+// must lie inside their views. Overlapping areas of one buffer are handled.
+void CopyPixels(const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& srcRect);
+
+// As CopyPixels, but source pixels whose colour bits lie in [keyLow, keyHigh] are skipped.
+void CopyPixelsKeyed(const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& srcRect,
+                     uint32_t keyLow, uint32_t keyHigh);
+
+// Nearest-neighbour stretch of srcRect onto dstRect, writing only inside clip (which
+// must lie inside dst). Source pixel of destination column x: srcLeft + (x - dstLeft) *
+// srcWidth / dstWidth; rows likewise. Both rectangles must be non-empty.
+void StretchPixels(const PixelView& dst, const RECT& dstRect, const RECT& clip, const PixelView& src,
+                   const RECT& srcRect);
+
+// Fills rect (inside the view) with a raw pixel value.
+void FillPixels(const PixelView& view, const RECT& rect, uint32_t raw);

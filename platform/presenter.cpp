@@ -1,0 +1,65 @@
+// presenter.cpp - the desktop's client rectangles into SDL windows.
+#include "platform/presenter.h"
+
+#include <SDL.h>
+
+#include "platform/desktop.h"
+
+struct DesktopPresenter {
+    SDL_Window* window;
+    SDL_Renderer* renderer;
+    SDL_Texture* texture;
+    int textureWidth;
+    int textureHeight;
+    Uint32 textureFormat;
+};
+
+namespace {
+
+Uint32 SdlFormatOf(const PixelLayout& layout) {
+    if (layout.bytesPerPixel == 2) return layout.greenMask == 0x07E0u ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB555;
+    if (layout.bytesPerPixel == 3) return SDL_PIXELFORMAT_BGR24; // bytes blue, green, red
+    return SDL_PIXELFORMAT_RGB888;                                // XRGB8888
+}
+
+} // namespace
+
+DesktopPresenter* CreateDesktopPresenter(SDL_Window* window) {
+    if (!window) return nullptr;
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    if (!renderer) return nullptr;
+    return new DesktopPresenter{window, renderer, nullptr, 0, 0, 0};
+}
+
+void DestroyDesktopPresenter(DesktopPresenter* presenter) {
+    if (!presenter) return;
+    if (presenter->texture) SDL_DestroyTexture(presenter->texture);
+    SDL_DestroyRenderer(presenter->renderer);
+    delete presenter;
+}
+
+int PresentDesktopRect(DesktopPresenter* presenter, const RECT& source) {
+    if (!presenter) return -1;
+    PixelView desktop = DesktopView();
+    RECT r = IntersectRects(source, ViewBounds(desktop));
+    if (IsRectEmpty(r)) return 0;
+    int w = r.right - r.left, h = r.bottom - r.top;
+    Uint32 format = SdlFormatOf(desktop.layout);
+    if (!presenter->texture || presenter->textureWidth != w || presenter->textureHeight != h ||
+        presenter->textureFormat != format) {
+        if (presenter->texture) SDL_DestroyTexture(presenter->texture);
+        presenter->texture = SDL_CreateTexture(presenter->renderer, format, SDL_TEXTUREACCESS_STREAMING, w, h);
+        if (!presenter->texture) return -1;
+        SDL_SetTextureScaleMode(presenter->texture, SDL_ScaleModeNearest);
+        presenter->textureWidth = w;
+        presenter->textureHeight = h;
+        presenter->textureFormat = format;
+        SDL_RenderSetLogicalSize(presenter->renderer, w, h);
+    }
+    if (SDL_UpdateTexture(presenter->texture, nullptr, PixelAt(desktop, r.left, r.top), desktop.pitch) != 0) return -1;
+    SDL_SetRenderDrawColor(presenter->renderer, 0, 0, 0, 255);
+    SDL_RenderClear(presenter->renderer);
+    if (SDL_RenderCopy(presenter->renderer, presenter->texture, nullptr, nullptr) != 0) return -1;
+    SDL_RenderPresent(presenter->renderer);
+    return 0;
+}
