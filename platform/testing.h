@@ -6,6 +6,7 @@
 
 #include "platform/testing/cpu_seams.h"
 #include "platform/testing/ddraw_seams.h"
+#include "platform/testing/dinput_seams.h"
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
 #include "platform/testing/window_seams.h"
