@@ -37,3 +37,9 @@ int GetTimeMilliseconds(int ignored) {
 }
 
 int CheckMenuInUse(void) { return SystemStateRecord.menu.menuAttached ? 1 : 0; }
+
+// Without a main window the pump has nothing to dispatch and no upkeep to run.
+int ProcessMessageCore(void) { return SystemStateRecord.life.quit.load() ? -1 : 0; }
+
+// Without a main window nothing can make the application active again: no wait.
+void WaitWhileInactive(void) {}

@@ -12,3 +12,8 @@ int GetToolbarHeight(void);
 
 // 1 while a menu is attached to the main window (menus and toolbar).
 int CheckMenuInUse(void);
+
+// The message pump (message pump and upkeep thread): -1 once the program must end, else 0.
+int ProcessMessageCore(void);
+// Waits while the application is inactive (message pump and upkeep thread).
+void WaitWhileInactive(void);
