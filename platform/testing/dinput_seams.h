@@ -3,7 +3,7 @@
 // keys and IME text as SDL would report them.
 //
 //     DinputSeamFailCreation(7, DIERR_DEVICENOTREG);      // no version 7
-//     DinputSeamFailDeviceCall(DinputSeamCall::SetEventNotification, DinputSeamDevice::Keyboard, 1, E_FAIL);
+//     DinputSeamFailDeviceCall(DinputCall::SetEventNotification, DinputDeviceKind::Keyboard, 1, E_FAIL);
 //     DinputSeamSetKey(SDL_SCANCODE_Z, true);             // Z held (no window needed)
 //     ... run the code under test ...
 //     DinputSeamReset();
@@ -12,27 +12,18 @@
 #include <SDL.h>
 
 #include "platform/dinput.h"
+#include "platform/dinput_internal.h"  // DinputCall, DinputDeviceKind
 #include "platform/imm.h"
+#include "platform/window.h"
 #include "platform/winmm_joystick.h"
-
-enum class DinputSeamCall {
-    CreateDevice,
-    SetDataFormat,
-    SetCooperativeLevel,
-    SetProperty,
-    SetEventNotification,
-    Acquire,
-    CreateEffect,
-};
-enum class DinputSeamDevice { Keyboard, Mouse, Joystick };
 
 // Creating (CoCreateInstance) or initialising the object of version 7 or 8 fails with
 // `error`, `count` times (-1: every time).
 void DinputSeamFailCreation(int version, HRESULT error, int count = -1);
 void DinputSeamFailInitialize(int version, HRESULT error, int count = -1);
-// The next `count` calls (-1: every call) of one device method on devices of one kind
-// fail with `error`.
-void DinputSeamFailDeviceCall(DinputSeamCall call, DinputSeamDevice device, int count, HRESULT error);
+// The next `count` calls (-1: every call) of one device method (CreateDevice and the
+// calls after it) on devices of one kind fail with `error`.
+void DinputSeamFailDeviceCall(DinputCall call, DinputDeviceKind device, int count, HRESULT error);
 
 // Game controllers without haptics get effects that only keep whether they run.
 void DinputSeamUseRecordingEffects(bool on);
@@ -42,6 +33,9 @@ bool DinputSeamEffectRunning(IDirectInputEffect* effect);
 
 // A key pressed or released as SDL would report it, without a window.
 void DinputSeamSetKey(SDL_Scancode scancode, bool down);
+// SDL's editing text (UTF-8) with the cursor after `start` characters, queued for the
+// window's next pump like the window seams' events.
+void DinputSeamInjectEditing(const char* utf8, int start, HWND window);
 
 // Objects, devices and effects alive.
 int DinputSeamLiveObjectCount(void);

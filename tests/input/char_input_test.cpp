@@ -19,13 +19,6 @@ void PushAll(const std::string& bytes) {
     for (char byte : bytes) PushCharCode(static_cast<unsigned char>(byte));
 }
 
-void InjectEditing(HWND window, const char* utf8, int start) {
-    SDL_Event e = {};
-    e.type = SDL_TEXTEDITING;
-    std::strncpy(e.edit.text, utf8, sizeof e.edit.text - 1);
-    e.edit.start = start;
-    WindowSeamInjectEvent(e, window);
-}
 
 }  // namespace
 
@@ -101,14 +94,14 @@ TEST_F(CharInputTest, CountEqualLeadingCharsComparesWholeCharacters) {
 
 TEST_F(CharInputTest, CompositionAndResultFromSdlEditingEvents) {
     CharInputState& c = CharInputStateRecord;
-    InjectEditing(window_, Utf8(u8"かな"), 1);
+    DinputSeamInjectEditing(Utf8(u8"かな"), 1, window_);
     Drain();
     EXPECT_EQ(1, c.composing);
     EXPECT_STREQ("\x82\xA9\x82\xC8", c.composition);
     EXPECT_EQ(1, c.compositionCursor);
 
     // Three two-byte characters, cursor after the second: 4 bytes, 2 characters.
-    InjectEditing(window_, Utf8(u8"かなを"), 2);
+    DinputSeamInjectEditing(Utf8(u8"かなを"), 2, window_);
     Drain();
     EXPECT_EQ(2, c.compositionCursor);
 
@@ -122,7 +115,7 @@ TEST_F(CharInputTest, CompositionAndResultFromSdlEditingEvents) {
 
 TEST_F(CharInputTest, ResultsKeepPairsWholeWhenTheRingFills) {
     for (int i = 0; i < 1021; ++i) PushCharCode('a');
-    InjectEditing(window_, Utf8(u8"あい"), 2);
+    DinputSeamInjectEditing(Utf8(u8"あい"), 2, window_);
     WindowSeamInjectText(Utf8(u8"あい"), window_);  // 4 bytes for 3 free slots
     Drain();
     std::vector<std::string> all = PopAll();

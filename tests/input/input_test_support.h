@@ -21,6 +21,14 @@
 // Texts as SDL gives them: UTF-8 (narrow literals of the tests are Shift-JIS).
 inline const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
+// Real joysticks on the machine would add pads and log lines to what the tests expect.
+inline bool MachineHasJoysticks() {
+    SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+    bool any = SDL_NumJoysticks() > 0;
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    return any;
+}
+
 // The main window's procedure as far as input goes: IME messages to the IME handler.
 inline LRESULT InputTestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -45,12 +45,6 @@ int Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-bool MachineHasJoysticks() {
-    SDL_InitSubSystem(SDL_INIT_JOYSTICK);
-    bool any = SDL_NumJoysticks() > 0;
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-    return any;
-}
 
 }  // namespace
 
@@ -86,7 +80,7 @@ TEST_F(JoypadTest, AtMostEightPadsAreAddedAndLogged) {
 TEST_F(JoypadTest, ARefusedDeviceIsSkippedAndTheNextTakesItsPlace) {
     sticks_->Attach("Refused");
     sticks_->Attach("Taken");
-    DinputSeamFailDeviceCall(DinputSeamCall::SetDataFormat, DinputSeamDevice::Joystick, 1, E_FAIL);
+    DinputSeamFailDeviceCall(DinputCall::SetDataFormat, DinputDeviceKind::Joystick, 1, E_FAIL);
     size_t mark = Log().size();
     ASSERT_EQ(0, SetupDirectInput());
     EXPECT_EQ(1, InputStateRecord.padCount);
@@ -98,7 +92,7 @@ TEST_F(JoypadTest, ARefusedDeviceIsSkippedAndTheNextTakesItsPlace) {
 TEST_F(JoypadTest, APadWhoseEventFailsIsReleasedWithItsEffects) {
     sticks_->Attach("No Event");
     DinputSeamUseRecordingEffects(true);
-    DinputSeamFailDeviceCall(DinputSeamCall::SetEventNotification, DinputSeamDevice::Joystick, 1, E_FAIL);
+    DinputSeamFailDeviceCall(DinputCall::SetEventNotification, DinputDeviceKind::Joystick, 1, E_FAIL);
     size_t mark = Log().size();
     ASSERT_EQ(0, SetupDirectInput());
     EXPECT_EQ(0, InputStateRecord.padCount);

@@ -8,18 +8,6 @@
 
 #include "input_test_support.h"
 
-namespace {
-
-// Real joysticks on the machine would add lines to the logs compared here.
-bool MachineHasJoysticks() {
-    SDL_InitSubSystem(SDL_INIT_JOYSTICK);
-    bool any = SDL_NumJoysticks() > 0;
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-    return any;
-}
-
-}  // namespace
-
 class KeyboardTest : public InputTest {};
 
 TEST_F(KeyboardTest, StartUpAndShutdownLogTheDirectInputSequence) {
@@ -132,7 +120,7 @@ TEST_F(KeyboardTest, GameKeysReadDownWhileHeldAndUpAfterRelease) {
 
 TEST_F(KeyboardTest, OneSnapshotPerMillisecondUnlessTheKeyboardSignalled) {
     // Without the keyboard's event only the clock decides.
-    DinputSeamFailDeviceCall(DinputSeamCall::SetEventNotification, DinputSeamDevice::Keyboard, 1, E_FAIL);
+    DinputSeamFailDeviceCall(DinputCall::SetEventNotification, DinputDeviceKind::Keyboard, 1, E_FAIL);
     size_t mark = Log().size();
     ASSERT_EQ(1, SetupDirectInput());
     EXPECT_NE(std::string::npos, LogSince(mark).find("初期化... キーボードイベントのセットアップが失敗しました\r\n"));
@@ -178,7 +166,7 @@ TEST_F(KeyboardTest, TheVirtualKeyOverlayAppliesOnTheMainThreadOnly) {
 TEST_F(KeyboardTest, KeysReadUpUntilSetUpAndOutsideTheirRange) {
     DinputSeamSetKey(SDL_SCANCODE_Z, true);
     // Set-up's own result (1 here, the keyboard event failed) is no key state.
-    DinputSeamFailDeviceCall(DinputSeamCall::SetEventNotification, DinputSeamDevice::Keyboard, 1, E_FAIL);
+    DinputSeamFailDeviceCall(DinputCall::SetEventNotification, DinputDeviceKind::Keyboard, 1, E_FAIL);
     EXPECT_EQ(0, CheckKeyDownCore(44));
     EXPECT_TRUE(InputIsSetUp());
     SetVirtualClockMilliseconds(PeekVirtualClockMilliseconds() + 1);
@@ -215,8 +203,8 @@ TEST_F(KeyboardTest, InputMessageFlagsFollowTheirCalls) {
 
 struct DeviceFailure {
     const char* name;
-    DinputSeamCall call;
-    DinputSeamDevice device;
+    DinputCall call;
+    DinputDeviceKind device;
     int count;
     const char* text;
 };
@@ -239,25 +227,25 @@ TEST_P(DeviceFailureTest, EndsTheProcessWithItsText) {
 INSTANTIATE_TEST_SUITE_P(
     Devices, DeviceFailureTest,
     ::testing::Values(
-        DeviceFailure{"MouseCreate", DinputSeamCall::CreateDevice, DinputSeamDevice::Mouse, 1,
+        DeviceFailure{"MouseCreate", DinputCall::CreateDevice, DinputDeviceKind::Mouse, 1,
                       "マウスデバイスの取得に失敗しました"},
-        DeviceFailure{"MouseFormat", DinputSeamCall::SetDataFormat, DinputSeamDevice::Mouse, 1,
+        DeviceFailure{"MouseFormat", DinputCall::SetDataFormat, DinputDeviceKind::Mouse, 1,
                       "マウスデバイスのデータ形式の設定に失敗しました"},
-        DeviceFailure{"MouseLevel", DinputSeamCall::SetCooperativeLevel, DinputSeamDevice::Mouse, 1,
+        DeviceFailure{"MouseLevel", DinputCall::SetCooperativeLevel, DinputDeviceKind::Mouse, 1,
                       "マウスデバイスの協調レベルの設定に失敗しました"},
-        DeviceFailure{"KeyboardCreate", DinputSeamCall::CreateDevice, DinputSeamDevice::Keyboard, 1,
+        DeviceFailure{"KeyboardCreate", DinputCall::CreateDevice, DinputDeviceKind::Keyboard, 1,
                       "キーボードデバイスの取得に失敗しました"},
-        DeviceFailure{"KeyboardFormat", DinputSeamCall::SetDataFormat, DinputSeamDevice::Keyboard, 1,
+        DeviceFailure{"KeyboardFormat", DinputCall::SetDataFormat, DinputDeviceKind::Keyboard, 1,
                       "キーボードデバイスのデータ形式の設定に失敗しました"},
-        DeviceFailure{"KeyboardLevel", DinputSeamCall::SetCooperativeLevel, DinputSeamDevice::Keyboard, 1,
+        DeviceFailure{"KeyboardLevel", DinputCall::SetCooperativeLevel, DinputDeviceKind::Keyboard, 1,
                       "キーボードデバイスの協調レベルの設定に失敗しました"},
-        DeviceFailure{"KeyboardAcquiredTwice", DinputSeamCall::Acquire, DinputSeamDevice::Keyboard, 2,
+        DeviceFailure{"KeyboardAcquiredTwice", DinputCall::Acquire, DinputDeviceKind::Keyboard, 2,
                       "キーボードデバイスの取得に失敗しました"}),
     [](const ::testing::TestParamInfo<DeviceFailure>& info) { return info.param.name; });
 
 TEST_F(KeyboardTest, OneFailedAcquireIsTriedAgainAndAFailedPropertyOnlyLogged) {
-    DinputSeamFailDeviceCall(DinputSeamCall::Acquire, DinputSeamDevice::Keyboard, 1, E_FAIL);
-    DinputSeamFailDeviceCall(DinputSeamCall::SetProperty, DinputSeamDevice::Keyboard, 1, E_FAIL);
+    DinputSeamFailDeviceCall(DinputCall::Acquire, DinputDeviceKind::Keyboard, 1, E_FAIL);
+    DinputSeamFailDeviceCall(DinputCall::SetProperty, DinputDeviceKind::Keyboard, 1, E_FAIL);
     size_t mark = Log().size();
     EXPECT_EQ(0, SetupDirectInput());
     EXPECT_NE(std::string::npos,

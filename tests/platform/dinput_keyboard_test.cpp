@@ -185,7 +185,7 @@ TEST_F(DinputTest, SeamsFailCreationAndDeviceCalls) {
     EXPECT_EQ(DIERR_DEVICENOTREG, DirectInputCreateInstance(CLSID_DirectInput, IID_IDirectInput7A, &out));
     EXPECT_EQ(nullptr, out);
     Object(7);
-    DinputSeamFailDeviceCall(DinputSeamCall::SetEventNotification, DinputSeamDevice::Keyboard, 1, E_FAIL);
+    DinputSeamFailDeviceCall(DinputCall::SetEventNotification, DinputDeviceKind::Keyboard, 1, E_FAIL);
     IDirectInputDeviceA* keyboard = Device(GUID_SysKeyboard);
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     EXPECT_EQ(E_FAIL, IDirectInputDevice_SetEventNotification(keyboard, event));

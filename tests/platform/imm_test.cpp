@@ -11,18 +11,13 @@ namespace {
 // Texts as SDL gives them: UTF-8 (narrow literals of the tests are Shift-JIS).
 const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
-void InjectEditing(HWND window, const char* utf8, int start) {
-    SDL_Event e = {};
-    e.type = SDL_TEXTEDITING;
-    std::strncpy(e.edit.text, utf8, sizeof e.edit.text - 1);
-    e.edit.start = start;
-    WindowSeamInjectEvent(e, window);
-}
 
 std::string Composition(HIMC context, DWORD index) {
     LONG size = ImmGetCompositionStringA(context, index, nullptr, 0);
     std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) EXPECT_EQ(size, ImmGetCompositionStringA(context, index, text.data(), static_cast<DWORD>(size)));
+    if (size > 0) {
+        EXPECT_EQ(size, ImmGetCompositionStringA(context, index, text.data(), static_cast<DWORD>(size)));
+    }
     return text;
 }
 
@@ -46,7 +41,7 @@ TEST_F(ImmTest, EditingGivesTheCompositionAndItsCursorInShiftJis) {
     HIMC context = ImmGetContext(window_);
     ASSERT_NE(nullptr, context);
     SeenMessages().clear();
-    InjectEditing(window_, Utf8(u8"かな"), 1);
+    DinputSeamInjectEditing(Utf8(u8"かな"), 1, window_);
     Drain();
     EXPECT_EQ((std::vector<UINT>{WM_IME_STARTCOMPOSITION, WM_IME_COMPOSITION}), ImeMessages());
     EXPECT_EQ(GCS_COMPSTR | GCS_CURSORPOS, Seen(WM_IME_COMPOSITION)[0].lParam);
@@ -56,7 +51,7 @@ TEST_F(ImmTest, EditingGivesTheCompositionAndItsCursorInShiftJis) {
 
     // Typing on updates the composition without a second start.
     SeenMessages().clear();
-    InjectEditing(window_, Utf8(u8"かなa"), 3);
+    DinputSeamInjectEditing(Utf8(u8"かなa"), 3, window_);
     Drain();
     EXPECT_EQ((std::vector<UINT>{WM_IME_COMPOSITION}), ImeMessages());
     EXPECT_EQ(5, ImmGetCompositionStringA(context, GCS_CURSORPOS, nullptr, 0));
@@ -65,7 +60,7 @@ TEST_F(ImmTest, EditingGivesTheCompositionAndItsCursorInShiftJis) {
 
     // Cancelled: the empty editing text ends the composition.
     SeenMessages().clear();
-    InjectEditing(window_, "", 0);
+    DinputSeamInjectEditing("", 0, window_);
     Drain();
     EXPECT_EQ((std::vector<UINT>{WM_IME_ENDCOMPOSITION}), ImeMessages());
     EXPECT_EQ("", Composition(context, GCS_COMPSTR));
@@ -74,7 +69,7 @@ TEST_F(ImmTest, EditingGivesTheCompositionAndItsCursorInShiftJis) {
 
 TEST_F(ImmTest, TextCommittedDuringACompositionIsItsResultAndNoCharacter) {
     HIMC context = ImmGetContext(window_);
-    InjectEditing(window_, Utf8(u8"かんじ"), 3);
+    DinputSeamInjectEditing(Utf8(u8"かんじ"), 3, window_);
     WindowSeamInjectText(Utf8(u8"漢字"), window_);
     WindowSeamInjectText("a", window_);  // after the composition: an ordinary character
     SeenMessages().clear();
@@ -91,9 +86,9 @@ TEST_F(ImmTest, TextCommittedDuringACompositionIsItsResultAndNoCharacter) {
 
 TEST_F(ImmTest, ResultsKeepTheirOrderWhenSeveralWait) {
     HIMC context = ImmGetContext(window_);
-    InjectEditing(window_, Utf8(u8"あ"), 1);
+    DinputSeamInjectEditing(Utf8(u8"あ"), 1, window_);
     WindowSeamInjectText(Utf8(u8"亜"), window_);
-    InjectEditing(window_, Utf8(u8"い"), 1);
+    DinputSeamInjectEditing(Utf8(u8"い"), 1, window_);
     WindowSeamInjectText(Utf8(u8"伊"), window_);
     Drain();
     EXPECT_EQ("\x88\x9F", Composition(context, GCS_RESULTSTR));
@@ -103,7 +98,7 @@ TEST_F(ImmTest, ResultsKeepTheirOrderWhenSeveralWait) {
 TEST_F(ImmTest, WithoutTheInputMethodEditingIsIgnoredAndTextIsCharacters) {
     WINNLSEnableIME(window_, FALSE);
     SeenMessages().clear();
-    InjectEditing(window_, Utf8(u8"か"), 1);
+    DinputSeamInjectEditing(Utf8(u8"か"), 1, window_);
     WindowSeamInjectText(Utf8(u8"か"), window_);
     Drain();
     EXPECT_EQ((std::vector<UINT>{WM_CHAR, WM_CHAR}), ImeMessages());
@@ -112,7 +107,7 @@ TEST_F(ImmTest, WithoutTheInputMethodEditingIsIgnoredAndTextIsCharacters) {
 
 TEST_F(ImmTest, CancelEndsTheCompositionAndTheRestHasNoData) {
     HIMC context = ImmGetContext(window_);
-    InjectEditing(window_, Utf8(u8"か"), 1);
+    DinputSeamInjectEditing(Utf8(u8"か"), 1, window_);
     Drain();
     SeenMessages().clear();
     EXPECT_TRUE(ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_CANCEL, 0));
