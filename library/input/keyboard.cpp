@@ -233,7 +233,8 @@ int UpdateKeyStateBuffer(void) {
     DWORD now = timeGetTime();
     bool signalled = in.keyboardEvent != nullptr && WaitForSingleObject(in.keyboardEvent, 0) == WAIT_OBJECT_0;
     if (now == in.lastPollTime && !signalled) return 0;
-    if (ProcessMessageCore() != 0 || in.keyboard == nullptr) return 0;
+    // The pump may run shutdown (the window closed): then there is nothing to read.
+    if (ProcessMessageCore() != 0 || !InputUsesDirectInput() || in.keyboard == nullptr) return 0;
     // Reset before reading, so a change during the read is seen by the next call.
     if (in.keyboardEvent != nullptr) ResetEvent(in.keyboardEvent);
     if (FAILED(IDirectInputDevice_GetDeviceState(in.keyboard, KeyStateBytes, in.keyStateBuffer))) {
