@@ -227,8 +227,8 @@ ULONG IDirectInputDevice_Release(IDirectInputDeviceA* device);  // unacquires fi
 HRESULT IDirectInputDevice_GetDeviceInfo(IDirectInputDeviceA* device, DIDEVICEINSTANCEA* info);
 // Only while not acquired (DIERR_ACQUIRED).
 HRESULT IDirectInputDevice_SetDataFormat(IDirectInputDeviceA* device, const DIDATAFORMAT* format);
-// window must be a top-level window; flags one of EXCLUSIVE/NONEXCLUSIVE and one of
-// FOREGROUND/BACKGROUND.
+// flags: one of EXCLUSIVE/NONEXCLUSIVE and one of FOREGROUND/BACKGROUND. window must be a
+// top-level window, or null for NONEXCLUSIVE | BACKGROUND.
 HRESULT IDirectInputDevice_SetCooperativeLevel(IDirectInputDeviceA* device, HWND window, DWORD flags);
 // DIPROP_BUFFERSIZE (DIPH_DEVICE), DIPROP_RANGE and DIPROP_DEADZONE (joystick axes by
 // offset, or DIPH_DEVICE for every axis).

@@ -72,9 +72,11 @@ HRESULT IDirectInputDevice_SetDataFormat(IDirectInputDeviceA* device, const DIDA
 HRESULT IDirectInputDevice_SetCooperativeLevel(IDirectInputDeviceA* device, HWND window, DWORD flags) {
     DWORD exclusive = flags & (DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE);
     DWORD ground = flags & (DISCL_FOREGROUND | DISCL_BACKGROUND);
+    // Background non-exclusive use needs no window; every other level needs a top-level one.
+    bool anyWindow = exclusive == DISCL_NONEXCLUSIVE && ground == DISCL_BACKGROUND && window == nullptr;
     bool valid = (exclusive == DISCL_EXCLUSIVE || exclusive == DISCL_NONEXCLUSIVE) &&
-                 (ground == DISCL_FOREGROUND || ground == DISCL_BACKGROUND) && IsWindow(window) &&
-                 GetParent(window) == nullptr;
+                 (ground == DISCL_FOREGROUND || ground == DISCL_BACKGROUND) &&
+                 (anyWindow || (IsWindow(window) && GetParent(window) == nullptr));
     return WithDevice(device, DIERR_INVALIDPARAM, [&] {
         if (!valid) return DIERR_INVALIDPARAM;
         if (HRESULT fault = Fault(device, DinputCall::SetCooperativeLevel); fault != S_OK) return fault;

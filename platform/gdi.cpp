@@ -104,6 +104,8 @@ PlatformGdiObject* GdiStockFont() {
     return &stock;
 }
 
+bool GdiIsDc(HDC dc) { return ValidDc(dc); }
+
 void GdiRegisterObject(PlatformGdiObject* object) { g_liveObjects.insert(object); }
 
 bool GdiIsObject(HGDIOBJ object) {
@@ -178,7 +180,7 @@ int ReleaseDC(HWND, HDC dc) {
 }
 
 HDC CreateCompatibleDC(HDC dc) {
-    if (dc && !ValidDc(dc)) return nullptr;
+    if ((dc && !ValidDc(dc)) || GdiFailCompatibleDcNow()) return nullptr;
     PlatformDC* memory = NewDc(DcKind::Memory);
     memory->bitmap = StockBitmap();
     memory->deviceLayout = DeviceLayoutOf(dc);
@@ -223,6 +225,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
         // A bitmap lives in one DC at a time.
         if (!object->stock && object->selections > 0 && *slot != object) return nullptr;
     } else if (object->kind == GdiObjectFont) {
+        if (GdiFailFontSelectionNow()) return nullptr;
         slot = &dc->font;
     } else {
         return nullptr;

@@ -63,6 +63,11 @@ struct PlatformDC {
 
 // The stock font object a new DC starts with; the font group may give it a face.
 PlatformGdiObject* GdiStockFont();
+// Whether a handle names a live DC (the font group reads the DC's font slot).
+bool GdiIsDc(HDC dc);
+// Failure injection of the font group's test seams: true while a failure is pending.
+bool GdiFailCompatibleDcNow();
+bool GdiFailFontSelectionNow();
 
 // The surface DC behind IDirectDrawSurface7_GetDC / ReleaseDC.
 HDC GdiCreateSurfaceDc(IDirectDrawSurface7* surface);

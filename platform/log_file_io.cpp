@@ -2,47 +2,20 @@
 #include "platform/log_file_io.h"
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 
-// The library path as a Linux path: the drive letter is the root, "\" separates
-// (a 0x5C trail byte of a two-byte character does not), names are turned from
-// Shift-JIS into UTF-8.
-static std::string LinuxPath(const char* path) {
-    std::string sjis;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(path);
-    if (((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':') p += 2;
-    while (*p != '\0') {
-        bool lead = (*p >= 0x81 && *p <= 0x9F) || (*p >= 0xE0 && *p <= 0xFC);
-        if (lead && p[1] != '\0') {
-            sjis += char(p[0]);
-            sjis += char(p[1]);
-            p += 2;
-            continue;
-        }
-        sjis += *p == '\\' ? '/' : char(*p);
-        p++;
-    }
-    bool ascii = true;
-    for (unsigned char c : sjis) ascii = ascii && c < 0x80;
-    if (ascii) return sjis;
+#include "platform/kernel_paths.h"
 
-    iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter == (iconv_t)-1) return sjis;
-    std::string utf8(sjis.size() * 3 + 1, '\0');
-    char* in = sjis.data();
-    size_t inLeft = sjis.size();
-    char* out = utf8.data();
-    size_t outLeft = utf8.size();
-    size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
-    iconv_close(converter);
-    if (result == size_t(-1)) return sjis;
-    utf8.resize(utf8.size() - outLeft);
-    return utf8;
+// The library path as a host path, by the kernel group's path rules; the log file
+// itself may not exist yet.
+static std::string LinuxPath(const char* path) {
+    std::string host;
+    if (MapToHostPath(path, true, &host) != 0) return std::string();
+    return host;
 }
 
 int RecreateLogFile(const char* path) {

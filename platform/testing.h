@@ -5,8 +5,11 @@
 #pragma once
 
 #include "platform/testing/cpu_seams.h"
-#include "platform/testing/ddraw_seams.h"
-#include "platform/testing/dinput_seams.h"
+#include "platform/testing/dshow_seams.h"
+#include "platform/testing/kernel_files_seams.h"
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
+#include "platform/testing/ddraw_seams.h"
+#include "platform/testing/dinput_seams.h"
+#include "platform/testing/gdi_font_seams.h"
 #include "platform/testing/window_seams.h"

@@ -261,7 +261,8 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
 // printable characters arrive from SDL's text input as WM_CHAR already.
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
-// WM_CLOSE destroys the window; WM_PAINT validates it; WM_SYSCOMMAND SC_CLOSE sends WM_CLOSE.
+// WM_CLOSE destroys the window; WM_PAINT validates it; WM_SETCURSOR sets the class cursor;
+// WM_SYSCOMMAND SC_CLOSE sends WM_CLOSE.
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <time.h>
 
+#include "platform/clock.h"
 #include "platform/window_internal.h"
 
+// Message times come from the monotonic clock directly, so posting never moves the
+// tests' virtual clock; timers run on the platform clock (virtual in tests).
 DWORD WindowTickCount(void) {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -154,7 +157,7 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
         }
     }
     if (InRange(WM_TIMER, filterMin, filterMax) && !sys.timers.empty()) {
-        DWORD now = WindowTickCount();
+        DWORD now = timeGetTime();
         for (TimerRecord& timer : sys.timers) {
             if (timer.owner != self || !WindowMatches(timer.window, window)) continue;
             if (static_cast<int32_t>(now - timer.due) < 0) continue;
@@ -192,7 +195,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
     if (msg == nullptr) return 0;
     if (msg->message == WM_TIMER && msg->lParam != 0) {
         auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
-        proc(msg->hwnd, WM_TIMER, msg->wParam, WindowTickCount());
+        proc(msg->hwnd, WM_TIMER, msg->wParam, timeGetTime());
         return 0;
     }
     if (msg->hwnd == nullptr) return 0;
@@ -209,6 +212,19 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM) {
         BeginPaint(window, &paint);
         EndPaint(window, &paint);
         return 0;
+    }
+    case WM_SETCURSOR: {  // the class cursor comes back over the window
+        HCURSOR cursor = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(Windows().mutex);
+            WindowRecord* rec = FindWindowRecord(window);
+            if (rec == nullptr) return FALSE;
+            auto cls = Windows().classes.find(UpperClassName(rec->className.c_str()));
+            if (cls != Windows().classes.end()) cursor = cls->second.cursor;
+        }
+        if (cursor == nullptr) return FALSE;
+        SetCursor(cursor);
+        return TRUE;
     }
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageA(window, WM_CLOSE, 0, 0);
@@ -242,7 +258,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     timer.id = id;
     timer.elapse = std::max<UINT>(elapse, 10);  // the platform's shortest period
     timer.proc = proc;
-    timer.due = WindowTickCount() + timer.elapse;
+    timer.due = timeGetTime() + timer.elapse;
     for (TimerRecord& existing : sys.timers) {
         if (existing.window == window && existing.id == id) {
             existing = timer;

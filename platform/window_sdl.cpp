@@ -72,6 +72,7 @@ void ReleaseSdlVideoIfUnused(void) {
     sys.sdlReady = false;
     sys.sdlThread = std::thread::id();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_TLSCleanup();  // this thread may end before the process does
 }
 
 void RunOnSdlThread(std::function<void()> work) {

@@ -112,3 +112,13 @@ inline bool IsEqualGUID(const GUID& a, const GUID& b) {
         if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
+
+// File times: 100-nanosecond ticks since 1601-01-01 UTC, split into two words.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif

@@ -6,7 +6,7 @@
 
 #include "library/core/alloc.h"
 #include "library/core/apilock.h"
-#include "library/core/core_seams.h"
+#include "library/core/startup.h"
 #include "library/core/format.h"
 #include "library/core/system_state.h"
 #include "library/core/text.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "library/core/core_seams.h"
+#include "library/core/menu.h"
 #include "library/file/stream.h"
 
 SystemState SystemStateRecord;

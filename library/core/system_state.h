@@ -87,10 +87,10 @@ struct SystemSettings {
     int32_t datedLogName;        // 1: the log file is named after the start date and time
     int32_t noLogStamp;          // 1: log entries get no millisecond stamp
     int32_t userWindowMode;      // 1: the library runs in a window supplied by the user
+    MenuItemCallback menuCallback;  // null: chosen items are only recorded
     int32_t backgroundRed;       // colour that clearing a draw target fills with (0-255)
     int32_t backgroundGreen;
     int32_t backgroundBlue;
-    MenuItemCallback menuCallback;  // null: chosen items are only recorded
 };
 
 struct MenuItemRecord {

@@ -6,7 +6,7 @@
 // draw targets.
 #include <cstring>
 
-#include "library/core/core_seams.h"
+#include "library/core/menu.h"
 #include "library/core/system_state.h"
 #include "library/core/zqlib.h"
 #include "library/display/screen_mode.h"

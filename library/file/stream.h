@@ -35,3 +35,25 @@ struct MemoryFile {
 
 MemoryFile* OpenMemoryFile(const void* data, int size);
 int CloseMemoryFile(MemoryFile* file);
+
+// Memory streams. Reads follow the stream contract: whole elements, the end flag set
+// only by a read that finds no byte left. A read with less than one element left
+// copies the rest, zero-fills the remainder of that element and counts it as one.
+// Seeks clamp to 0..size and clear the end flag; an unknown origin counts as 0.
+int64_t TellMemoryFile(MemoryFile* file);
+int SeekMemoryFile(MemoryFile* file, int64_t offset, int origin);
+size_t ReadMemoryFile(void* buffer, size_t elementSize, size_t count, MemoryFile* file);
+int CheckMemoryFileEnd(MemoryFile* file);
+int CheckMemoryFileReady(MemoryFile* file);  // always 1
+// Mirrors the read into the memory (not part of the stream set): whole elements that
+// fit, 0 and the end flag at the end. The caller's memory must be writable.
+size_t WriteMemoryFile(const void* buffer, size_t elementSize, size_t count, MemoryFile* file);
+
+// The memory set of stream operations, over a MemoryFile* handle. Start-up copies it
+// into the table that GetMemoryFileStreamOps returns.
+extern const StreamOps MemoryFileStreamOpsTable;
+
+// Opens a memory stream over (data, size) and fills `source` with the memory set and
+// its handle; 0, or -1 when the record cannot be made. Close it with
+// source->ops.close(source->handle).
+int OpenMemoryStreamSource(StreamSource* source, const void* data, int size);

@@ -23,3 +23,13 @@ int DestroyFontHandle(FontHandle font);
 int MeasureTextWidthWithFont(const char* text, int length, FontHandle font, int vertical);
 int DrawTextWithFontHandle(int x, int y, const char* text, int color, FontHandle font, int edgeColor,
                            int vertical);
+
+// 1 when the byte at `text` starts a two-byte character under the charset kind:
+// for FontCharsetHangul any byte with the high bit set, for every other kind the
+// Shift-JIS lead bytes 0x81-0x9F and 0xE0-0xFC; else 0.
+int IsLeadByteForCharset(const char* text, int charsetKind);
+// The default font's settings and measuring (the public font entry points).
+int SetDefaultFontSizeCore(int size);
+int SetDefaultFontFaceCore(const char* faceName, int charset);
+int SetDefaultFontTypeCore(int typeFlags);
+int MeasureTextWidthCore(const char* text, int length, int flag);

@@ -1,11 +1,114 @@
-// graph_seams.cpp - stand-ins for the draw state and the graph table until they are
-// built; that work replaces this file. They behave as the real routines do before
-// the graph manager has started: no draw target, no draw area, no graphs.
-#include "library/display/screen_state.h"
+// Stand-ins for the graph subsystem (see graph_seams.h): graphics start without a
+// display device, so no graph exists and every drawing call fails; the draw state
+// keeps only what it is told.
+#include "library/graph/graph_seams.h"
+
+#include <algorithm>
+
+#include "library/core/message_pump.h"
+#include "library/display/screen_seams.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
-#include "platform/wintypes.h"
 
+namespace {
+GraphRestoreHandler restoreHandler = nullptr;
+int defaultHandlerInstalled = 0;
+int drawTarget = 0;
+}  // namespace
+
+int StartGraphicsDevice(HWND) { return 0; }
+int StopGraphicsDevice(void) { return 0; }
+
+int SetGraphRestoreHandler(GraphRestoreHandler handler) {
+    restoreHandler = handler;
+    defaultHandlerInstalled = handler == nullptr;
+    return 0;
+}
+int HasGraphRestoreHandler(void) { return restoreHandler != nullptr || defaultHandlerInstalled; }
+int RestoreAllGraphSurfaces(void) { return 0; }
+int RestoreGraphicsAfterDeviceLoss(void) { return -1; }
+int RunAllGraphMovieStreams(void) { return 0; }
+int PauseAllGraphMovieStreams(void) { return 0; }
+int ReleaseAllMovieObjects(void) { return 0; }
+
+// Without a display only the screens can be targets.
+int SelectDrawTargetCore(int target) {
+    if (target != -2 && target != -4) return -1;
+    drawTarget = target;
+    return 0;
+}
+int GetDrawTargetHandle(void) { return drawTarget; }
+int SetDrawOriginRect(const RECT*) { return 0; }
+int CheckDrawOriginKept(void) { return 0; }
+int GetDrawClipRect(RECT* rect) {
+    *rect = RECT{0, 0, 0, 0};
+    return 0;
+}
+int SetDrawClipRect(int, int, int, int) { return -1; }
+int EnableMaskScreen(int) { return -1; }
+int CheckMaskScreenInUse(void) { return 0; }
+int GetScreenSizeAndDepth(int* width, int* height, int* colorBits) {
+    GetScreenPixelSize(width, height);
+    if (colorBits != nullptr) *colorBits = GetScreenColorBitDepth();
+    return 0;
+}
+int SetBlendModeParam(int, int) { return 0; }
+int SetTransparentColorKeyCore(int, int, int) { return 0; }
+
+int ClipRectByRectCore(RECT* rect, const RECT* clip) {
+    rect->left = std::max(rect->left, clip->left);
+    rect->top = std::max(rect->top, clip->top);
+    rect->right = std::min(rect->right, clip->right);
+    rect->bottom = std::min(rect->bottom, clip->bottom);
+    if (rect->right < rect->left) rect->right = rect->left;
+    if (rect->bottom < rect->top) rect->bottom = rect->top;
+    return 0;
+}
+
+int SetGraphDrawValidFlag(int) { return 0; }
+int CreateBlankGraph(int, int, int) { return -1; }
+int DeleteGraphHandle(int, int) { return -1; }
+int CreateRGB24GraphImage(int, int, GraphImage*) { return -1; }
+int FillGraphImageColor(GraphImage*, int, int, int, int) { return -1; }
+int BuildGraphFromGraphImageDefault(GraphImage*) { return -1; }
+int FreeGraphImage(GraphImage* image) {
+    *image = GraphImage{};
+    return 0;
+}
+HBITMAP CreateDIBGraphFromFile(const char*, int, const ColorFormat*) { return nullptr; }
+int GetDIBGraphInfo(HBITMAP, int*, int*, const void**, int*, int*) { return -1; }
+int DeleteDIBGraph(HBITMAP) { return -1; }
+int LoadImageToGraphCore(const char*, int) { return -1; }
+int LoadImageToDivGraphsCore(const char*, int, int, int, int, int, int*, int) { return -1; }
+int DeriveSubGraphCore(int, int, int, int, int) { return -1; }
+
+int ClearCurrentScreenCore(void) {
+    WaitWhileInactive();
+    return -1;
+}
+int DrawGraphAtCore(int, int, int, int) {
+    WaitWhileInactive();
+    return -1;
+}
+int DrawGraphMirroredAtCore(int, int, int, int) {
+    WaitWhileInactive();
+    return -1;
+}
+int DrawGraphPartAtCore(int, int, int, int, int, int, int, int, int) {
+    WaitWhileInactive();
+    return -1;
+}
+int DrawGraphStretched(int, int, int, int, int, int) { return -1; }
+int DrawBoxShapeCore(int, int, int, int, int, int) {
+    WaitWhileInactive();
+    return -1;
+}
+int DrawTextAtCore(int, int, const char*, int, int) {
+    WaitWhileInactive();
+    return -1;
+}
+
+// Graph options before the graph manager starts.
 namespace {
 int g_UseHardware3D = 1;
 int g_GraphMemImg = 0;
@@ -21,16 +124,5 @@ int SetGraphDirectDrawSurfaceFlag(int flag) {
     g_GraphMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
     return 0;
 }
-
-int SelectDrawTargetCore(int) { return -1; }
-
-int GetDrawTargetHandle(void) { return 0; }
-
-int GetDrawClipRect(RECT* rect) {
-    *rect = RECT{0, 0, 0, 0};
-    return 0;
-}
-
-int SetDrawClipRect(int, int, int, int) { return -1; }
 
 int DeleteAllGraphHandles(int) { return 0; }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "library/core/alloc.h"
-#include "library/core/core_seams.h"
+#include "library/core/message_pump.h"
 #include "library/core/log.h"
 #include "library/core/system_state.h"
 #include "library/core/timing.h"

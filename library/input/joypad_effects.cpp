@@ -1,7 +1,7 @@
 // joypad_effects.cpp - the force-feedback bookkeeping of the pads: effects run while the
 // application is active and the pad's effect is on (the sine only above half power),
 // stop when it is deactivated, and stop for good once their duration has passed.
-#include "library/core/core_seams.h"
+#include "library/core/message_pump.h"
 #include "library/core/system_state.h"
 #include "library/core/timing.h"
 #include "library/input/input.h"

@@ -7,7 +7,7 @@
 // first drains the window's messages (which is where SDL's key events come in).
 #include <cstring>
 
-#include "library/core/core_seams.h"
+#include "library/core/message_pump.h"
 #include "library/core/log.h"
 #include "library/core/system_state.h"
 #include "library/input/input.h"

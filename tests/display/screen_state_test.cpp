@@ -98,10 +98,10 @@ TEST_F(ScreenStateTest, GdiCompatibleRequestWithoutDisplay) {
     SetScreenGdiCompatible(1);
     EXPECT_EQ(GetScreenGdiCompatible(), 7);
     // A menu on the main window keeps the GDI-compatible state on.
-    SystemStateRecord.menu.menuAttached = 1;
+    SystemStateRecord.settings.menuInUse = 1;
     SetScreenGdiCompatible(0);
     EXPECT_EQ(GetScreenGdiCompatible(), 7);
-    SystemStateRecord.menu.menuAttached = 0;
+    SystemStateRecord.settings.menuInUse = 0;
 }
 
 TEST_F(ScreenStateTest, FrontCopyOptionOnlyBeforeStartUp) {

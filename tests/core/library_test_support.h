@@ -1,0 +1,65 @@
+// Helpers for the start-up, window and pump tests: each test runs in a fresh
+// directory (Log.txt lands there) with a private runtime directory (so single-instance
+// locks of parallel test processes never meet) and a virtual clock that advances one
+// millisecond per read on the main thread.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "library/core/system_state.h"
+#include "library/core/text.h"
+#include "library/core/zqlib.h"
+#include "platform/testing.h"
+
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zq-library-test-XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        ASSERT_NE(nullptr, dir);
+        dir_ = dir;
+        setenv("XDG_RUNTIME_DIR", dir, 1);
+        ASSERT_EQ(0, chdir(dir));
+        InstallVirtualClock(5000, 1);
+    }
+    void TearDown() override {
+        if (SystemStateRecord.window.mainWindow != nullptr) ShutdownLibrary();
+        RemoveVirtualClock();
+        if (chdir("/tmp") == 0) std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+    // The game's settings: a 150 x 200 window titled "Cinderwhirl".
+    static void GameSettings() {
+        SetWindowTitleText("Cinderwhirl");
+        ChangeWindowMode(1);
+        SetScreenMode(150, 200, 16, 60);
+    }
+    std::string Log() const {
+        std::ifstream in(dir_ + "/Log.txt", std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+    // Log.txt without the millisecond stamps.
+    std::string LogWithoutTimes() const { return std::regex_replace(Log(), std::regex("(^|\n)[0-9]+:"), "$1"); }
+    // Finds each text after the previous one; reports the first one missing.
+    static ::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& texts) {
+        size_t at = 0;
+        for (const std::string& text : texts) {
+            size_t found = log.find(text, at);
+            if (found == std::string::npos) return ::testing::AssertionFailure() << "missing in order: " << text;
+            at = found + text.size();
+        }
+        return ::testing::AssertionSuccess();
+    }
+    static HWND MainWindow() { return SystemStateRecord.window.mainWindow; }
+
+    std::string dir_;
+};

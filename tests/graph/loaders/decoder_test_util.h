@@ -1,0 +1,97 @@
+// decoder_test_util.h - shared checks of the image decoder tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "library/core/alloc.h"
+#include "library/graph/graph_image.h"
+#include "tests/support/image_files.h"
+
+namespace testimg {
+
+// What a decoded image must hold: its size, pitch, pixel size and the pixel bytes
+// of each row (width x bytes per pixel, rows back to back, top row first).
+struct ExpectedImage {
+    int width, height, pitch, bytesPerPixel;
+    Bytes pixels;
+};
+
+inline void ExpectImage(const GraphImage& image, const ExpectedImage& want) {
+    ASSERT_NE(image.pixels, nullptr);
+    EXPECT_EQ(image.width, want.width);
+    EXPECT_EQ(image.height, want.height);
+    EXPECT_EQ(image.pitch, want.pitch);
+    ASSERT_EQ(image.format.bytesPerPixel, want.bytesPerPixel);
+    EXPECT_EQ(image.format.bitsPerPixel, want.bytesPerPixel * 8);
+    ASSERT_EQ(image.width * image.height * want.bytesPerPixel, int(want.pixels.size()));
+    size_t rowBytes = size_t(want.width) * want.bytesPerPixel;
+    for (int y = 0; y < want.height; y++) {
+        Bytes got(PixelAt(image, 0, y), PixelAt(image, 0, y) + rowBytes);
+        Bytes expected(want.pixels.begin() + y * rowBytes, want.pixels.begin() + (y + 1) * rowBytes);
+        EXPECT_EQ(got, expected) << "row " << y;
+    }
+}
+
+// Decodes a file that must be refused, and checks that nothing stayed allocated
+// and the caller's record was left alone.
+inline void ExpectRefused(Decoder decoder, const Bytes& file, const std::string& name) {
+    SCOPED_TRACE(name);
+    int before = GetTrackedBlockCount();
+    GraphImage image;
+    std::memset(&image, 0xA5, sizeof image);
+    EXPECT_EQ(DecodeBytes(decoder, file, &image), -1);
+    EXPECT_EQ(GetTrackedBlockCount(), before);
+    EXPECT_EQ(image.width, int(0xA5A5A5A5));
+}
+
+inline void FreeDecoded(GraphImage* image) {
+    ZqFree(image->pixels);
+    image->pixels = nullptr;
+}
+
+inline void ExpectMasks(const ColorFormat& format, uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha) {
+    EXPECT_EQ(format.redMask, red);
+    EXPECT_EQ(format.greenMask, green);
+    EXPECT_EQ(format.blueMask, blue);
+    EXPECT_EQ(format.alphaMask, alpha);
+}
+
+// A valid file described by a builder spec, and the image it must decode to.
+template <class Spec>
+struct ValidCase {
+    const char* name;
+    Spec spec;
+    ExpectedImage want;
+};
+
+template <class Spec>
+void ExpectAllDecode(Decoder decoder, Bytes (*build)(const Spec&), const std::vector<ValidCase<Spec>>& cases) {
+    for (const ValidCase<Spec>& c : cases) {
+        SCOPED_TRACE(c.name);
+        GraphImage image{};
+        ASSERT_EQ(DecodeBytes(decoder, build(c.spec), &image), 0);
+        ExpectImage(image, c.want);
+        FreeDecoded(&image);
+    }
+}
+
+// A hostile file and what it tries.
+struct RefusedFile {
+    const char* name;
+    Bytes file;
+};
+
+inline void ExpectAllRefused(Decoder decoder, const std::vector<RefusedFile>& files) {
+    for (const RefusedFile& f : files) ExpectRefused(decoder, f.file, f.name);
+}
+
+// `spec` changed by `change`, built into a file.
+template <class Spec, class Change>
+Bytes BuildChanged(Spec spec, Bytes (*build)(const Spec&), Change change) {
+    change(spec);
+    return build(spec);
+}
+
+}  // namespace testimg

@@ -1,0 +1,42 @@
+// movie_files.h - small movie and non-movie files written by the tests at run time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/dshow.h"
+
+// The colour of pixel (x, y) of frame k in every test movie, as 0x00RRGGBB.
+uint32_t FramePixel(int frame, int x, int y);
+
+struct AviSpec {
+    int width = 5;          // 5 * 3 bytes: rows padded to 16 bytes in the file
+    int height = 3;
+    int frames = 4;
+    int framesPerSecond = 10;
+    int audioRate = 0;      // 0: no audio track; else mono 16-bit PCM of the movie's length
+    int storedWidth = -1;   // width written into the headers (-1: width)
+    int storedHeight = -1;
+};
+
+// Writes an uncompressed AVI: bottom-up BGR24 frames with rows padded to 4 bytes.
+bool WriteRawAvi(const std::string& path, const AviSpec& spec);
+// Writes a Matroska file with lossless FFV1 frames (through libavformat and libavcodec).
+bool WriteFfv1Matroska(const std::string& path, int width, int height, int frames, int framesPerSecond);
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// A PNG signature and header chunk followed by damaged data.
+std::vector<uint8_t> CorruptPngBytes();
+// Bytes from a fixed-seed generator.
+std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);
+
+// A fresh directory under the temp directory, removed with everything in it.
+struct TempDir {
+    std::string path;
+    TempDir();
+    ~TempDir();
+    std::string File(const std::string& name) const { return path + "/" + name; }
+};
+
+// XRGB8888, BGR24 and RGB565 pixel formats for sample surfaces.
+DDPIXELFORMAT PixelFormat(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a = 0);
