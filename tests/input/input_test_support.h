@@ -21,6 +21,17 @@
 // Texts as SDL gives them: UTF-8 (narrow literals of the tests are Shift-JIS).
 inline const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
+// The game's keys: SDL's scancode and the DirectInput key code the game tests.
+struct GameKey {
+    SDL_Scancode scancode;
+    int code;
+};
+inline constexpr GameKey GameKeys[] = {
+    {SDL_SCANCODE_ESCAPE, 1}, {SDL_SCANCODE_BACKSPACE, 14}, {SDL_SCANCODE_LSHIFT, 42}, {SDL_SCANCODE_Z, 44},
+    {SDL_SCANCODE_X, 45},     {SDL_SCANCODE_UP, 200},       {SDL_SCANCODE_LEFT, 203},  {SDL_SCANCODE_RIGHT, 205},
+    {SDL_SCANCODE_DOWN, 208},
+};
+
 // Real joysticks on the machine would add pads and log lines to what the tests expect.
 inline bool MachineHasJoysticks() {
     SDL_InitSubSystem(SDL_INIT_JOYSTICK);

@@ -50,15 +50,7 @@ TEST_F(LibraryInputTest, StartUpAndShutdownLogTheInputSequence) {
 }
 
 TEST_F(LibraryInputTest, GameKeysReadDownWhileTheirKeyIsDown) {
-    const struct {
-        SDL_Scancode scancode;
-        int code;
-    } keys[] = {
-        {SDL_SCANCODE_ESCAPE, 1}, {SDL_SCANCODE_BACKSPACE, 14}, {SDL_SCANCODE_LSHIFT, 42}, {SDL_SCANCODE_Z, 44},
-        {SDL_SCANCODE_X, 45},     {SDL_SCANCODE_UP, 200},       {SDL_SCANCODE_LEFT, 203},  {SDL_SCANCODE_RIGHT, 205},
-        {SDL_SCANCODE_DOWN, 208},
-    };
-    for (const auto& key : keys) {
+    for (const GameKey& key : GameKeys) {
         SCOPED_TRACE(SDL_GetScancodeName(key.scancode));
         // The key's SDL event waits in SDL's queue; CheckKeyDown's pump takes it.
         Press(key.scancode, true);
