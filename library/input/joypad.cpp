@@ -5,6 +5,7 @@
 
 #include "library/core/log.h"
 #include "library/core/system_state.h"
+#include "library/core/text.h"
 #include "library/input/input.h"
 #include "library/input/input_state.h"
 
@@ -131,11 +132,6 @@ static void CreatePadEffects(JoypadRecord& pad) {
     }
 }
 
-static void CopyPadName(char* field, const char* name) {
-    std::strncpy(field, name, PadNameBytes - 1);
-    field[PadNameBytes - 1] = '\0';
-}
-
 BOOL AddJoypadDevice(const DIDEVICEINSTANCEA* instance, void*) {
     InputState& in = InputStateRecord;
     if (in.padCount >= JoypadCapacity) return DIENUM_STOP;
@@ -160,8 +156,8 @@ BOOL AddJoypadDevice(const DIDEVICEINSTANCEA* instance, void*) {
     DIDEVICEINSTANCEA info = {};
     info.dwSize = sizeof info;
     if (FAILED(IDirectInputDevice_GetDeviceInfo(pad.device, &info))) info = *instance;
-    CopyPadName(pad.instanceName, info.tszInstanceName);
-    CopyPadName(pad.productName, info.tszProductName);
+    CopyTextBounded(pad.instanceName, sizeof pad.instanceName, info.tszInstanceName);
+    CopyTextBounded(pad.productName, sizeof pad.productName, info.tszProductName);
     IncLogIndent();
     WriteLogFormat("デバイスの登録名:%s", pad.instanceName);
     WriteLogFormat("デバイスの製品登録名:%s", pad.productName);
