@@ -6,6 +6,7 @@
 
 #include "platform/dinput_internal.h"
 #include "platform/kernel.h"
+#include "platform/window_internal.h"
 
 const GUID CLSID_DirectInput = {0x7A9D2007u, 0x1D11, 0x4E21, {0x8E, 0x20, 0x44, 0x49, 0x4E, 0x50, 0x55, 0x37}};
 const GUID CLSID_DirectInput8 = {0x7A9D2008u, 0x1D11, 0x4E21, {0x8E, 0x20, 0x44, 0x49, 0x4E, 0x50, 0x55, 0x38}};
@@ -117,6 +118,10 @@ void DinputClearFaults(void) {
     DinputRecordingEffects = false;
 }
 
+SdlCallScope::~SdlCallScope() {
+    if (!OnSdlThread()) SDL_TLSCleanup();
+}
+
 // ---- The object ---------------------------------------------------------------------------
 
 HRESULT DirectInputCreateInstance(REFCLSID clsid, REFIID iid, void** out) {
@@ -157,6 +162,7 @@ ULONG IDirectInput_Release(IDirectInputA* di) {
         if (--di->refs > 0) return static_cast<ULONG>(di->refs);
         DinputUnregister(di);
     }
+    SdlCallScope sdl;
     if (di->hapticStarted) SDL_QuitSubSystem(SDL_INIT_HAPTIC);
     if (di->joysticksStarted) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);
     delete di;
@@ -170,6 +176,7 @@ HRESULT IDirectInput_Initialize(IDirectInputA* di, HINSTANCE, DWORD version) {
     if (version < own) return DIERR_OLDDIRECTINPUTVERSION;
     if (version > own) return DIERR_BETADIRECTINPUTVERSION;
     if (HRESULT fault = DinputTakeFault(DinputCall::Initialize, di->version); fault != S_OK) return fault;
+    SdlCallScope sdl;
     // Cooperative levels decide about background reading here, so SDL must not drop
     // joystick input while no window of the process has the keyboard focus.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
@@ -209,6 +216,7 @@ HRESULT IDirectInput_EnumDevices(IDirectInputA* di, DWORD type, LPDIENUMDEVICESC
         if (callback(&info, context) == DIENUM_STOP) return DI_OK;
     }
     if ((type == 0 || type == DIDEVTYPE_JOYSTICK) && di->joysticksStarted) {
+        SdlCallScope sdl;
         int count = DinputJoystickCount();
         for (int i = 0; i < count; ++i) {
             if (!DinputDescribeJoystick(i, di->version, &info)) continue;
@@ -244,6 +252,7 @@ static HRESULT CreateDevice(IDirectInputA* di, REFCLSID guid, IDirectInputDevice
     device->bufferSize = 0;
     for (int i = 0; i < DinputAxisSlots; ++i) device->rangeMax[i] = 65535;
     if (kind == DinputDeviceKind::Joystick) {
+        SdlCallScope sdl;
         if (HRESULT result = DinputOpenJoystick(device, guid); FAILED(result)) {
             delete device;
             return result;

@@ -33,6 +33,7 @@ ULONG IDirectInputDevice_Release(IDirectInputDeviceA* device) {
         DinputUnregister(device);
     }
     if (device->kind == DinputDeviceKind::Joystick) {
+        SdlCallScope sdl;
         DinputReleaseHaptic(device);
         DinputCloseJoystick(device);
     }
@@ -194,6 +195,7 @@ HRESULT IDirectInputDevice_Poll(IDirectInputDeviceA* device) {
         kind = device->kind;
     }
     if (kind != DinputDeviceKind::Joystick) return DI_NOEFFECT;
+    SdlCallScope sdl;
     DinputPollJoysticks();
     return DI_OK;
 }
@@ -217,6 +219,7 @@ HRESULT IDirectInputDevice_GetDeviceState(IDirectInputDeviceA* device, DWORD siz
         DinputReadKeyState(static_cast<BYTE*>(data));
         return DI_OK;
     }
+    SdlCallScope sdl;
     HRESULT result = DinputReadJoystick(device, static_cast<DIJOYSTATE*>(data));
     if (result == DIERR_INPUTLOST) IDirectInputDevice_Unacquire(device);
     return result;

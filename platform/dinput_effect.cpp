@@ -104,6 +104,7 @@ HRESULT IDirectInputDevice_CreateEffect(IDirectInputDeviceA* device, REFCLSID gu
     }
     SDL_HapticEffect description;
     if (!Describe(sine, *params, &description)) return DIERR_INVALIDPARAM;
+    SdlCallScope sdl;
     int id = -1;
     if (SDL_Haptic* haptic = HapticOf(device)) {
         unsigned int wanted = sine ? SDL_HAPTIC_SINE : SDL_HAPTIC_CONSTANT;
@@ -138,6 +139,7 @@ ULONG IDirectInputEffect_Release(IDirectInputEffect* effect) {
         DinputUnregister(effect);
     }
     IDirectInputDeviceA* device = effect->device;
+    SdlCallScope sdl;
     if (effect->hapticEffect >= 0) {
         SDL_HapticStopEffect(device->haptic, effect->hapticEffect);
         SDL_HapticDestroyEffect(device->haptic, effect->hapticEffect);
@@ -151,6 +153,7 @@ ULONG IDirectInputEffect_Release(IDirectInputEffect* effect) {
 
 HRESULT IDirectInputEffect_Start(IDirectInputEffect* effect, DWORD iterations, DWORD flags) {
     if (!LiveEffect(effect) || iterations == 0) return DIERR_INVALIDPARAM;
+    SdlCallScope sdl;
     if (effect->hapticEffect >= 0) {
         SDL_Haptic* haptic = effect->device->haptic;
         if ((flags & DIES_SOLO) != 0) SDL_HapticStopAll(haptic);
@@ -163,6 +166,7 @@ HRESULT IDirectInputEffect_Start(IDirectInputEffect* effect, DWORD iterations, D
 
 HRESULT IDirectInputEffect_Stop(IDirectInputEffect* effect) {
     if (!LiveEffect(effect)) return DIERR_INVALIDPARAM;
+    SdlCallScope sdl;
     if (effect->hapticEffect >= 0 && SDL_HapticStopEffect(effect->device->haptic, effect->hapticEffect) != 0) {
         return DIERR_INPUTLOST;
     }

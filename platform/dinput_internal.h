@@ -117,5 +117,15 @@ void DinputPollJoysticks(void);
 // character that does not fit.
 void DinputCopyName(char* field, size_t size, const char* utf8);
 
+// Put at the top of a call that reaches SDL: SDL keeps per-thread storage (its error
+// text) that it never frees for threads it did not start, so a call from a thread other
+// than the one that pumps SDL lets go of it before returning.
+struct SdlCallScope {
+    SdlCallScope() = default;
+    SdlCallScope(const SdlCallScope&) = delete;
+    SdlCallScope& operator=(const SdlCallScope&) = delete;
+    ~SdlCallScope();
+};
+
 // Effects (dinput_effect.cpp): released with their device.
 void DinputReleaseHaptic(IDirectInputDeviceA* device);

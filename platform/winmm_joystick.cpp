@@ -31,6 +31,7 @@ static void DescribeJoystick(SDL_Joystick* stick, bool pad, JOYCAPSA* caps) {
 MMRESULT joyGetDevCapsA(UINT id, JOYCAPSA* caps, UINT size) {
     if (caps == nullptr || size != sizeof(JOYCAPSA)) return MMSYSERR_INVALPARAM;
     if (id >= JoystickIdCount) return JOYERR_PARMS;
+    SdlCallScope sdl;
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) return MMSYSERR_NODRIVER;
     MMRESULT result = JOYERR_UNPLUGGED;
     int index = static_cast<int>(id);

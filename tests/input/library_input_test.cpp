@@ -34,7 +34,7 @@ protected:
 TEST_F(LibraryInputTest, StartUpAndShutdownLogTheInputSequence) {
     if (MachineHasJoysticks()) GTEST_SKIP() << "joysticks attached";
     ShutdownLibrary();
-    EXPECT_TRUE(InOrder(LogWithoutTimes(), {
+    EXPECT_TRUE(InOrder(Log(), {
                                                "DirectInput関係初期化処理\r\n",
                                                "\tDirectInput7 の取得中... 成功\r\n",
                                                "\t\t引き続き初期化処理... 初期化成功\r\n",
@@ -46,7 +46,7 @@ TEST_F(LibraryInputTest, StartUpAndShutdownLogTheInputSequence) {
                                                "文字コードバッファの初期化を行います... 完了しました\r\n",
                                                "DirectInput 関連の終了処理... 完了\r\n",
                                            }))
-        << LogWithoutTimes();
+        << Log();
 }
 
 TEST_F(LibraryInputTest, GameKeysReadDownWhileTheirKeyIsDown) {
