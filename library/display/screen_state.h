@@ -25,6 +25,7 @@ struct IDirectDraw7;
 struct IDirectDrawClipper;
 struct IDirectDrawPalette;
 struct IDirectDrawSurface7;
+struct MEMIMG;
 
 // How the screen's pixels are laid out; the drawing side picks its loops by it.
 enum ScreenPixelKind {
@@ -109,6 +110,8 @@ struct ScreenState {
     IDirectDrawSurface7* WorkSurface[2];
     IDirectDrawSurface7* ZBufferSurface;
     IDirectDrawSurface7* drawTargetSurface;  // the surface of the current draw target
+    MEMIMG* drawTargetMemImg;                // the software image of the current draw target, or null
+    int drawTargetUnusable;                  // every software draw refuses while set
     int MemImgScreen;                        // 1 while the screens are software images
 
     // Output-mode flags.

@@ -1,19 +1,21 @@
-// Stand-ins for the graph subsystem (see graph_seams.h): graphics start without a
-// display device, so no graph exists and every drawing call fails; the draw state
-// keeps only what it is told.
+// Stand-ins for the graph subsystem (see graph_seams.h, draw_side.h, mask_screen.h,
+// graph_record.h): graphics start without a display device, so no graph exists and
+// every drawing call fails; the draw state keeps only what it is told, in its record
+// (draw_state.h).
 #include "library/graph/graph_seams.h"
 
-#include <algorithm>
 
 #include "library/core/message_pump.h"
 #include "library/display/screen_seams.h"
+#include "library/graph/draw_side.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
+#include "library/graph/graph_record.h"
+#include "library/graph/mask_screen.h"
 
 namespace {
 GraphRestoreHandler restoreHandler = nullptr;
 int defaultHandlerInstalled = 0;
-int drawTarget = 0;
 }  // namespace
 
 int StartGraphicsDevice(HWND) { return 0; }
@@ -34,14 +36,14 @@ int ReleaseAllMovieObjects(void) { return 0; }
 // Without a display only the screens can be targets.
 int SelectDrawTargetCore(int target) {
     if (target != -2 && target != -4) return -1;
-    drawTarget = target;
+    g_DrawState.drawTarget = target;
     return 0;
 }
-int GetDrawTargetHandle(void) { return drawTarget; }
+int GetDrawTargetHandle(void) { return g_DrawState.drawTarget; }
 int SetDrawOriginRect(const RECT*) { return 0; }
 int CheckDrawOriginKept(void) { return 0; }
 int GetDrawClipRect(RECT* rect) {
-    *rect = RECT{0, 0, 0, 0};
+    *rect = g_DrawState.clipRect;
     return 0;
 }
 int SetDrawClipRect(int, int, int, int) { return -1; }
@@ -54,16 +56,6 @@ int GetScreenSizeAndDepth(int* width, int* height, int* colorBits) {
 }
 int SetBlendModeParam(int, int) { return 0; }
 int SetTransparentColorKeyCore(int, int, int) { return 0; }
-
-int ClipRectByRectCore(RECT* rect, const RECT* clip) {
-    rect->left = std::max(rect->left, clip->left);
-    rect->top = std::max(rect->top, clip->top);
-    rect->right = std::min(rect->right, clip->right);
-    rect->bottom = std::min(rect->bottom, clip->bottom);
-    if (rect->right < rect->left) rect->right = rect->left;
-    if (rect->bottom < rect->top) rect->bottom = rect->top;
-    return 0;
-}
 
 int SetGraphDrawValidFlag(int) { return 0; }
 int CreateBlankGraph(int, int, int) { return -1; }
@@ -108,21 +100,26 @@ int DrawTextAtCore(int, int, const char*, int, int) {
     return -1;
 }
 
-// Graph options before the graph manager starts.
-namespace {
-int g_UseHardware3D = 1;
-int g_GraphMemImg = 0;
-}  // namespace
-
+// Graph options before the graph manager starts, kept in the draw-state record.
 int SetHardware3DDrawFlag(int flag) {
     if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
-    g_UseHardware3D = flag;
+    g_DrawState.useHardware3D = flag;
     return 0;
 }
 
 int SetGraphDirectDrawSurfaceFlag(int flag) {
-    g_GraphMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
+    g_DrawState.newGraphInMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
     return 0;
 }
 
 int DeleteAllGraphHandles(int) { return 0; }
+
+// The graph table, the software draw side and the mask screen: no graph exists and no
+// mask screen is created.
+GraphRecord* GetGraphRecord(int) { return nullptr; }
+
+int DrawGraphAtSoft(int, int, GraphRecord*, int, int) { return -1; }
+
+int DrawLineListSoft(const LineSegmentRecord*, int) { return -1; }
+
+MEMIMG* GetMaskScreenMemImg(void) { return nullptr; }

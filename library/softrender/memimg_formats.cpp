@@ -1,6 +1,8 @@
 // memimg_formats.cpp - the preset colour formats of the software renderer's images.
 #include "library/softrender/memimg_formats.h"
 
+#include "platform/ddraw_types.h"
+
 namespace {
 
 struct MemImgPresetSet {
@@ -36,19 +38,60 @@ MemImgPresetSet BuildMemImgPresets() {
     return set;
 }
 
+// The preset of a set (colour formats or DDPIXELFORMATs) for the kind and flags.
+template <class Set>
+auto PickPreset(const Set& set, int formatKind, int alphaFlag, int paletteFlag) -> decltype(&set.format8) {
+    switch (formatKind) {
+        case MemImgFormat16:
+        case MemImgFormat32:
+            return &set.byFlags[formatKind][alphaFlag ? 1 : 0][paletteFlag ? 1 : 0];
+        case MemImgFormat8:
+            return &set.format8;
+        case MemImgFormatZ16:
+            return &set.formatZ16;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 const ColorFormat* LookupMemImgColorFormat(int formatKind, int alphaFlag, int paletteFlag) {
     static const MemImgPresetSet presets = BuildMemImgPresets();
-    switch (formatKind) {
-        case MemImgFormat16:
-        case MemImgFormat32:
-            return &presets.byFlags[formatKind][alphaFlag ? 1 : 0][paletteFlag ? 1 : 0];
-        case MemImgFormat8:
-            return &presets.format8;
-        case MemImgFormatZ16:
-            return &presets.formatZ16;
-        default:
-            return nullptr;
+    return PickPreset(presets, formatKind, alphaFlag, paletteFlag);
+}
+
+namespace {
+
+struct MemImgDDPresetSet {
+    DDPIXELFORMAT byFlags[2][2][2];  // [kind 0 or 1][alpha][palette]
+    DDPIXELFORMAT format8;
+    DDPIXELFORMAT formatZ16;
+};
+
+MemImgDDPresetSet BuildMemImgDDPresets() {
+    MemImgDDPresetSet set{};
+    for (int kind = MemImgFormat16; kind <= MemImgFormat32; kind++) {
+        for (int alpha = 0; alpha < 2; alpha++) {
+            for (int palette = 0; palette < 2; palette++) {
+                const ColorFormat* f = LookupMemImgColorFormat(kind, alpha, palette);
+                InitDDPixelFormatRgb(&set.byFlags[kind][alpha][palette], f->bitsPerPixel, f->redMask,
+                                     f->greenMask, f->blueMask, f->alphaMask);
+            }
+        }
     }
+    set.format8.dwRGBBitCount = 8;
+    set.format8.dwRBitMask = set.format8.dwGBitMask = set.format8.dwBBitMask = 0xFF;
+    set.format8.dwRGBAlphaBitMask = 0xFF;
+    set.formatZ16.dwRGBBitCount = 16;
+    set.formatZ16.dwRBitMask = set.formatZ16.dwGBitMask = set.formatZ16.dwBBitMask = 0xFFFF;
+    set.formatZ16.dwRGBAlphaBitMask = 0xFFFF;
+    return set;
+}
+
+}  // namespace
+
+const DDPIXELFORMAT* LookupMemImgDDPixelFormat(int formatKind, int alphaFlag, int paletteFlag) {
+    static const MemImgDDPresetSet presets = BuildMemImgDDPresets();
+    return PickPreset(presets, formatKind, alphaFlag, paletteFlag);
 }

@@ -7,6 +7,8 @@
 
 #include "library/display/color_format.h"
 
+struct DDPIXELFORMAT;
+
 // MEMIMG pixel kinds.
 enum MemImgFormatKind {
     MemImgFormat16 = 0,   // RGB565 (with alpha: the RGB565 word, an alpha byte, a pad byte)
@@ -18,3 +20,8 @@ enum MemImgFormatKind {
 // The preset for the kind and flags (kinds 2 and 3 ignore the flags); null for an
 // unknown kind.
 const ColorFormat* LookupMemImgColorFormat(int formatKind, int alphaFlag, int paletteFlag);
+
+// The same presets as DDPIXELFORMAT records (used for movie surfaces): the RGB flag,
+// bit count and masks for kinds 0 and 1; kind 2 and 3 only the bit count and the four
+// masks; null for an unknown kind.
+const DDPIXELFORMAT* LookupMemImgDDPixelFormat(int formatKind, int alphaFlag, int paletteFlag);

@@ -1,0 +1,17 @@
+// d3d.h - what the rest of the library calls of the hardware 3D path.
+#pragma once
+
+#include <cstdint>
+
+// A transformed vertex of the hardware triangle lists and the software 3D rasteriser.
+struct ScreenVertex {
+    float x, y, z, rhw;
+    uint32_t colour;  // 0xAARRGGBB
+    float u, v;
+};
+static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex is 28 bytes");
+
+// Draws and empties the pending vertex batch; -1 without Direct3D or a device.
+int G_D3D_FlushVertexBatch(void);
+// Ends the open scene of the current device (flushing its batch first).
+int G_D3D_EndScene(void);

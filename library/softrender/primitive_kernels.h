@@ -1,0 +1,54 @@
+// primitive_kernels.h - the per-pixel arithmetic of the blended fill and the line
+// plotter (see primitives.h for how it differs from the blitters').
+#pragma once
+
+#include "library/softrender/blend_kernels.h"
+#include "library/softrender/memimg.h"
+
+struct PrimitiveColour {
+    int mode;          // the kernel to run: alpha with p = 255 runs as none
+    BlendConstants k;  // p and its table rows
+    uint32_t colour;   // after brightness
+    uint32_t term;     // add and subtract: BlendMulTable[p][colour] per channel
+};
+
+// The colour and table rows of a fill or line of the draw state's mode; false when
+// the image or the mode draws nothing.
+bool SetupPrimitiveColour(const MEMIMG* image, uint32_t colour, PrimitiveColour* out);
+
+template <BlitFormat F, int Mode>
+ZQ_BLEND_INLINE uint32_t PrimitivePixel(const PrimitiveColour& c, uint32_t d) {
+    using L = PixelLayout<F>;
+    if constexpr (Mode == BlendNone) {
+        return c.colour;
+    } else if constexpr (Mode == BlendAlpha) {
+        return L::Join(AlphaByParameter<F>(c.k, L::Split(d), L::Split(c.colour)), d);
+    } else if constexpr (Mode == BlendAdd) {
+        if constexpr (F == BlitFormat16) return AddRgb565(c.term, d) | ((d | c.term) & 0x0820);
+        else return AddXrgb8888(c.term, d) | ((d | c.term) & 0x10100);
+    } else if constexpr (Mode == BlendSubtract) {
+        return F == BlitFormat16 ? SubRgb565(d, c.term) : SubXrgb8888(d, c.term);
+    } else {
+        return L::Join(MultiplyChannels<F>(L::Split(c.colour), L::Split(d), 1, 0), d);
+    }
+}
+
+// Stores colour into width pixels of a row.
+template <BlitFormat F>
+void FillRowWithValue(uint8_t* d, int width, uint32_t colour);
+
+// Calls fn.operator()<Format, Mode>() for the image's format and the primitive's mode.
+template <class Fn>
+void DispatchPrimitive(const MEMIMG* image, int mode, Fn&& fn) {
+    auto byMode = [&]<BlitFormat F>() {
+        switch (mode) {
+            case BlendNone: return fn.template operator()<F, BlendNone>();
+            case BlendAlpha: return fn.template operator()<F, BlendAlpha>();
+            case BlendAdd: return fn.template operator()<F, BlendAdd>();
+            case BlendSubtract: return fn.template operator()<F, BlendSubtract>();
+            case BlendMultiply: return fn.template operator()<F, BlendMultiply>();
+        }
+    };
+    if (image->formatKind == MemImgFormat16) byMode.template operator()<BlitFormat16>();
+    else byMode.template operator()<BlitFormat32>();
+}

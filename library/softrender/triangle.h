@@ -1,0 +1,25 @@
+// triangle.h - the software triangle filler and the software 3D rasteriser.
+#pragma once
+
+#include <cstdint>
+
+struct MEMIMG;
+struct ScreenVertex;
+
+// A vertex of the 2D triangle filler: position in destination pixels, texel position
+// in the texture's pixels.
+struct TexTriVertex {
+    int32_t x, y;
+    int32_t u, v;
+};
+
+// Fills the triangle into dest, clipped to the draw area, textured affinely from the
+// vertices' (u, v) or, without a texture, with fillColour (a pixel value in dest's
+// format), under the draw state's blend mode, parameter and brightness.
+void DrawTriangle2DOnMemImg(MEMIMG* dest, const MEMIMG* texture, const TexTriVertex vertices[3], int transparent,
+                            const MEMIMG* blendImage, uint32_t fillColour);
+
+// One perspective-correct, optionally z-buffered and shaded triangle (no texture = white).
+void DrawTriangle3DOnMemImg(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const ScreenVertex vertices[3],
+                            int transparent, const MEMIMG* blendImage, int zWrite, int zWriteClipped, int gouraud,
+                            int zClip);
