@@ -10,7 +10,7 @@
 #include "library/core/text.h"
 #include "library/core/window_mode.h"
 #include "library/core/window_proc.h"
-#include "library/display/screen_seams.h"
+#include "library/display/screen_state.h"
 #include "library/graph/graph_seams.h"
 #include "library/input/input.h"
 #include "platform/clock.h"

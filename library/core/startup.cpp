@@ -8,7 +8,7 @@
 #include "library/core/onscreen_log.h"
 #include "library/core/sysinfo.h"
 #include "library/core/system_state.h"
-#include "library/display/screen_seams.h"
+#include "library/display/screen_state.h"
 #include "library/file/archive.h"
 #include "library/file/file_backend.h"
 #include "library/file/stream.h"

@@ -1,4 +1,6 @@
-// d3d.h - what the rest of the library calls of the hardware 3D path.
+// d3d.h - what the rest of the library calls of the hardware 3D path: setting Direct3D
+// up on the screen surfaces and shutting it down (display), and finishing the pending
+// drawing before a present or a software draw.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,8 @@ struct ScreenVertex {
 };
 static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex is 28 bytes");
 
+int G_D3D_SetupDirect3D(void);     // negative when Direct3D cannot be set up
+int G_D3D_ShutdownDirect3D(void);  // result not used
 // Draws and empties the pending vertex batch; -1 without Direct3D or a device.
 int G_D3D_FlushVertexBatch(void);
 // Ends the open scene of the current device (flushing its batch first).

@@ -9,6 +9,10 @@ int SetFontDeletedFlagPointer(FontHandle, int*) { return -1; }
 int DestroyFontHandle(FontHandle) { return -1; }
 int MeasureTextWidthWithFont(const char*, int, FontHandle, int) { return -1; }
 int DrawTextWithFontHandle(int, int, const char*, int, FontHandle, int, int) { return -1; }
+FontHandle FetchDefaultFontHandle(void) { return -1; }
+int IsLiveFontHandle(FontHandle) { return 0; }
+int GetFontFaceAndSize(char*, int*, int*, FontHandle) { return -1; }
+int SetDefaultFontSizeThickness(const char*, int, int) { return -1; }
 
 int IsLeadByteForCharset(const char* text, int charsetKind) {
     const unsigned char byte = static_cast<unsigned char>(*text);

@@ -33,3 +33,9 @@ int SetDefaultFontSizeCore(int size);
 int SetDefaultFontFaceCore(const char* faceName, int charset);
 int SetDefaultFontTypeCore(int typeFlags);
 int MeasureTextWidthCore(const char* text, int length, int flag);
+
+// The default font across a screen-mode change.
+FontHandle FetchDefaultFontHandle(void);
+int IsLiveFontHandle(FontHandle font);  // 1 for a live font
+int GetFontFaceAndSize(char* faceName, int* size, int* thickness, FontHandle font);  // -1 for a bad handle
+int SetDefaultFontSizeThickness(const char* faceName, int size, int thickness);

@@ -1,12 +1,14 @@
-// Stand-ins for the graph subsystem (see graph_seams.h, draw_side.h, mask_screen.h,
-// graph_record.h): graphics start without a display device, so no graph exists and
-// every drawing call fails; the draw state keeps only what it is told, in its record
-// (draw_state.h).
+// graph_seams.cpp - stand-ins for the graph subsystem until it is built; that work
+// replaces this file. Graphics start-up is the display's own start-up; otherwise they
+// behave as the real routines do before the graph manager has started: no graphs, no
+// draw area, no mask screen, and every drawing call fails; the draw state keeps only
+// what it is told.
 #include "library/graph/graph_seams.h"
 
-
+#include "library/core/log.h"
 #include "library/core/message_pump.h"
-#include "library/display/screen_seams.h"
+#include "library/display/display_device.h"
+#include "library/display/screen_state.h"
 #include "library/graph/draw_side.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
@@ -18,8 +20,28 @@ GraphRestoreHandler restoreHandler = nullptr;
 int defaultHandlerInstalled = 0;
 }  // namespace
 
-int StartGraphicsDevice(HWND) { return 0; }
-int StopGraphicsDevice(void) { return 0; }
+// Graphics start-up is the display's start-up with its one fallback: when the screen
+// mode cannot be set, GDI output with the software renderer.
+int StartGraphicsDevice(HWND window) {
+    SetGraphicsWindow(window);
+    if (StartDirectDrawSystem() < 0) {
+        if (IsSoftwareRenderMode()) FatalErrorExit("DirectDraw の初期化に失敗しました");
+        WriteLogText("ソフトウエアレンダリングモードに変更します\n");
+        SetScreenUseDirectDraw(0);
+        if (StartDirectDrawSystem() < 0) FatalErrorExit("DirectDraw の初期化に失敗しました");
+    }
+    return 0;
+}
+
+int StopGraphicsDevice(void) { return EndDirectDrawSystem(); }
+
+// Without graph tables there is nothing to clear but the draw target, which starts on
+// the front screen as the graph manager's start values have it.
+int InitGraphManager(void) {
+    g_DrawState.drawTarget = -4;
+    return 0;
+}
+int TermGraphManager(void) { return 0; }
 
 int SetGraphRestoreHandler(GraphRestoreHandler handler) {
     restoreHandler = handler;
@@ -32,6 +54,22 @@ int RestoreGraphicsAfterDeviceLoss(void) { return -1; }
 int RunAllGraphMovieStreams(void) { return 0; }
 int PauseAllGraphMovieStreams(void) { return 0; }
 int ReleaseAllMovieObjects(void) { return 0; }
+#include "library/graph/graph_record.h"
+#include "library/graph/mask_screen.h"
+#include "platform/wintypes.h"
+
+int SetHardware3DDrawFlag(int flag) {
+    if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
+    g_DrawState.useHardware3D = flag;
+    return 0;
+}
+
+int SetGraphDirectDrawSurfaceFlag(int flag) {
+    g_DrawState.newGraphInMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
+    return 0;
+}
+
+int DeleteAllGraphHandles(int) { return 0; }
 
 // Without a display only the screens can be targets.
 int SelectDrawTargetCore(int target) {
@@ -100,22 +138,6 @@ int DrawTextAtCore(int, int, const char*, int, int) {
     return -1;
 }
 
-// Graph options before the graph manager starts, kept in the draw-state record.
-int SetHardware3DDrawFlag(int flag) {
-    if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
-    g_DrawState.useHardware3D = flag;
-    return 0;
-}
-
-int SetGraphDirectDrawSurfaceFlag(int flag) {
-    g_DrawState.newGraphInMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
-    return 0;
-}
-
-int DeleteAllGraphHandles(int) { return 0; }
-
-// The graph table, the software draw side and the mask screen: no graph exists and no
-// mask screen is created.
 GraphRecord* GetGraphRecord(int) { return nullptr; }
 
 int DrawGraphAtSoft(int, int, GraphRecord*, int, int) { return -1; }

@@ -11,6 +11,8 @@ struct ColorFormat;
 // Graph manager start and stop, restoring after a device loss.
 int StartGraphicsDevice(HWND window);  // 0; ends the process when no display can start
 int StopGraphicsDevice(void);
+int InitGraphManager(void);  // 0: every graph table empty, the draw state at its start values
+int TermGraphManager(void);  // 0
 using GraphRestoreHandler = int (*)(void);
 int SetGraphRestoreHandler(GraphRestoreHandler handler);  // null: the default handler
 int HasGraphRestoreHandler(void);
