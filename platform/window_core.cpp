@@ -425,6 +425,12 @@ BOOL WINNLSEnableIME(HWND window, BOOL enable) {
     return previous;
 }
 
+bool WindowImeEnabled(HWND window) {
+    std::lock_guard<std::mutex> lock(Windows().mutex);
+    WindowRecord* rec = FindWindowRecord(window);
+    return rec != nullptr && rec->imeEnabled;
+}
+
 // ---- Geometry ------------------------------------------------------------------------
 
 BOOL GetClientRect(HWND window, RECT* rect) {

@@ -124,6 +124,9 @@ bool PostLocked(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Removes the window's pending messages and timers (mutex held).
 void PurgeWindowLocked(HWND window);
 
+// The window's wish for an input method (WINNLSEnableIME); false for an unknown window.
+bool WindowImeEnabled(HWND window);
+
 // The active window changes: sends (on the owning thread) or posts the activation pair.
 void ActivateWindowFrom(HWND window, bool send);
 void DeactivateWindow(HWND window, bool send, bool minimized);

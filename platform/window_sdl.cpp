@@ -3,6 +3,7 @@
 // Every SDL call here runs on the SDL thread.
 #include <cstring>
 
+#include "platform/dinput_events.h"
 #include "platform/window_internal.h"
 #include "platform/window_keymap.h"
 
@@ -249,6 +250,7 @@ static void TranslateWindowEvent(const SDL_WindowEvent& e) {
 }
 
 static void TranslateEvent(const SDL_Event& e) {
+    if (TranslateInputSdlEvent(e)) return;  // keys, mouse and IME state first (dinput_events.h)
     auto& sys = Windows();
     switch (e.type) {
     case SDL_QUIT: {

@@ -19,7 +19,7 @@
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
 #include "library/graph/graph_loader.h"
-#include "library/input/input_seams.h"
+#include "library/input/input.h"
 
 enum { FormattedTextCapacity = 1024 };
 

@@ -13,7 +13,7 @@
 #include "library/display/screen_state.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/mask_screen.h"
-#include "library/input/input_seams.h"
+#include "library/input/input.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
 #include "platform/kernel.h"

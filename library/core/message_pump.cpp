@@ -8,7 +8,7 @@
 #include "library/core/menu.h"
 #include "library/core/system_state.h"
 #include "library/graph/graph_restore.h"
-#include "library/input/input_seams.h"
+#include "library/input/input.h"
 #include "library/network/network.h"
 #include "library/sound/sound.h"
 #include "platform/clock.h"

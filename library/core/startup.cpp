@@ -11,13 +11,14 @@
 #include "library/display/screen_state.h"
 #include "library/file/archive.h"
 #include "library/file/file_backend.h"
+#include "library/file/stream.h"
 #include "library/graph/draw_front.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_create.h"
 #include "library/graph/graph_handles.h"
 #include "library/graph/graph_manager.h"
 #include "library/graph/graph_restore.h"
-#include "library/input/input_seams.h"
+#include "library/input/input.h"
 #include "library/network/network.h"
 #include "library/sound/sound.h"
 #include "platform/clock.h"
@@ -117,7 +118,7 @@ int InitializeLibraryCore(void) {
     InstallStreamOps();
     SetGraphRestoreHandler(nullptr);
 
-    if (StartCom() != 0 || CreateMainWindow() != 0 || ClearHttpDownloadState() != 0 || SetupDirectInput() != 0) {
+    if (StartCom() != 0 || CreateMainWindow() != 0 || ClearHttpDownloadState() != 0 || SetupDirectInput() == -1) {
         return FailStartUp();
     }
     SetupDirectSound();

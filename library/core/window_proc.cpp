@@ -13,21 +13,13 @@
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_restore.h"
 #include "library/graph/movie.h"
-#include "library/input/input_seams.h"
+#include "library/input/input.h"
 #include "library/network/network.h"
 #include "library/sound/sound.h"
 #include "platform/window.h"
 #include "platform/window_region.h"
 
 enum { ToolbarCommandBase = 1280 };
-
-// Virtual keys that put a character code into the character input.
-static const struct {
-    WPARAM key;
-    int code;
-} KeyCharCodes[] = {
-    {VK_DELETE, 0x10}, {VK_LEFT, 0x1D}, {VK_RIGHT, 0x1C}, {VK_UP, 0x1E}, {VK_DOWN, 0x1F},
-};
 
 static void OnPaint(HWND window) {
     SystemState& s = SystemStateRecord;
@@ -182,13 +174,9 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         OnDisplayChange(window, wParam, lParam);
         break;
     case WM_KEYDOWN:
+        // Editing keys put their code into the character input.
         if (CheckCharCodeRoom()) {
-            for (const auto& entry : KeyCharCodes) {
-                if (entry.key == wParam) {
-                    PushCharCode(entry.code);
-                    break;
-                }
-            }
+            if (int code = EditKeyCharCode(wParam)) PushCharCode(code);
         }
         break;
     case WM_CHAR: {

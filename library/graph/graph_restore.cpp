@@ -22,7 +22,7 @@
 #include "library/graph/graph_manager.h"
 #include "library/graph/mask_screen.h"
 #include "library/graph/movie.h"
-#include "library/input/input_seams.h"
+#include "library/input/input.h"
 
 namespace {
 GraphRestoreHandler restoreHandler;

@@ -92,11 +92,7 @@ bool WindowSeamCursorShown(void) { return SDL_ShowCursor(SDL_QUERY) == SDL_ENABL
 
 bool WindowSeamScreenSaverInhibited(void) { return SDL_IsScreenSaverEnabled() == SDL_FALSE; }
 
-bool WindowSeamImeEnabled(HWND window) {
-    std::lock_guard<std::mutex> lock(Windows().mutex);
-    WindowRecord* rec = FindWindowRecord(window);
-    return rec != nullptr && rec->imeEnabled;
-}
+bool WindowSeamImeEnabled(HWND window) { return WindowImeEnabled(window); }
 
 int WindowSeamWindowCount(void) {
     std::lock_guard<std::mutex> lock(Windows().mutex);
