@@ -46,6 +46,9 @@ static DWORD WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variab
         cv.wait(lock, ready);
         return WAIT_OBJECT_0;
     }
+    // A poll never blocks: a timed wait on an already-past deadline still sleeps for the
+    // kernel's timer slack (some 50 us), which a caller polling every frame pays each time.
+    if (milliseconds == 0) return ready() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
     bool done = cv.wait_for(lock, std::chrono::milliseconds(milliseconds), ready);
     return done ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
