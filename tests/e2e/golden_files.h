@@ -1,0 +1,31 @@
+// golden_files.h - the golden results of the scripted runs (tests/e2e/golden/).
+//
+// For each script: "<script>.crc", the CRC-32 of every frame reduced to 5-6-5, one
+// hexadecimal number a line (made in the reference display, GDI output on a 16-bit
+// desktop, where the reduction loses nothing), and "<script>-<frame>.png" for the
+// frames the script names.
+//
+// To regenerate them after an intended change of what the game shows, run the tests
+// with ZQ_E2E_UPDATE_GOLDEN=1; they then write the files instead of comparing:
+//     cmake --build build && ZQ_E2E_UPDATE_GOLDEN=1 build/tests/e2e/test_e2e
+// and look at the new pictures before committing them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "game_replay.h"
+
+bool UpdatingGoldens();
+
+// Every frame's reduced checksum against "<name>.crc"; the first differing frame is
+// reported with the game's state in it.
+::testing::AssertionResult MatchesGoldenFrames(const std::string& name, const ReplayRun& run);
+
+// The run's pictures against "<name>-<frame>.png", pixel by pixel after reduction to
+// 5-6-5. A differing picture is written beside the golden one as ".new.png".
+::testing::AssertionResult MatchesGoldenPictures(const std::string& name, const ReplayRun& run);
+
+// A pixel (0xRRGGBB) reduced to 5-6-5.
+inline uint32_t Reduce565(uint32_t rgb) { return (rgb >> 8 & 0xF800) | (rgb >> 5 & 0x07E0) | (rgb >> 3 & 0x001F); }
