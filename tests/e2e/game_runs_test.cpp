@@ -263,3 +263,51 @@ TEST(GameRuns, ClosingTheWindowEndsTheRunThroughTheMessagePump) {
     ASSERT_NE(std::string::npos, closing);
     EXPECT_LT(closing, run.log.rfind("DirectDraw 関連の終了処理をおこないます"));
 }
+
+namespace {
+
+// Finds each text after the previous one; reports the first one missing.
+::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& texts) {
+    size_t at = 0;
+    for (const std::string& text : texts) {
+        size_t found = log.find(text, at);
+        if (found == std::string::npos) return ::testing::AssertionFailure() << "missing in order: " << text;
+        at = found + text.size();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST(GameLog, StartUpAndShutdownInOrderTheFontCreatedNoAllocationLeft) {
+    ReplayRun run = RunReplay(TitleIdleScript(), Reference());
+    ASSERT_TRUE(RanCleanly(run));
+    EXPECT_TRUE(InOrder(run.log, {
+                                     // start-up
+                                     "システムの情報を出力します",
+                                     "ＣＯＭの初期化... 成功しました",
+                                     "ソフトの二重起動検査... 二重起動はされていませんでした",
+                                     "ウインドウクラスを登録します... 登録に成功しました",
+                                     "DirectInput 関連の初期化は正常に終了しました",
+                                     "DirectDraw 関連の初期化を行います",
+                                     "ソフトウエアレンダリングモードに変更します",
+                                     "グラフィック管理系の初期化を行います",
+                                     "フォントの初期化を行います",
+                                     "フォントの初期化は正常に終了しました",
+                                     "DirectDraw 関連の初期化は正常に終了しました",
+                                     "文字コードバッファの初期化を行います... 完了しました",
+                                     // shutdown
+                                     "DirectDraw 関連の終了処理をおこないます",
+                                     "グラフィック管理系の終了処理は正常に終了しました",
+                                     "DirectDraw 関連の終了処理は正常に終了しました",
+                                     "DirectInput 関連の終了処理... 完了",
+                                     "ウインドウが破棄されようとしています",
+                                     "ソフトを終了する準備が整いました",
+                                     "ＣＯＭを終了... 完了",
+                                     "Alloc memory dump\tTotal size:0(0.000kb)  Alloc num:0\r\n",
+                                 }));
+    EXPECT_EQ(std::string::npos, run.log.find("失敗")) << "a failure was logged";
+    // The game's font: the default face (an empty "font.txt") at size 18, from the
+    // pinned IPA Gothic file.
+    EXPECT_NE(run.fontRequests.end(), std::find(run.fontRequests.begin(), run.fontRequests.end(), "ＭＳ ゴシック 18"));
+}
