@@ -19,6 +19,11 @@ int ColorBitsInForce() { return g_Screen.colorBits != 0 ? g_Screen.colorBits : S
 int DrawOnSoftwareTarget(int x, int y, const Surface2DRecord* piece, SurfaceDataRecord* data, int transparent,
                          const MEMIMG* blendImage) {
     if (!HasMemImgPixels(&data->image)) return -1;
+    // Nothing of the piece inside the draw area: done before a view is made (parked
+    // sprites far off the screen are drawn every frame).
+    RECT drawn{x, y, x + piece->width, y + piece->height};
+    ClipRectByRectCore(&drawn, &g_DrawState.clipRect);
+    if (drawn.right <= drawn.left || drawn.bottom <= drawn.top) return 0;
     MEMIMG view;
     const MEMIMG* source = &data->image;
     if (piece->width != data->width || piece->height != data->height) {
