@@ -4,6 +4,7 @@
 #include "game_replay.h"
 
 #include <fcntl.h>
+#include <time.h>
 #include <png.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -99,16 +100,28 @@ void ObservePresent(const RECT& rect) {
         g_child.presentsBeforeFirstFrame++;
         return;
     }
-    ReplayImage image = ReadWindowImage(rect);
-    int frame = static_cast<int>(g_child.frames.size());
-    g_child.frames.push_back(ReplayFrame{FrameCrc(image), FrameCrc565(image), GameStateNow()});
-    g_child.frameWidth = image.width;
-    g_child.frameHeight = image.height;
-    for (int wanted : g_child.script->pngFrames) {
-        if (wanted == frame) WriteReplayPng("frame-" + std::to_string(frame) + ".png", image);
+    const ReplayScript& script = *g_child.script;
+    const int frame = static_cast<int>(g_child.frames.size());
+    if (frame == 0 && !script.framePacing) SetPresentWaitVSync(0);
+    ReplayFrame record{};
+    record.game = GameStateNow();
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    record.presentedAt = static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+    if (script.readCosts != nullptr) script.readCosts(record.costs);
+    g_child.frameWidth = rect.right - rect.left;
+    g_child.frameHeight = rect.bottom - rect.top;
+    if (script.checksums || !script.pngFrames.empty()) {
+        ReplayImage image = ReadWindowImage(rect);
+        record.crc = FrameCrc(image);
+        record.crc565 = FrameCrc565(image);
+        for (int wanted : script.pngFrames) {
+            if (wanted == frame) WriteReplayPng("frame-" + std::to_string(frame) + ".png", image);
+        }
     }
+    g_child.frames.push_back(record);
     ApplyKeys(frame + 1);
-    if (frame == g_child.script->closeAfterFrame) WindowSeamInjectClose(SystemStateRecord.window.mainWindow);
+    if (frame == script.closeAfterFrame) WindowSeamInjectClose(SystemStateRecord.window.mainWindow);
 }
 
 void WriteChildResults() {

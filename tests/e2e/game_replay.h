@@ -65,6 +65,14 @@ struct ReplayScript {
     std::optional<std::string> dataCsp;  // "data.csp" before the run; none: no file
     std::optional<std::string> fontTxt;  // "font.txt" before the run; none: no file
 
+    // For measuring runs (the frame benchmark): without frame pacing the library's
+    // present does not wait for the virtual vertical blank; without checksums the
+    // harness reads no pixels; readCosts, when set, fills each frame's cost slots as the
+    // frame is presented.
+    bool framePacing = true;
+    bool checksums = true;
+    void (*readCosts)(double* slots) = nullptr;
+
     // The key is down during frames first..last (the frames count from 0).
     ReplayScript& hold(ReplayKey key, int first, int last);
     // One frame's press.
@@ -89,10 +97,14 @@ struct ReplayGameState {
     float shipX, shipY;
 };
 
+constexpr int ReplayCostSlots = 5;
+
 struct ReplayFrame {
     uint32_t crc;       // CRC-32 of the window's pixels as 0xRRGGBB little-endian words
     uint32_t crc565;    // CRC-32 of the same pixels reduced to 5-6-5, as 16-bit words
     ReplayGameState game;
+    double presentedAt;  // the monotonic clock (real time) at the present, in microseconds
+    double costs[ReplayCostSlots];  // what the script's readCosts gave
 };
 
 // An image of the window: 0xRRGGBB per pixel, row by row.
