@@ -120,6 +120,8 @@ struct ScreenState {
     IDirectDrawSurface7* ZBufferSurface;
     IDirectDrawSurface7* drawTargetSurface;  // the surface of the current draw target
     MEMIMG* drawTargetMemImg;                // the software image of the current draw target, or null
+    int drawTargetOffsetX;                   // where the target's pixel (0, 0) lies in its surface or image
+    int drawTargetOffsetY;                   // (a graph's piece inside shared storage)
     int drawTargetUnusable;                  // every software draw refuses while set
     int MemImgScreen;                        // 1 while the screens are software images
 

@@ -145,3 +145,4 @@ int DrawGraphAtSoft(int, int, GraphRecord*, int, int) { return -1; }
 int DrawLineListSoft(const LineSegmentRecord*, int) { return -1; }
 
 MEMIMG* GetMaskScreenMemImg(void) { return nullptr; }
+IDirectDrawSurface7* GetMaskScreenSurface(void) { return nullptr; }
