@@ -4,12 +4,13 @@
 // millisecond per read on the main thread.
 #pragma once
 
+#include "support/log_masking.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,7 +49,7 @@ protected:
         return bytes.str();
     }
     // Log.txt without the millisecond stamps.
-    std::string LogWithoutTimes() const { return std::regex_replace(Log(), std::regex("(^|\n)[0-9]+:"), "$1"); }
+    std::string LogWithoutTimes() const { return ReplaceLineStamps(Log(), "", false); }
     // Finds each text after the previous one; reports the first one missing.
     static ::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& texts) {
         size_t at = 0;
