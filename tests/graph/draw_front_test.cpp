@@ -139,8 +139,9 @@ TEST_P(DrawFrontTest, GraphsAreFilledAndTheScreenIsCopiedIntoGraphsOfItsSize) {
 
 TEST_P(DrawFrontTest, StringsNeedALiveFont) {
     const size_t mark = Log().size();
-    EXPECT_EQ(0, DrawTextWithFontHandle(0, 0, "", 0, 0x20000000, 0, 0));
-    EXPECT_EQ(-1, DrawTextWithFontHandle(0, 0, "score", 0, 0x20000000, 0, 0));
+    const FontHandle never = MakeResourceHandle(HandleKindFont, 2047, 39);  // no font was made there
+    EXPECT_EQ(0, DrawTextWithFontHandle(0, 0, "", 0, never, 0, 0));
+    EXPECT_EQ(-1, DrawTextWithFontHandle(0, 0, "score", 0, never, 0, 0));
     EXPECT_NE(std::string::npos, Log().find("フォントハンドル値が異常です\r\n", mark));
 }
 
