@@ -239,13 +239,33 @@ int GetDrawScreenGraphSoft(int x1, int y1, int x2, int y2, GraphRecord* graph) {
     return CopyTargetRectIntoGraph(source, g);
 }
 
+// A piece that is only part of its storage (a derived graph) fills only its own
+// rectangle: the parent's other pixels stay.
 int FillGraphColorSoft(GraphRecord* graph, int r, int g, int b, int a) {
     if (!StartSoftDraw(true) || graph == nullptr) return -1;
     for (int i = 0; i < std::clamp(graph->pieceCount, 0, int(GraphPieceCapacity)); i++) {
-        const Surface2DRecord* piece = LookupSurface2D(graph->pieces[i]);
+        GraphPiece gp{};
+        gp.piece = LookupSurface2D(graph->pieces[i]);
         EndSurface2DAccess();
-        if (piece == nullptr) return -1;
-        FillSurfaceDataColor(piece->surfaceData, r, g, b, a);
+        gp.data = gp.piece != nullptr ? GetSurfaceDataRecord(gp.piece->surfaceData) : nullptr;
+        if (gp.data == nullptr) return -1;
+        if (CoversWholeStorage(gp)) {
+            FillSurfaceDataColor(gp.piece->surfaceData, r, g, b, a);
+            continue;
+        }
+        const ColorFormat* format = SurfaceDataColorFormat(gp.data);
+        if (format == nullptr) return -1;
+        const uint32_t value = EncodePixelRgba(format, r, g, b, a);
+        RECT area{gp.piece->sourceX, gp.piece->sourceY, gp.piece->sourceX + gp.piece->width,
+                  gp.piece->sourceY + gp.piece->height};
+        if (gp.data->surface == nullptr) {
+            FillMemImgRectRaw(&gp.data->image, &area, value);
+        } else {
+            DDBLTFX fx{};
+            fx.dwSize = sizeof fx;
+            fx.dwFillColor = value;
+            IDirectDrawSurface7_Blt(gp.data->surface, &area, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+        }
     }
     return 0;
 }

@@ -127,6 +127,12 @@ TEST_P(DrawFrontTest, GraphsAreFilledAndTheScreenIsCopiedIntoGraphsOfItsSize) {
     const int graph = CreateBlankGraph(32, 32, 0), shorter = CreateBlankGraph(32, 31, 0);
     ASSERT_EQ(0, FillGraphColor(graph, 0, 0, 255, 255));
     EXPECT_EQ(0x0000FFu, GraphRgb(graph).at(33));
+    const int corner = DeriveSubGraphCore(8, 8, 4, 4, graph);  // fills only its own pixels
+    ASSERT_EQ(0, FillGraphColor(corner, 255, 0, 0, 255));
+    EXPECT_EQ(std::vector<uint32_t>(16, 0xFF0000u), GraphRgb(corner));
+    EXPECT_EQ(0x0000FFu, GraphRgb(graph).at(size_t(8) * 32 + 7));
+    EXPECT_EQ(0xFF0000u, GraphRgb(graph).at(size_t(8) * 32 + 8));
+    EXPECT_EQ(0x0000FFu, GraphRgb(graph).at(size_t(12) * 32 + 8));
     DrawBoxShapeCore(10, 10, 30, 20, RgbToScreenPixel(0, 255, 0), 1);
     ASSERT_EQ(0, GetDrawScreenGraph(0, 0, 32, 32, graph, 0));
     const std::vector<uint32_t> copied = GraphRgb(graph);
@@ -139,8 +145,9 @@ TEST_P(DrawFrontTest, GraphsAreFilledAndTheScreenIsCopiedIntoGraphsOfItsSize) {
 
 TEST_P(DrawFrontTest, StringsNeedALiveFont) {
     const size_t mark = Log().size();
-    EXPECT_EQ(0, DrawTextWithFontHandle(0, 0, "", 0, 0x20000000, 0, 0));
-    EXPECT_EQ(-1, DrawTextWithFontHandle(0, 0, "score", 0, 0x20000000, 0, 0));
+    const FontHandle never = MakeResourceHandle(HandleKindFont, 2047, 39);  // no font was made there
+    EXPECT_EQ(0, DrawTextWithFontHandle(0, 0, "", 0, never, 0, 0));
+    EXPECT_EQ(-1, DrawTextWithFontHandle(0, 0, "score", 0, never, 0, 0));
     EXPECT_NE(std::string::npos, Log().find("フォントハンドル値が異常です\r\n", mark));
 }
 

@@ -139,8 +139,12 @@ TEST_F(GraphTableTest, GraphsAreMadeWithTheDrawStateOptions) {
 
 TEST_F(GraphTableTest, TheGraphManagerLogsItsStartAndStartsOnlyOnce) {
     const std::string log = MaskedLog();
-    EXPECT_NE(std::string::npos, log.find("\t\tグラフィック管理系の初期化を行います\r\n#:\t\t\t３Ｄグラフィック描画機能は使用しません\r\n"
-                                          "#:\t\tグラフィック管理系の初期化は正常に終了しました\r\n"));
+    const size_t start = log.find("#:\t\tグラフィック管理系の初期化を行います\r\n");
+    const size_t direct3D = log.find("#:\t\t\t３Ｄグラフィック描画機能は使用しません\r\n", start);
+    const size_t end = log.find("#:\t\tグラフィック管理系の初期化は正常に終了しました\r\n", direct3D);
+    EXPECT_NE(std::string::npos, start);
+    EXPECT_NE(std::string::npos, direct3D);
+    EXPECT_NE(std::string::npos, end);
     EXPECT_EQ(0, IsDirect3DAvailable());
     const int graph = Blank();
     SetBlendModeParam(BlendAdd, 10);
