@@ -10,6 +10,6 @@
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
 #include "platform/testing/ddraw_seams.h"
-#include "platform/testing/gdi_font_seams.h"
 #include "platform/testing/window_seams.h"
 #include "platform/testing/keystate_seams.h"
+#include "platform/testing/gdi_font_seams.h"

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "library/d3d/d3d.h"
 #include "library/font/font.h"
 
 // The graph value that makes DrawVertexList2D draw untextured triangles.
@@ -39,6 +40,10 @@ int DrawGraphPartAtCore(int destX, int destY, int sourceX, int sourceY, int widt
 int DrawGraphPartStretched(int destX1, int destY1, int destX2, int destY2, int sourceX, int sourceY,
                            int sourceWidth, int sourceHeight, int graph, int transparent);
 int DrawVertexList2D(const Vertex2D* vertices, int count, int kind, int graph, int transparent);
+// The vertices of a list, strip or fan as a triangle list in `out` (room for 3 x count
+// vertices): strips alternate their winding, fans turn about vertex 0. The number of
+// triangles; -1 for a count the kind cannot take; 0 for an unknown kind.
+int ExpandToTriangleList(const ScreenVertex* in, int count, int kind, ScreenVertex* out);
 int DrawThickLine(int x1, int y1, int x2, int y2, int color, int thickness);
 int FillGraphColor(int graph, int r, int g, int b, int a);
 int DrawBoxShapeCore(int x1, int y1, int x2, int y2, int color, int filled);

@@ -309,6 +309,51 @@ ZQ_BLEND_INLINE __m128i Reverse32(__m128i v) { return _mm_shuffle_epi32(v, 0x1B)
 
 }  // namespace sse2
 
+// Copies a row or run of pixels (an even number of bytes). Short copies are inline
+// moves that overlap at the end, the way a tuned memcpy does them, since rows and runs
+// of sprites are short and a call per copy would cost as much as the copy; long ones
+// go to memmove.
+ZQ_BLEND_INLINE void CopyPixelBytes(uint8_t* d, const uint8_t* s, size_t bytes) {
+    using namespace sse2;
+    if (bytes > 512) {
+        std::memmove(d, s, bytes);
+    } else if (bytes > 64) {
+        const __m128i tail[4] = {Load(s + bytes - 64), Load(s + bytes - 48), Load(s + bytes - 32), Load(s + bytes - 16)};
+        for (size_t i = 0; i + 64 < bytes; i += 64) {
+            const __m128i a = Load(s + i), b = Load(s + i + 16), c = Load(s + i + 32), e = Load(s + i + 48);
+            Store(d + i, a);
+            Store(d + i + 16, b);
+            Store(d + i + 32, c);
+            Store(d + i + 48, e);
+        }
+        for (int j = 0; j < 4; j++) Store(d + bytes - 64 + 16 * j, tail[j]);
+    } else if (bytes > 32) {
+        const __m128i a = Load(s), b = Load(s + 16), c = Load(s + bytes - 32), e = Load(s + bytes - 16);
+        Store(d, a);
+        Store(d + 16, b);
+        Store(d + bytes - 32, c);
+        Store(d + bytes - 16, e);
+    } else if (bytes >= 16) {
+        const __m128i head = Load(s), tail = Load(s + bytes - 16);
+        Store(d, head);
+        Store(d + bytes - 16, tail);
+    } else if (bytes >= 8) {
+        uint64_t head, tail;
+        std::memcpy(&head, s, 8);
+        std::memcpy(&tail, s + bytes - 8, 8);
+        std::memcpy(d, &head, 8);
+        std::memcpy(d + bytes - 8, &tail, 8);
+    } else if (bytes >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, s, 4);
+        std::memcpy(&tail, s + bytes - 4, 4);
+        std::memcpy(d, &head, 4);
+        std::memcpy(d + bytes - 4, &tail, 4);
+    } else if (bytes >= 2) {
+        std::memcpy(d, s, 2);
+    }
+}
+
 // A mirrored 1:1 copy row of direct pixels: d[i] = s[-i]; with the transparent flag key
 // pixels keep d. Returns the pixels done in whole steps.
 template <BlitVariant V>

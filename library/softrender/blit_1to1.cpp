@@ -33,7 +33,7 @@ void DrawImageOnMemImg(MEMIMG* dest, const MEMIMG* source, int x, int y, int tra
     rows.height = height;
 
     BlendConstants k;
-    SetupBlendConstants(source, &k);
+    SetupBlendConstants(source, variant, &k);
     InvalidateMemImgDerivedData(dest);
     // The run stream serves a transparent draw of the whole, unclipped source. Multiply
     // draws alpha-0 pixels of an alpha source (black), which the stream skips, so such a

@@ -64,7 +64,7 @@ void DrawStretchedImageOnMemImg(MEMIMG* dest, const MEMIMG* source, const RECT* 
     block.y = MakeScaleAxis(dh, source->height, int64_t(rect.top) - top, mirrorY);
 
     BlendConstants k;
-    SetupBlendConstants(source, &k);
+    SetupBlendConstants(source, variant, &k);
     InvalidateMemImgDerivedData(dest);
     RunScaledWalk(variant, k, block);
 }

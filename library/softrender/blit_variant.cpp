@@ -50,17 +50,19 @@ bool ChooseBlitVariant(const MEMIMG* source, int transparent, bool blendImage, B
     return true;
 }
 
-void SetupBlendConstants(const MEMIMG* source, BlendConstants* k) {
+void SetupBlendConstants(const MEMIMG* source, const BlitVariant& variant, BlendConstants* k) {
     const int p = BlendParameter();
-    const uint32_t brightness = g_DrawState.brightness;
     k->p = p;
     k->mulP = BlendMulTable[p];
     k->signedMulP = &BlendSignedMulTable[p][255];
     k->lerp6 = &BlendLerp6Table[p >> 2][0][0];
-    k->brightness[0] = int(brightness >> 16 & 0xFF);
-    k->brightness[1] = int(brightness >> 8 & 0xFF);
-    k->brightness[2] = int(brightness & 0xFF);
-    for (int c = 0; c < 3; c++) k->brightRow[c] = BlendMulTable[k->brightness[c]];
+    if (variant.bright) {
+        const uint32_t brightness = g_DrawState.brightness;
+        for (int c = 0; c < 3; c++) {
+            k->brightness[c] = int(brightness >> (16 - 8 * c) & 0xFF);
+            k->brightRow[c] = BlendMulTable[k->brightness[c]];
+        }
+    }
     k->weights = BlendGraphWeightTable;
     // The key at the width the transparency test compares.
     k->key = source->paletteFlag ? source->transparentValue & 0xFF
@@ -84,7 +86,12 @@ bool BlendImageCovers(const MEMIMG* blendImage, int right, int bottom) {
 }
 
 void ClipToDrawArea(const MEMIMG* dest, RECT* rect) {
-    ClipRectByRectCore(rect, &g_DrawState.clipRect);
-    const RECT bounds{0, 0, dest->width, dest->height};
-    ClipRectByRectCore(rect, &bounds);
+    const RECT& clip = g_DrawState.clipRect;
+    rect->left = std::max({rect->left, clip.left, LONG(0)});
+    rect->top = std::max({rect->top, clip.top, LONG(0)});
+    rect->right = std::min({rect->right, clip.right, LONG(dest->width)});
+    rect->bottom = std::min({rect->bottom, clip.bottom, LONG(dest->height)});
+    // An empty intersection keeps its left and top edge.
+    rect->right = std::max(rect->right, rect->left);
+    rect->bottom = std::max(rect->bottom, rect->top);
 }

@@ -27,8 +27,8 @@ enum BlitWalk { BlitWalkPlain, BlitWalkRunStream, BlitWalkScaled };
 bool ChooseBlitVariant(const MEMIMG* source, int transparent, bool blendImage, BlitWalk walk,
                        BlitVariant* variant);
 
-// The tables' rows and the source's key and palette for one draw.
-void SetupBlendConstants(const MEMIMG* source, BlendConstants* k);
+// The tables' rows and the source's key and palette for one draw of the variant.
+void SetupBlendConstants(const MEMIMG* source, const BlitVariant& variant, BlendConstants* k);
 
 // Whether a pair can be drawn at all: both images set up, the destination of the
 // source's format kind and neither a palette nor an alpha image.
@@ -37,9 +37,9 @@ bool CanBlitBetween(const MEMIMG* dest, const MEMIMG* source);
 // Whether a blend image (null is fine) is an 8-bit image reaching (right, bottom).
 bool BlendImageCovers(const MEMIMG* blendImage, int right, int bottom);
 
-// Clips a rectangle to the draw area and to the destination's own bounds (the draw
-// area lies inside the target; the second clip keeps a stale area from writing past a
-// smaller image).
+// Intersects a (normal) rectangle with the draw area and the destination's own bounds
+// (the draw area lies inside the target; the bounds keep a stale area from writing
+// past a smaller image).
 void ClipToDrawArea(const MEMIMG* dest, RECT* rect);
 
 // ---- Dispatch: one compiled loop per variant the walk can be given ----

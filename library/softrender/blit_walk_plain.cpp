@@ -17,7 +17,7 @@ void CopyRow(const BlendConstants& k, uint8_t* d, const uint8_t* s, int width) {
     } else if constexpr (V.format == BlitFormat16 && V.source == BlitSourceAlpha) {
         for (int x = 0; x < width; x++) std::memcpy(d + 2 * x, s + 4 * x, 2);  // the RGB565 word
     } else {
-        std::memmove(d, s, size_t(width) * SourceTraits<V>::bytes);
+        CopyPixelBytes(d, s, size_t(width) * SourceTraits<V>::bytes);
     }
 }
 

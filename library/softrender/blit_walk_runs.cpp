@@ -1,10 +1,9 @@
 // blit_walk_runs.cpp - the 1:1 blitter's walk over a source's transparency run stream,
 // one loop per variant. Only transparent draws of a whole, unclipped source come here.
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "library/softrender/blend_rows_sse2.h"
 #include "library/softrender/blit_walk.h"
 #include "library/softrender/memimg.h"
 
@@ -34,26 +33,13 @@ void BlendRun(const BlendConstants& k, uint8_t* d, const uint8_t* s, const uint8
     }
 }
 
-// Copies a run's bytes inline: runs are short, and a call per run would cost as much
-// as the copy. 16-byte moves, the last one overlapping the one before.
-inline void CopyRunBytes(uint8_t* d, const uint8_t* s, size_t bytes) {
-    if (bytes < 16) {
-        std::memcpy(d, s, bytes);
-        return;
-    }
-    for (size_t i = 0; i + 16 < bytes; i += 16)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + bytes - 16),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + bytes - 16)));
-}
-
 // An opaque run under a copy kernel: the source colours as they are.
 template <BlitVariant V>
 void CopyRun(const BlendConstants& k, uint8_t* d, const uint8_t* s, int n) {
     if constexpr (V.source == BlitSourcePalette || (V.format == BlitFormat16 && V.source == BlitSourceAlpha))
         BlendRun<V>(k, d, s, nullptr, n);
     else
-        CopyRunBytes(d, s, size_t(n) * SourceTraits<V>::bytes);
+        CopyPixelBytes(d, s, size_t(n) * SourceTraits<V>::bytes);
 }
 
 template <BlitVariant V>

@@ -46,6 +46,7 @@ void WalkScaled(const BlendConstants& k, const ScaledBlock& block) {
                 if constexpr (simdMirror) {
                     if (unitMirror) i = MirroredCopyRowSimd<V>(k, d, s + columns[0] * sb, n);
                 }
+#pragma GCC unroll 4
                 for (; i < n; i++) DrawPixel<V>(k, d + i * db, s + columns[i] * sb, V.blend ? b + columns[i] : nullptr);
             }
             previousRow = yIndex;

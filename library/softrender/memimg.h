@@ -71,14 +71,20 @@ struct MEMIMG {
     uint8_t* runStream;              // (width + 5) x height bytes, or null
 };
 
-// Set-up and release.
+// Set-up and release. SetupMemImg wants a record that is zero (or released); pitch -1
+// rounds the row up to 16 bytes; a preset pixel pointer is used and never freed;
+// extrasFlag adds the run-stream buffer (and the premultiplied plane for alpha
+// images). Sides above MemImgMaxSide, buffers of 2 GiB or more and pitches shorter
+// than a row are refused (-1, logged). No pixel is cleared.
 int SetupMemImg(MEMIMG* image, int width, int height, int pitch, uint32_t transparentValue,
                 int formatKind, int paletteFlag, int alphaFlag, int extrasFlag);
-int CreateMemImgInScreenFormat(MEMIMG* image, int width, int height, int formatKind);
+int CreateMemImgInScreenFormat(MEMIMG* image, int width, int height, int formatKind);  // kind -1: the screen's
 int CreateZBufferMemImg(MEMIMG* image, int width, int height);
+// A view shares the source's pixels and palettes and owns nothing. A rectangle that
+// does not lie inside the source gives an empty view (logged), which draws nothing.
 MEMIMG* MakeMemImgView(MEMIMG* view, const MEMIMG* source, int x, int y, int width, int height);
 int HasMemImgPixels(const MEMIMG* image);
-void ReleaseMemImg(MEMIMG* image);
+void ReleaseMemImg(MEMIMG* image);  // frees what the record owns; a second release does nothing
 
 // Bytes per pixel of the image (1 for palette images, 4 for 16-bit images with alpha).
 inline int MemImgBytesPerPixel(const MEMIMG* image) { return image->colorFormat->bytesPerPixel; }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "library/softrender/primitive_kernels.h"
 #include "library/softrender/primitives.h"
@@ -40,9 +41,28 @@ void FillRect(MEMIMG* image, const RECT& r, const PrimitiveColour& c) {
 
 }  // namespace
 
+// Long rows go to the C library's wide memset, whose 32- and 64-byte stores (chosen for
+// the processor at run time) beat 16-byte ones; shorter rows are SSE2 stores, the
+// last one overlapping the ones before.
+static_assert(sizeof(wchar_t) == 4, "wmemset fills 32-bit words");
+
 template <BlitFormat F>
 void FillRowWithValue(uint8_t* d, int width, uint32_t colour) {
     constexpr int bpp = sizeof(typename PixelLayout<F>::Pixel), perStep = 16 / bpp;
+    if (width >= 256) {
+        uint32_t pattern = colour;
+        if constexpr (F == BlitFormat16) {
+            pattern = (colour & 0xFFFF) * 0x10001u;
+            if (reinterpret_cast<uintptr_t>(d) & 2) {  // a 2-byte pixel up to the word boundary
+                StorePixel<F>(d, colour);
+                d += 2;
+                width--;
+            }
+            if (width & 1) StorePixel<F>(d + (width - 1) * 2, colour);
+        }
+        std::wmemset(reinterpret_cast<wchar_t*>(d), wchar_t(pattern), size_t(width) * bpp / 4);
+        return;
+    }
     const __m128i v = F == BlitFormat16 ? _mm_set1_epi16(short(colour)) : _mm_set1_epi32(int(colour));
     int x = 0;
     for (; x + 4 * perStep <= width; x += 4 * perStep) {
@@ -53,7 +73,11 @@ void FillRowWithValue(uint8_t* d, int width, uint32_t colour) {
         _mm_storeu_si128(p + 3, v);
     }
     for (; x + perStep <= width; x += perStep) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * bpp), v);
-    for (; x < width; x++) StorePixel<F>(d + x * bpp, colour);
+    if (x < width && width >= perStep) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + (width - perStep) * bpp), v);
+    } else {
+        for (; x < width; x++) StorePixel<F>(d + x * bpp, colour);
+    }
 }
 template void FillRowWithValue<BlitFormat16>(uint8_t*, int, uint32_t);
 template void FillRowWithValue<BlitFormat32>(uint8_t*, int, uint32_t);

@@ -307,6 +307,27 @@ TEST_F(BlitCasesTest, ScaledWideAndFarClippedRectangles) {
     EXPECT_EQ(ReadPixel(dest.get(), 63, 0), ReadPixel(source.get(), 6, 0));
 }
 
+// The draw state's rectangle clip: an inverted rectangle collapses onto its left and
+// top edge before the edges are clamped.
+TEST(ClipRectByRectCore, CollapsesAndClamps) {
+    struct Row {
+        RECT rect, clip, want;
+    } rows[] = {
+        {{50, 50, 10, 10}, {0, 0, 640, 480}, {50, 50, 50, 50}},
+        {{-20, 5, 700, 500}, {0, 0, 640, 480}, {0, 5, 640, 480}},
+        {{700, 10, 800, 20}, {0, 0, 640, 480}, {640, 10, 640, 20}},
+        {{10, 10, 20, 20}, {12, 0, 15, 480}, {12, 10, 15, 20}},
+    };
+    for (const Row& row : rows) {
+        RECT r = row.rect;
+        EXPECT_EQ(ClipRectByRectCore(&r, &row.clip), 0);
+        EXPECT_EQ(r.left, row.want.left);
+        EXPECT_EQ(r.top, row.want.top);
+        EXPECT_EQ(r.right, row.want.right);
+        EXPECT_EQ(r.bottom, row.want.bottom);
+    }
+}
+
 TEST_F(BlitCasesTest, StretchedSourceRectangle) {
     // A 132-pixel graph stretched to 509 pixels with 293 columns clipped and 164 visible
     // samples columns 75 to 118.

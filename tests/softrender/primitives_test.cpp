@@ -128,6 +128,20 @@ TEST_F(PrimitivesTest, FillNormalisesAndClips) {
     EXPECT_EQ(ReadPixel(a.get(), 15, 15), 0xFFFFu);
 }
 
+// Long rows (filled through the wide memset) at odd starts and widths.
+TEST_F(PrimitivesTest, LongRowsFillExactly) {
+    for (int kind : {MemImgFormat16, MemImgFormat32}) {
+        Image image = MakeImage(kind, 600, 3);
+        FillMemImgRectRaw(image.get(), nullptr, 0);
+        g_DrawState.clipRect = RECT{0, 0, 600, 3};
+        FillMemImgBoxBlend(image.get(), 1, 1, 558, 2, 0x12345678);
+        const uint32_t colour = kind == MemImgFormat16 ? 0x5678 : 0x12345678;
+        for (int y = 0; y < 3; y++)
+            for (int x = 0; x < 600; x++)
+                ASSERT_EQ(ReadPixel(image.get(), x, y), y == 1 && x >= 1 && x < 558 ? colour : 0u) << x << "," << y;
+    }
+}
+
 // The fill's kernel per mode, on one pixel.
 TEST_F(PrimitivesTest, FillKernels) {
     struct Row {
