@@ -328,6 +328,18 @@ TEST_F(GlyphCacheTest, TheDrawScreenIsMadeAgainAfterTheSurfacesWereDeleted) {
     EXPECT_EQ(nullptr, LookupSurface2D(first));
 }
 
+TEST_F(GlyphCacheTest, ByteBlocksAreCopiedInsideTheDrawArea) {
+    const uint8_t block[6] = {1, 0, 2, 3, 0, 4};  // 3 x 2
+    for (int mode : {0, 2}) {
+        uint8_t dest[4 * 4];
+        std::memset(dest, 9, sizeof dest);
+        g_DrawState.clipRect = RECT{0, 0, 3, 4};  // the block's last column falls outside
+        BltByteBufferClipped(1, 1, 3, 2, block, dest, 4, mode);
+        const std::string expected = mode == 2 ? "9999/9109/9309/9999" : "9999/9199/9399/9999";
+        EXPECT_EQ(expected, Rows(4, 4, [&](int x, int y) { return char('0' + dest[y * 4 + x]); })) << mode;
+    }
+}
+
 // Without a main window, so the process can end in the child without one to close.
 class GlyphCacheDeathTest : public FontTest {};
 

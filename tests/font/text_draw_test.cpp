@@ -153,7 +153,8 @@ TEST_F(TextWalkTest, ExactPixelsOfEachTypeOnSixteenAndThirtyTwoBitImages) {
 
 TEST_F(TextWalkTest, OutlinedGreyPixelsMixBodyAndEdge) {
     // "G" with edge 1 (strip cell checked in the glyph cache tests): 0xe0 is the edge
-    // colour at alpha 224, 0xef the body at 255, 0xf8 the mix of Part 7.105's example.
+    // colour at alpha 224, 0xef the body at 255, 0xf8 a body pixel of level 9 over a full
+    // outline.
     TargetImage image(6, 5, MemImgFormat32, 1);
     const FontHandle font = MakeFont(FontTypeOutlined | FontTypeGreyLevels, 1);
     const uint32_t white = uint32_t(RgbToScreenPixel(255, 255, 255)), black = uint32_t(RgbToScreenPixel(0, 0, 0));
