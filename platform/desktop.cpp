@@ -23,6 +23,7 @@ struct Desktop {
     DesktopPresentHook presentHook = nullptr;
     DesktopPresentHook captureHook = nullptr;
     DesktopModeFilter modeFilter = nullptr;
+    DesktopModeChangeHook modeChangeHook = nullptr;
     DesktopFrameRecord frames{};
 };
 
@@ -123,6 +124,7 @@ bool DesktopSetMode(int width, int height, int bitsPerPixel, int refresh) {
     g_desktop.modeInForce = true;
     g_desktop.refresh = refresh > 0 ? refresh : g_desktop.home.refresh;
     Allocate(width, height, layout, bitsPerPixel);
+    if (g_desktop.modeChangeHook) g_desktop.modeChangeHook(width, height, bitsPerPixel);
     return true;
 }
 
@@ -130,6 +132,7 @@ void DesktopRestoreMode() {
     EnsureReady();
     if (!g_desktop.modeInForce) return;
     DesktopConfigure(g_desktop.home);
+    if (g_desktop.modeChangeHook) g_desktop.modeChangeHook(g_desktop.width, g_desktop.height, g_desktop.bitsPerPixel);
 }
 
 bool DesktopHasModeInForce() { EnsureReady(); return g_desktop.modeInForce; }
@@ -167,5 +170,6 @@ RECT WindowClientOnDesktop(HWND window) {
 void SetDesktopPresentHook(DesktopPresentHook hook) { g_desktop.presentHook = hook; }
 void SetDesktopCaptureHook(DesktopPresentHook hook) { g_desktop.captureHook = hook; }
 void SetDesktopModeFilter(DesktopModeFilter filter) { g_desktop.modeFilter = filter; }
+void SetDesktopModeChangeHook(DesktopModeChangeHook hook) { g_desktop.modeChangeHook = hook; }
 DesktopFrameRecord DesktopFrames() { return g_desktop.frames; }
 void DesktopResetFrames() { g_desktop.frames = DesktopFrameRecord{}; }

@@ -61,6 +61,11 @@ void SetWindowClientLocator(WindowClientLocator locator);
 WindowClientLocator CurrentWindowClientLocator();
 RECT WindowClientOnDesktop(HWND window);
 
+// Called after a display mode was put into force or the desktop's own mode came back
+// (the window group tells its windows with WM_DISPLAYCHANGE).
+using DesktopModeChangeHook = void (*)(int width, int height, int bitsPerPixel);
+void SetDesktopModeChangeHook(DesktopModeChangeHook hook);
+
 // Called after each present with the changed rectangle (see presenter.h).
 using DesktopPresentHook = void (*)(const RECT& changedOnDesktop);
 void SetDesktopPresentHook(DesktopPresentHook hook);

@@ -12,3 +12,4 @@
 #include "platform/testing/ddraw_seams.h"
 #include "platform/testing/gdi_font_seams.h"
 #include "platform/testing/window_seams.h"
+#include "platform/testing/keystate_seams.h"

@@ -1,6 +1,7 @@
 // window_desktop.cpp - icons, the cursor, the desktop metrics and the screen saver.
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/window_internal.h"
 
 // ---- Icons ---------------------------------------------------------------------------------
@@ -141,23 +142,15 @@ BOOL GetCursorPos(POINT* point) {
 
 // ---- Desktop and system settings ------------------------------------------------------------
 
+// The desktop is the display layer's virtual desktop (desktop.h), which DirectDraw and
+// GDI draw on, so the metrics and the device contexts always agree.
 int GetSystemMetrics(int index) {
-    if (index != SM_CXSCREEN && index != SM_CYSCREEN) return 0;
-    bool known;
-    {
-        std::lock_guard<std::mutex> lock(Windows().mutex);
-        known = Windows().sdlReady || Windows().desktopOverridden;
-    }
-    if (!known && !EnsureSdlVideo()) return 0;
-    std::lock_guard<std::mutex> lock(Windows().mutex);
-    return index == SM_CXSCREEN ? Windows().desktopWidth : Windows().desktopHeight;
+    if (index == SM_CXSCREEN) return DesktopWidth();
+    if (index == SM_CYSCREEN) return DesktopHeight();
+    return 0;
 }
 
-int GetDesktopColorBits(void) {
-    if (GetSystemMetrics(SM_CXSCREEN) == 0) return 0;
-    std::lock_guard<std::mutex> lock(Windows().mutex);
-    return Windows().desktopBits;
-}
+int GetDesktopColorBits(void) { return DesktopBitsPerPixel(); }
 
 BOOL SystemParametersInfoA(UINT action, UINT uiParam, void* pvParam, UINT winIni) {
     auto& sys = Windows();

@@ -105,10 +105,6 @@ struct WindowSystem {
     bool sdlReady = false;
     bool sdlFailed = false;
     bool headless = false;
-    int desktopWidth = 0;
-    int desktopHeight = 0;
-    int desktopBits = 0;
-    bool desktopOverridden = false;
     std::vector<std::function<void()>> sdlWork;  // SDL calls queued for the SDL thread
     std::deque<SDL_Event> injected;              // events tests inject
 };
@@ -149,6 +145,11 @@ void ApplySdlIcon(HWND window);
 void ApplySdlVisibility(HWND window);
 void ApplySdlCursor(void);
 void ReleaseSdlVideoIfUnused(void);
+// Presenting the virtual desktop (window_present.cpp): the desktop's client locator and
+// present hook, and one presenter per top-level SDL window.
+void InstallDesktopPresentation(void);
+void AttachDesktopPresenter(SDL_Window* sdl);
+void DetachDesktopPresenter(SDL_Window* sdl);
 std::string Cp932ToUtf8(const std::string& text);
 std::string Utf8ToCp932(const char* text);
 

@@ -12,18 +12,6 @@ bool OnSdlThread(void) {
     return sys.sdlReady && sys.sdlThread == std::this_thread::get_id();
 }
 
-static void ReadDesktopLocked(void) {
-    auto& sys = Windows();
-    if (sys.desktopOverridden) return;
-    SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
-        sys.desktopWidth = mode.w;
-        sys.desktopHeight = mode.h;
-        // Bytes per pixel x 8: SDL calls XRGB8888 a 24-bit format, the desktop's DC says 32.
-        sys.desktopBits = SDL_BYTESPERPIXEL(mode.format) * 8;
-    }
-}
-
 bool EnsureSdlVideo(void) {
     auto& sys = Windows();
     {
@@ -41,7 +29,6 @@ bool EnsureSdlVideo(void) {
         sys.sdlReady = true;
         sys.sdlThread = std::this_thread::get_id();
         sys.headless = headless;
-        ReadDesktopLocked();
         inhibit = sys.screenSaverInhibited;
     }
     // SDL inhibits the screen saver by itself; the program decides here.
@@ -52,6 +39,7 @@ bool EnsureSdlVideo(void) {
     }
     SDL_StartTextInput();
     ApplySdlCursor();
+    InstallDesktopPresentation();
     return true;
 }
 
@@ -89,6 +77,7 @@ static bool HasFrame(DWORD style) { return (style & (WS_CAPTION | WS_THICKFRAME)
 
 void CreateSdlWindow(HWND window) {
     bool shaped;
+    SDL_Window* sdl;
     {
         std::lock_guard<std::mutex> lock(Windows().mutex);
         WindowRecord* rec = FindWindowRecord(window);
@@ -109,13 +98,18 @@ void CreateSdlWindow(HWND window) {
         if (rec->sdl == nullptr) return;
         rec->sdlId = SDL_GetWindowID(rec->sdl);
         shaped = rec->sdlShaped;
+        sdl = rec->sdl;
     }
+    AttachDesktopPresenter(sdl);
     ApplySdlIcon(window);
     if (shaped) ApplySdlShape(window);
     ApplySdlVisibility(window);
 }
 
-void DestroySdlWindow(SDL_Window* sdl) { SDL_DestroyWindow(sdl); }
+void DestroySdlWindow(SDL_Window* sdl) {
+    DetachDesktopPresenter(sdl);
+    SDL_DestroyWindow(sdl);
+}
 
 void ApplySdlGeometry(HWND window) {
     std::lock_guard<std::mutex> lock(Windows().mutex);

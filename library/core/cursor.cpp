@@ -2,7 +2,7 @@
 // See menu.h.
 #include "library/core/alloc.h"
 #include "library/core/menu.h"
-#include "library/display/screen_seams.h"
+#include "library/display/screen_state.h"
 
 enum { MenuAutoShowTopRows = 59 };
 

@@ -12,9 +12,13 @@
 #include "library/core/window_mode.h"
 #include "library/core/zqlib.h"
 #include "library/display/color_format.h"
-#include "library/display/screen_seams.h"
+#include "library/display/present.h"
+#include "library/display/screen_state.h"
 #include "library/font/font_seams.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/draw_front.h"
+#include "library/graph/draw_state.h"
+#include "library/graph/graph_handles.h"
+#include "library/graph/graph_loader.h"
 #include "library/input/input_seams.h"
 
 enum { FormattedTextCapacity = 1024 };

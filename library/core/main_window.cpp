@@ -10,8 +10,9 @@
 #include "library/core/text.h"
 #include "library/core/window_mode.h"
 #include "library/core/window_proc.h"
-#include "library/display/screen_seams.h"
-#include "library/graph/graph_seams.h"
+#include "library/display/screen_state.h"
+#include "library/graph/draw_state.h"
+#include "library/graph/mask_screen.h"
 #include "library/input/input_seams.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
@@ -251,7 +252,7 @@ int TrackWindowMove(LPARAM position) {
     int y = GET_Y_LPARAM(position);
     client = {x, y, x + width, y + height};
     if (GetDrawTargetHandle() == -4 && !CheckDrawOriginKept()) {
-        int mask = CheckMaskScreenInUse();
+        int mask = IsMaskScreenEnabled();
         if (mask) EnableMaskScreen(0);
         SetDrawOriginRect(&client);
         if (mask) EnableMaskScreen(1);

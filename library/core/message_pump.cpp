@@ -7,7 +7,7 @@
 #include "library/core/log.h"
 #include "library/core/menu.h"
 #include "library/core/system_state.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/graph_restore.h"
 #include "library/input/input_seams.h"
 #include "library/network/network.h"
 #include "library/sound/sound.h"

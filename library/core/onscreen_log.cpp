@@ -7,6 +7,7 @@
 #include "library/display/color_format.h"
 #include "library/display/screen_state.h"
 #include "library/font/font_seams.h"
+#include "library/graph/draw_front.h"
 
 static OnScreenLogState& State() { return SystemStateRecord.onScreenLog; }
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "library/core/menu.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/dib_graph.h"
 #include "platform/window_region.h"
 
 static bool PixelSet(const unsigned char* p, int bytesPerPixel) {

@@ -6,7 +6,7 @@
 #include "library/core/main_window.h"
 #include "library/core/menu.h"
 #include "library/core/window_mode.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/dib_graph.h"
 
 enum { ToolbarCommandBase = 1280, ToolbarKindNeverMatched = 3 };
 

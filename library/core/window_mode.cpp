@@ -6,7 +6,8 @@
 #include "library/core/message_pump.h"
 #include "library/core/system_state.h"
 #include "library/core/text.h"
-#include "library/display/screen_seams.h"
+#include "library/display/screen_mode.h"
+#include "library/display/screen_state.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 

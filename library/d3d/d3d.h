@@ -1,4 +1,6 @@
-// d3d.h - what the rest of the library calls of the hardware 3D path.
+// d3d.h - what the rest of the library calls of the hardware 3D path: setting Direct3D
+// up on the screen surfaces, shutting it down, and finishing the pending drawing before
+// a present or a software draw.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +13,84 @@ struct ScreenVertex {
 };
 static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex is 28 bytes");
 
+int G_D3D_SetupDirect3D(void);     // negative when Direct3D cannot be set up
+int G_D3D_ShutdownDirect3D(void);  // result not used
 // Draws and empties the pending vertex batch; -1 without Direct3D or a device.
 int G_D3D_FlushVertexBatch(void);
-// Ends the open scene of the current device (flushing its batch first).
+// Ends the open scene of the current device (flushing its batch first); result not used.
 int G_D3D_EndScene(void);
+
+struct ColorFormat;
+struct DDPIXELFORMAT;
+struct SurfaceDataSettings;
+
+// Texture formats of the surface data (TextureFormatIndex 0-8): the index the settings
+// ask for, its DDPIXELFORMAT and ColorFormat (null when the device offers none), and
+// the 16-bit depth-buffer format (null without a device).
+int G_D3D_GetTextureFormatIndex(const SurfaceDataSettings* settings);
+const DDPIXELFORMAT* G_D3D_GetTexturePixelFormat(int formatIndex);
+const ColorFormat* G_D3D_GetTextureColorFormatByIndex(int formatIndex);
+const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat(int bitDepth);
+
+// ---- What graphs and drawing call of the hardware path -------------------------------
+
+struct GraphRecord;
+struct GraphImage;
+struct MovieRecord;
+struct Matrix4;
+struct RECT;
+
+// A piece of a graph on the hardware path: a rectangle of one texture.
+struct Surface3DRecord {
+    int32_t check;
+    int* lostFlag;
+    uint16_t x, y;            // position on its texture
+    int32_t surfaceData;      // SurfaceDataHandle of the texture
+};
+
+// 3D surfaces and graphs made of them. Without a Direct3D object every call refuses.
+int DeleteAllSurface3DData(void);  // -1 when no Direct3D object exists
+int G_D3D_CreateGraphSurface3D(GraphRecord* graph);
+int G_D3D_CreateSubGraphSurface3D(GraphRecord* graph, int x, int y, int width, int height, const GraphRecord* parent);
+int G_D3D_DeleteGraphSurface3D(GraphRecord* graph);
+int G_D3D_BltImageToGraph(const void* bitmap, int unused1, int unused2, int x, int y, GraphRecord* graph, int unused3,
+                          const GraphImage* image, const GraphImage* alphaImage);
+int G_D3D_BltImageRectToGraph(const RECT* sourceRect, int destX, int destY, GraphRecord* graph,
+                              const GraphImage* image, const GraphImage* alphaImage);
+int G_D3D_RestoreGraphSurface3D(GraphRecord* graph);
+int G_D3D_RestoreAllSurface3D(void);
+Surface3DRecord* GetSurface3DData(int handle);
+int EndUseSurface3DData(int handle);
+
+// The Direct3D object around a lost device.
+int G_D3D_ReleaseDirect3DObject(void);
+int G_D3D_ObtainDirect3DObject(void);
+void* G_D3D_GetDevice(void);  // the current device, or null
+
+// Drawing.
+int G_D3D_DrawGraph(int x, int y, GraphRecord* graph, int transparent, int intFlag);
+int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, GraphRecord* graph, int transparent, int intFlag);
+// Corners top-left, top-right, bottom-left, bottom-right.
+int G_D3D_DrawGraphToCorners(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                             GraphRecord* graph, int transparent);
+int G_D3D_DrawVertexList2D(const ScreenVertex* triangles, int triangleCount, GraphRecord* graph, int transparent,
+                           int unused1, int unused2);
+int G_D3D_FillGraphColor(GraphRecord* graph, int r, int g, int b, int a);
+int G_D3D_DrawFilledRect(int x1, int y1, int x2, int y2, int color);
+int G_D3D_DrawRectOutline(int x1, int y1, int x2, int y2, int color);
+int G_D3D_DrawTextWithFontHandle(int x, int y, const char* text, int color, int font, int edgeColor, int vertical);
+int G_D3D_GetDrawScreenGraph(int x1, int y1, int x2, int y2, GraphRecord* graph, int flag);
+int G_D3D_ClearDrawTargetGraph(void);
+
+// Draw state.
+int G_D3D_SelectDrawTarget(int target, int previousTarget);
+int G_D3D_SetDrawClipRect(const RECT* clip);  // negative on failure
+int G_D3D_SetBlendModeParam(int mode, int parameter);
+int G_D3D_SelectBlendGraph(GraphRecord* graph, int borderParam, int borderRange);
+int G_D3D_SetBrightness(void);
+int G_D3D_SetDrawFilterMode(int mode);
+int G_D3D_SetWorldTransform(const Matrix4* matrix);
+int G_D3D_SetViewTransform(const Matrix4* matrix);
+int G_D3D_SetProjectionTransform(const Matrix4* matrix);
+int G_D3D_FlushBeforeZWriteChange(int value, int unused);
+int G_D3D_FlushBeforeZCompareChange(int value, int unused);

@@ -13,6 +13,7 @@
 #include "library/display/screen_state.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
+#include "platform/ddraw.h"
 #include "platform/wintypes.h"
 
 int SetGraphicsStartedFlag(int flag) {
@@ -61,8 +62,7 @@ int SetScreenGdiCompatible(int flag) {
     g_Screen.gdiCompatibleRequest = flag;
     if (g_Screen.directDraw == nullptr) return 0;
 
-    // Flipping to the GDI surface joins here once the DirectDraw object can exist
-    // (display start-up); until then this branch is never reached.
+    if (flag == 1 || menuInUse) IDirectDraw7_FlipToGDISurface(g_Screen.directDraw);
 
     // Re-select both screens and the current target so each takes the new state.
     RECT area;
@@ -140,4 +140,19 @@ const DDPIXELFORMAT* GetOverlayPixelFormat(void) {
 void* CopyDirectDrawCaps(void* destination) {
     std::memcpy(destination, g_Screen.driverCaps, DirectDrawCapsSize);
     return destination;
+}
+
+HRESULT SetSurfacePaletteCallback(IDirectDrawSurface7* surface, DDSURFACEDESC2*, void*) {
+    IDirectDrawSurface7_SetPalette(surface, g_Screen.palette);
+    IDirectDrawSurface7_Release(surface);  // the enumeration handed it over with a reference
+    return DDENUMRET_OK;
+}
+
+int ReapplyScreenPaletteEntries(void) {
+    if (g_Screen.palette == nullptr) return 0;
+    static_assert(sizeof(PALETTEENTRY) == sizeof(ScreenPaletteEntry), "palette entries share one layout");
+    auto* entries = reinterpret_cast<PALETTEENTRY*>(g_Screen.paletteEntries);
+    IDirectDrawPalette_SetEntries(g_Screen.palette, 0, 0, 256, entries);
+    IDirectDrawPalette_GetEntries(g_Screen.palette, 0, 0, 256, entries);
+    return 0;
 }

@@ -20,6 +20,7 @@
 
 #include "library/display/color_format.h"
 #include "platform/ddraw_types.h"
+#include "platform/wintypes.h"
 
 struct IDirectDraw7;
 struct IDirectDrawClipper;
@@ -75,11 +76,19 @@ struct ScreenState {
     // graphics window) and, on 8-bit screens, its palette with the kept entries.
     IDirectDraw7* directDraw;
     IDirectDrawClipper* clipper;
+    HWND graphicsWindow;  // the window graphics start-up handed over
     IDirectDrawPalette* palette;
     ScreenPaletteEntry paletteEntries[256];
 
     // Driver capabilities taken at start-up (CopyDirectDrawCaps hands out a copy).
     alignas(4) uint8_t driverCaps[DirectDrawCapsSize];
+
+    // The video card as the object creation found it (driver and memory are only
+    // read while Shift is held; otherwise empty names and 16 MB of video memory).
+    char videoDriverName[512];
+    char videoDriverDescription[512];
+    uint32_t videoMemoryTotal;  // bytes
+    uint32_t videoMemoryFree;
 
     // Display devices (filled only by EnumerateDisplayDevices).
     int displayDeviceCount;
@@ -111,6 +120,9 @@ struct ScreenState {
     IDirectDrawSurface7* ZBufferSurface;
     IDirectDrawSurface7* drawTargetSurface;  // the surface of the current draw target
     MEMIMG* drawTargetMemImg;                // the software image of the current draw target, or null
+    MEMIMG* drawTargetZMemImg;               // the 16-bit depth image of the current draw target, or null
+    int drawTargetOffsetX;                   // where the target's pixel (0, 0) lies in its surface or image
+    int drawTargetOffsetY;                   // (a graph's piece inside shared storage)
     int drawTargetUnusable;                  // every software draw refuses while set
     int MemImgScreen;                        // 1 while the screens are software images
 
@@ -181,3 +193,7 @@ ColorFormat* GetScreenColorFormat(void);
 DDPIXELFORMAT* GetScreenDDPixelFormat(void);
 const DDPIXELFORMAT* GetOverlayPixelFormat(void);
 void* CopyDirectDrawCaps(void* destination);
+
+// The screen palette of an 8-bit screen.
+HRESULT SetSurfacePaletteCallback(IDirectDrawSurface7* surface, DDSURFACEDESC2* desc, void* context);
+int ReapplyScreenPaletteEntries(void);

@@ -8,35 +8,47 @@ FontHandle CreateFontToHandle(const char*, int, int, int, int, int, int, int, in
 int SetFontDeletedFlagPointer(FontHandle, int*) { return -1; }
 int DestroyFontHandle(FontHandle) { return -1; }
 int MeasureTextWidthWithFont(const char*, int, FontHandle, int) { return -1; }
-int DrawTextWithFontHandle(int, int, const char*, int, FontHandle, int, int) { return -1; }
 
 int IsLeadByteForCharset(const char* text, int charsetKind) {
     const unsigned char byte = static_cast<unsigned char>(*text);
     if (charsetKind == FontCharsetHangul) return byte >= 0x80 ? 1 : 0;
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC) ? 1 : 0;
 }
+FontHandle FetchDefaultFontHandle(void) { return DefaultFontSettings.handle; }
+int IsLiveFontHandle(FontHandle) { return 0; }
+int GetFontFaceAndSize(char*, int*, int*, FontHandle) { return -1; }
+int SetDefaultFontSizeThickness(const char*, int, int) { return -1; }
+
 // The default-font settings are stored; measuring needs a font, which cannot exist.
-namespace {
-int defaultFontSize = 16;
-int defaultFontType = 0;
-int defaultFontCharset = 1;
-char defaultFontFace[64];
-}  // namespace
+DefaultFontSettingsRecord DefaultFontSettings;
 
 int SetDefaultFontSizeCore(int size) {
-    defaultFontSize = size == -1 ? 16 : size;
+    DefaultFontSettings.size = size == -1 ? 16 : size;
     return 0;
 }
 
 int SetDefaultFontFaceCore(const char* faceName, int charset) {
-    CopyTextBounded(defaultFontFace, sizeof defaultFontFace, faceName != nullptr ? faceName : "");
-    defaultFontCharset = charset == -1 ? 1 : charset;
+    CopyTextBounded(DefaultFontSettings.face, sizeof DefaultFontSettings.face, faceName != nullptr ? faceName : "");
+    DefaultFontSettings.charsetKind = charset == -1 ? 1 : charset;
     return 0;
 }
 
 int SetDefaultFontTypeCore(int typeFlags) {
-    defaultFontType = typeFlags == -1 ? 0 : typeFlags;
+    DefaultFontSettings.typeFlags = typeFlags == -1 ? 0 : typeFlags;
     return 0;
 }
 
 int MeasureTextWidthCore(const char*, int, int) { return -1; }
+
+FontRecord* GetFontRecord(FontHandle) { return nullptr; }
+int GetFontHandleSize(FontHandle) { return -1; }
+// No font exists to delete, re-create or make: the default font stays missing.
+int ResetFontSystem(void) { return 0; }
+int ShutdownFontSystem(void) { return 0; }
+int RecreateAllFonts(void) { return 0; }
+int ApplyDefaultFontSettings(void) { return 0; }
+int PrepareFontCacheGraphs(FontHandle) { return -1; }
+int DrawOrMeasureTextWithFont(int, int, int, uint8_t, double, double, const char*, uint32_t, MEMIMG*, const RECT*, int,
+                              FontHandle, uint32_t, int, int, int*) {
+    return -1;
+}

@@ -3,6 +3,12 @@
 // subsystem replaces both files with its own header and definitions.
 #pragma once
 
+#include <cstdint>
+
+#include "platform/wintypes.h"
+
+struct MEMIMG;
+
 using FontHandle = int;
 
 enum FontTypeFlags {
@@ -21,8 +27,6 @@ FontHandle CreateFontToHandle(const char* faceName, int size, int thickness, int
 int SetFontDeletedFlagPointer(FontHandle font, int* deletedFlag);
 int DestroyFontHandle(FontHandle font);
 int MeasureTextWidthWithFont(const char* text, int length, FontHandle font, int vertical);
-int DrawTextWithFontHandle(int x, int y, const char* text, int color, FontHandle font, int edgeColor,
-                           int vertical);
 
 // 1 when the byte at `text` starts a two-byte character under the charset kind:
 // for FontCharsetHangul any byte with the high bit set, for every other kind the
@@ -33,3 +37,47 @@ int SetDefaultFontSizeCore(int size);
 int SetDefaultFontFaceCore(const char* faceName, int charset);
 int SetDefaultFontTypeCore(int typeFlags);
 int MeasureTextWidthCore(const char* text, int length, int flag);
+
+// The default font across a screen-mode change.
+FontHandle FetchDefaultFontHandle(void);
+int IsLiveFontHandle(FontHandle font);  // 1 for a live font
+int GetFontFaceAndSize(char* faceName, int* size, int* thickness, FontHandle font);  // -1 for a bad handle
+int SetDefaultFontSizeThickness(const char* faceName, int size, int thickness);
+
+// The default font's settings (graph-manager start-up sets the start values).
+struct DefaultFontSettingsRecord {
+    FontHandle handle;  // 0 = none yet
+    char face[128];
+    int32_t size;
+    int32_t thickness;
+    int32_t typeFlags;    // FontTypeFlags
+    int32_t charsetKind;  // FontCharsetKind
+    int32_t edgeSize;
+    int32_t italic;
+    int32_t letterSpacing;
+};
+extern DefaultFontSettingsRecord DefaultFontSettings;
+
+// The fields of a font that the drawing front ends read.
+struct FontRecord {
+    int32_t size;
+    int32_t typeFlags;          // FontTypeFlags
+    int32_t textureCacheFlag;   // 1: glyphs are drawn through a texture graph
+    int32_t drawScreenSurface;  // 2D-surface handle of the font's draw screen, -1 = none
+};
+FontRecord* GetFontRecord(FontHandle font);  // null for an invalid handle
+int GetFontHandleSize(FontHandle font);      // the font's size, -1 for an invalid handle
+
+// Fonts around the graph manager's start and stop and a device restore.
+int ResetFontSystem(void);
+int ShutdownFontSystem(void);
+int RecreateAllFonts(void);
+// Re-creates the default font when its settings changed; before each default-font use.
+int ApplyDefaultFontSettings(void);
+// Makes the font's pending graphs (its draw screen among them); 0 or -1.
+int PrepareFontCacheGraphs(FontHandle font);
+// Draws (drawFlag 1) the text into dest clipped to clip, or measures it (size out:
+// width and height). The advance in pixels, -1 when refused.
+int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, uint8_t scaleFlag, double scaleX, double scaleY,
+                              const char* text, uint32_t color, MEMIMG* dest, const RECT* clip, int transparent,
+                              FontHandle font, uint32_t edgeColor, int length, int vertical, int* sizeOut);

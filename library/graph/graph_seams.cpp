@@ -1,125 +1,29 @@
-// Stand-ins for the graph subsystem (see graph_seams.h, draw_side.h, mask_screen.h,
-// graph_record.h): graphics start without a display device, so no graph exists and
-// every drawing call fails; the draw state keeps only what it is told, in its record
-// (draw_state.h).
-#include "library/graph/graph_seams.h"
-
-
-#include "library/core/message_pump.h"
-#include "library/display/screen_seams.h"
-#include "library/graph/draw_side.h"
-#include "library/graph/draw_state.h"
-#include "library/graph/graph_handles.h"
-#include "library/graph/graph_record.h"
+// graph_seams.cpp - the mask screen and movies in graphs as a library has them before
+// they are built; that work replaces this file. No mask screen is ever created, so
+// the mask cannot be switched on and its bracket steps have nothing to save or apply;
+// the movie layer opens nothing (as without a movie service), so no graph has a movie.
 #include "library/graph/mask_screen.h"
+#include "library/graph/movie.h"
 
-namespace {
-GraphRestoreHandler restoreHandler = nullptr;
-int defaultHandlerInstalled = 0;
-}  // namespace
+int DeleteMaskScreen(void) { return 0; }
+int DeleteAllMaskData(void) { return 0; }
+int ReleaseMaskScreenObjects(void) { return 0; }
+int RecreateMaskScreenObjects(void) { return 0; }
+int EnableMaskScreen(int) { return -1; }
+int IsMaskScreenEnabled(void) { return 0; }
+int IsMaskScreenCreated(void) { return 0; }
+MEMIMG* GetMaskScreenMemImg(void) { return nullptr; }
+IDirectDrawSurface7* GetMaskScreenSurface(void) { return nullptr; }
+int SaveMaskTargetArea(int, int, int, int, IDirectDrawSurface7*, const GraphImage*) { return 0; }
+int ApplyMaskToTargetArea(int, int, int, int, IDirectDrawSurface7*, GraphImage*) { return 0; }
 
-int StartGraphicsDevice(HWND) { return 0; }
-int StopGraphicsDevice(void) { return 0; }
-
-int SetGraphRestoreHandler(GraphRestoreHandler handler) {
-    restoreHandler = handler;
-    defaultHandlerInstalled = handler == nullptr;
-    return 0;
-}
-int HasGraphRestoreHandler(void) { return restoreHandler != nullptr || defaultHandlerInstalled; }
-int RestoreAllGraphSurfaces(void) { return 0; }
-int RestoreGraphicsAfterDeviceLoss(void) { return -1; }
+int OpenMovieToGraph(const char*, int*, int*, int) { return -1; }
+int CloseMovieHandle(int) { return 0; }
+MovieRecord* GetMovieRecord(int) { return nullptr; }
+int UpdateMovieFrame(int, int) { return 0; }
+int UpdateMovieOverlay(int, int, int, MovieRecord*, int) { return 0; }
 int RunAllGraphMovieStreams(void) { return 0; }
 int PauseAllGraphMovieStreams(void) { return 0; }
 int ReleaseAllMovieObjects(void) { return 0; }
-
-// Without a display only the screens can be targets.
-int SelectDrawTargetCore(int target) {
-    if (target != -2 && target != -4) return -1;
-    g_DrawState.drawTarget = target;
-    return 0;
-}
-int GetDrawTargetHandle(void) { return g_DrawState.drawTarget; }
-int SetDrawOriginRect(const RECT*) { return 0; }
-int CheckDrawOriginKept(void) { return 0; }
-int GetDrawClipRect(RECT* rect) {
-    *rect = g_DrawState.clipRect;
-    return 0;
-}
-int SetDrawClipRect(int, int, int, int) { return -1; }
-int EnableMaskScreen(int) { return -1; }
-int CheckMaskScreenInUse(void) { return 0; }
-int GetScreenSizeAndDepth(int* width, int* height, int* colorBits) {
-    GetScreenPixelSize(width, height);
-    if (colorBits != nullptr) *colorBits = GetScreenColorBitDepth();
-    return 0;
-}
-int SetBlendModeParam(int, int) { return 0; }
-int SetTransparentColorKeyCore(int, int, int) { return 0; }
-
-int SetGraphDrawValidFlag(int) { return 0; }
-int CreateBlankGraph(int, int, int) { return -1; }
-int DeleteGraphHandle(int, int) { return -1; }
-int CreateRGB24GraphImage(int, int, GraphImage*) { return -1; }
-int FillGraphImageColor(GraphImage*, int, int, int, int) { return -1; }
-int BuildGraphFromGraphImageDefault(GraphImage*) { return -1; }
-int FreeGraphImage(GraphImage* image) {
-    *image = GraphImage{};
-    return 0;
-}
-HBITMAP CreateDIBGraphFromFile(const char*, int, const ColorFormat*) { return nullptr; }
-int GetDIBGraphInfo(HBITMAP, int*, int*, const void**, int*, int*) { return -1; }
-int DeleteDIBGraph(HBITMAP) { return -1; }
-int LoadImageToGraphCore(const char*, int) { return -1; }
-int LoadImageToDivGraphsCore(const char*, int, int, int, int, int, int*, int) { return -1; }
-int DeriveSubGraphCore(int, int, int, int, int) { return -1; }
-
-int ClearCurrentScreenCore(void) {
-    WaitWhileInactive();
-    return -1;
-}
-int DrawGraphAtCore(int, int, int, int) {
-    WaitWhileInactive();
-    return -1;
-}
-int DrawGraphMirroredAtCore(int, int, int, int) {
-    WaitWhileInactive();
-    return -1;
-}
-int DrawGraphPartAtCore(int, int, int, int, int, int, int, int, int) {
-    WaitWhileInactive();
-    return -1;
-}
-int DrawGraphStretched(int, int, int, int, int, int) { return -1; }
-int DrawBoxShapeCore(int, int, int, int, int, int) {
-    WaitWhileInactive();
-    return -1;
-}
-int DrawTextAtCore(int, int, const char*, int, int) {
-    WaitWhileInactive();
-    return -1;
-}
-
-// Graph options before the graph manager starts, kept in the draw-state record.
-int SetHardware3DDrawFlag(int flag) {
-    if (GetDirectDrawObject() == nullptr) SetSoftwareScreenRequest(flag == 0 ? 1 : 0);
-    g_DrawState.useHardware3D = flag;
-    return 0;
-}
-
-int SetGraphDirectDrawSurfaceFlag(int flag) {
-    g_DrawState.newGraphInMemImg = IsDirectDrawUsed() ? 1 : (flag != 1);
-    return 0;
-}
-
-int DeleteAllGraphHandles(int) { return 0; }
-
-// The graph table, the software draw side and the mask screen: no graph exists and no
-// mask screen is created.
-GraphRecord* GetGraphRecord(int) { return nullptr; }
-
-int DrawGraphAtSoft(int, int, GraphRecord*, int, int) { return -1; }
-
-int DrawLineListSoft(const LineSegmentRecord*, int) { return -1; }
-
-MEMIMG* GetMaskScreenMemImg(void) { return nullptr; }
+int ReopenAllMovies(void) { return 0; }
+int RestoreMovieSurfaces(int) { return 0; }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/desktop.h"
 #include "platform/window_internal.h"
 
 static Uint32 SdlIdOf(HWND window) {
@@ -66,11 +67,9 @@ void WindowSeamSetCursorPos(int x, int y) {
 }
 
 void WindowSeamSetDesktop(int width, int height, int bits) {
-    std::lock_guard<std::mutex> lock(Windows().mutex);
-    Windows().desktopOverridden = true;
-    Windows().desktopWidth = width;
-    Windows().desktopHeight = height;
-    Windows().desktopBits = bits;
+    // One desktop for the window group, DirectDraw and GDI.
+    DesktopFormat format = bits == 16 ? DesktopFormat::Rgb565 : bits == 24 ? DesktopFormat::Rgb888 : DesktopFormat::Xrgb8888;
+    DesktopConfigure(DesktopSettings{format, width, height, DesktopRefreshRate()});
 }
 
 std::string WindowSeamSdlTitle(HWND window) {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "library/core/message_pump.h"
-#include "library/graph/graph_seams.h"
+#include "library/graph/draw_state.h"
 #include "library_test_support.h"
 
 TEST_F(LibraryTest, StartsAndStopsInTheFixedOrderAndLeavesNoBlock) {

@@ -216,7 +216,8 @@ TEST_F(PrimitivesTest, FilledBoxRoutes) {
     EXPECT_EQ(DrawFilledRectSoft(4, 4, 6, 6, 0x07E0), -1);
     EXPECT_EQ(ReadPixel(target.get(), 4, 4), 0u);
     g_Screen.drawTargetUnusable = 0;
-    g_Screen.softwareRenderer = 0;  // DirectDraw output: nothing can be prepared yet
+    g_Screen.softwareRenderer = 0;  // DirectDraw output without a target surface: nothing to prepare
+    g_Screen.drawTargetMemImg = nullptr;
     EXPECT_EQ(DrawFilledRectSoft(4, 4, 6, 6, 0x07E0), -1);
     g_Screen.noDirectDraw = 0;  // and without a DirectDraw object at all
     EXPECT_EQ(DrawFilledRectSoft(4, 4, 6, 6, 0x07E0), -1);
