@@ -114,6 +114,7 @@ struct SystemWindowState {
     HWND mainWindow;            // kept by start-up's clearing
     uint32_t mainThreadId;      // the thread that created the window
     RECT clientRect;            // client area in screen coordinates (window mode)
+    RECT requestedDrawArea;     // the draw area last asked for, before clamping
     HANDLE pumpThread;
     uint32_t pumpThreadId;
     uint32_t timerPeriodMin;

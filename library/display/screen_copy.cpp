@@ -42,35 +42,29 @@ int GetScreenRectOnDesktop(RECT* rect) {
 
 namespace {
 
-// The screen's rectangle at its place on the desktop and at (0, 0).
-void ScreenRects(RECT* onDesktop, RECT* atOrigin) {
+// Copies the window's area of the primary surface into the front copy surface
+// (toFrontCopy) or back.
+int CopyBetweenPrimaryAndFrontCopy(bool toFrontCopy) {
+    ScreenState& s = g_Screen;
+    if (s.PrimarySurface == nullptr || s.FrontCopySurface == nullptr) return 0;
     int width, height;
     GetScreenPixelSize(&width, &height);
     RECT client;
     GetWindowClientScreenRect(&client);
-    *onDesktop = {client.left, client.top, client.left + width, client.top + height};
-    *atOrigin = {0, 0, width, height};
+    RECT onDesktop{client.left, client.top, client.left + width, client.top + height};
+    RECT atOrigin{0, 0, width, height};
+    if (toFrontCopy) {
+        IDirectDrawSurface7_Blt(s.FrontCopySurface, &atOrigin, s.PrimarySurface, &onDesktop, DDBLT_WAIT, nullptr);
+    } else {
+        IDirectDrawSurface7_Blt(s.PrimarySurface, &onDesktop, s.FrontCopySurface, &atOrigin, DDBLT_WAIT, nullptr);
+    }
+    return 0;
 }
 
 }  // namespace
 
-int CopyPrimaryToFrontSurface(void) {
-    ScreenState& s = g_Screen;
-    if (s.PrimarySurface == nullptr || s.FrontCopySurface == nullptr) return 0;
-    RECT onDesktop, atOrigin;
-    ScreenRects(&onDesktop, &atOrigin);
-    IDirectDrawSurface7_Blt(s.FrontCopySurface, &atOrigin, s.PrimarySurface, &onDesktop, DDBLT_WAIT, nullptr);
-    return 0;
-}
-
-int CopyFrontSurfaceToPrimary(void) {
-    ScreenState& s = g_Screen;
-    if (s.PrimarySurface == nullptr || s.FrontCopySurface == nullptr) return 0;
-    RECT onDesktop, atOrigin;
-    ScreenRects(&onDesktop, &atOrigin);
-    IDirectDrawSurface7_Blt(s.PrimarySurface, &onDesktop, s.FrontCopySurface, &atOrigin, DDBLT_WAIT, nullptr);
-    return 0;
-}
+int CopyPrimaryToFrontSurface(void) { return CopyBetweenPrimaryAndFrontCopy(true); }
+int CopyFrontSurfaceToPrimary(void) { return CopyBetweenPrimaryAndFrontCopy(false); }
 
 void FrontSurfaceTimerProc(HWND, UINT, uintptr_t, DWORD) {
     HWND window = GetAppWindowHandle();

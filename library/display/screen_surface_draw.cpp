@@ -7,7 +7,8 @@
 // coordinates without pointing anywhere outside it. Where the target is locked in
 // place, the lock starts at the target's own (0, 0) for the same reason. A target too
 // large for the work surface is locked in place (and converted in place when the
-// screen needs it). Sources go the same way through work surface 2.
+// screen needs it). Sources go the same way through work surface 2; one too large for
+// it is converted where it lies and back.
 #include "library/display/screen_surface_draw.h"
 
 #include "library/core/handles.h"
@@ -143,11 +144,8 @@ int PrepareSurfaceSource(ScreenDrawContext& c, const Surface2DRecord* piece, Sur
     RECT area = sourceRect != nullptr ? *sourceRect : whole;
     ClipRectByRectCore(&area, &whole);
     IDirectDrawSurface7* work = g_Screen.WorkSurface[1];
-    bool throughWork = data->settings.systemMemory == 0 || c.convertNeeded;
-    if (throughWork && !FitsWorkSurface(work, piece->width, piece->height)) {
-        if (c.convertNeeded) return WriteLogText("描画元が作業用サーフェスに収まりません in BeginScreenSurfaceDraw\n");
-        throughWork = false;
-    }
+    const bool throughWork = (data->settings.systemMemory == 0 || c.convertNeeded) &&
+                             FitsWorkSurface(work, piece->width, piece->height);
 
     if (throughWork) {
         RECT from = Moved(area, piece->sourceX, piece->sourceY);
@@ -168,7 +166,13 @@ int PrepareSurfaceSource(ScreenDrawContext& c, const Surface2DRecord* piece, Sur
     c.sourceLocked = 1;
     c.sourceThroughWorkSurface = throughWork ? 1 : 0;
     c.sourceImage = &c.sourceView;
-    if (throughWork && c.convertNeeded && !IsEmpty(area)) ConvertArea(&c.sourceView, area, true);
+    // A source too large for the work surface is converted where it lies and back
+    // again when the draw ends (the screen formats convert both ways without loss).
+    if (c.convertNeeded && !IsEmpty(area)) {
+        ConvertArea(&c.sourceView, area, true);
+        c.sourceConverted = throughWork ? 0 : 1;
+        c.sourceConvertRect = area;
+    }
     return 0;
 }
 
@@ -186,13 +190,15 @@ void ConvertColours(const ScreenDrawContext& c, uint32_t* colour1, uint32_t* col
 void FinishDraw(ScreenDrawContext& c, bool copyBack) {
     if (c.clipNarrowed) g_DrawState.clipRect = c.savedClipRect;
     if (c.destConverted) ConvertArea(&c.destView, c.clippedRect, false);
+    if (c.sourceConverted) ConvertArea(&c.sourceView, c.sourceConvertRect, false);
     if (c.destLocked) IDirectDrawSurface7_Unlock(c.destLockedSurface, &c.destLockRect);
     if (c.sourceLocked) IDirectDrawSurface7_Unlock(c.sourceLockedSurface, &c.sourceLockRect);
     if (copyBack && c.destThroughWorkSurface) {
         CopySurfaceArea(c.targetSurface, c.destLockedSurface, c.targetRect.left, c.targetRect.top, &c.clippedRect,
                         CopyMethodFastest);
     }
-    c.clipNarrowed = c.destConverted = c.destLocked = c.sourceLocked = c.destThroughWorkSurface = 0;
+    c.clipNarrowed = c.destConverted = c.sourceConverted = c.destLocked = c.sourceLocked = 0;
+    c.destThroughWorkSurface = 0;
 }
 
 }  // namespace

@@ -42,6 +42,8 @@ struct ScreenDrawContext {
     MEMIMG sourceView;
     int sourceLocked;
     int sourceThroughWorkSurface;
+    int sourceConverted;  // converted where it lies: goes back at the end
+    RECT sourceConvertRect;
     IDirectDrawSurface7* sourceLockedSurface;
     RECT sourceLockRect;
 

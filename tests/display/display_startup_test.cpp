@@ -30,6 +30,22 @@ const std::vector<std::string> kGraphManagerStartLines = {
     "\t\tグラフィック管理系の初期化は正常に終了しました",
 };
 
+// The game's first mode change with DirectDraw output, up to the screens it made.
+const std::vector<std::string> kWindowSurfacesLines = {
+    "\t画面モード変更処理を開始します",
+    "\t\t画面モードの変更処理を開始します 150 x 200  16 bit ",
+    "\t\t\tウインドウモードにします",
+    "\t\t画面モードの変更は正常に終了しました ",
+    "\t\tカラー情報",
+    "\t\t\tA:00000000  B:00ff0000  G:0000ff00  B:000000ff",
+    "\t\tウインドウスタイルをウインドウモード用に変更します... 完了",
+    "\t\t出力画面用の DirectDrawSurface を作成します",
+    "\t\t\t各スクリーンメモリの配置位置",
+    "\t\t\t\tPrimaryBuffer : VIDEOMEMORY  ",
+    "\t\t\t\tBaskBuffer : VIDEOMEMORY  ",
+    "\t\t出力画面用の DirectDrawSurface の作成は正常に終了しました",
+};
+
 std::vector<std::string> Join(std::vector<std::vector<std::string>> parts) {
     std::vector<std::string> all;
     for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -44,20 +60,7 @@ TEST_F(DisplayTest, DirectDrawOutputStartsWithSurfacesTimingAndBlendTables) {
     const std::string expected = Lines(Join({
         {"DirectDraw 関連の初期化を行います"},
         kDirectDrawObjectLines,
-        {
-            "\t画面モード変更処理を開始します",
-            "\t\t画面モードの変更処理を開始します 150 x 200  16 bit ",
-            "\t\t\tウインドウモードにします",
-            "\t\t画面モードの変更は正常に終了しました ",
-            "\t\tカラー情報",
-            "\t\t\tA:00000000  B:00ff0000  G:0000ff00  B:000000ff",
-            "\t\tウインドウスタイルをウインドウモード用に変更します... 完了",
-            "\t\t出力画面用の DirectDrawSurface を作成します",
-            "\t\t\t各スクリーンメモリの配置位置",
-            "\t\t\t\tPrimaryBuffer : VIDEOMEMORY  ",
-            "\t\t\t\tBaskBuffer : VIDEOMEMORY  ",
-            "\t\t出力画面用の DirectDrawSurface の作成は正常に終了しました",
-        },
+        kWindowSurfacesLines,
         kGraphManagerStartLines,
         {
             "\t\tサーフェス間転送には BitBlt を使用します",
@@ -119,19 +122,8 @@ TEST_F(DisplayTest, GdiOutputStartUpFallsBackWhenDirect3DCannotStart) {
     const std::string expected = Lines(Join({
         {"DirectDraw 関連の初期化を行います"},
         kDirectDrawObjectLines,
+        kWindowSurfacesLines,
         {
-            "\t画面モード変更処理を開始します",
-            "\t\t画面モードの変更処理を開始します 150 x 200  16 bit ",
-            "\t\t\tウインドウモードにします",
-            "\t\t画面モードの変更は正常に終了しました ",
-            "\t\tカラー情報",
-            "\t\t\tA:00000000  B:00ff0000  G:0000ff00  B:000000ff",
-            "\t\tウインドウスタイルをウインドウモード用に変更します... 完了",
-            "\t\t出力画面用の DirectDrawSurface を作成します",
-            "\t\t\t各スクリーンメモリの配置位置",
-            "\t\t\t\tPrimaryBuffer : VIDEOMEMORY  ",
-            "\t\t\t\tBaskBuffer : VIDEOMEMORY  ",
-            "\t\t出力画面用の DirectDrawSurface の作成は正常に終了しました",
             // Direct3D cannot be set up: the screens go and the whole start-up is undone.
             "\tメインサーフェスを破棄をします... 完了しました",
             "DirectDraw 関連の終了処理をおこないます",
@@ -352,4 +344,34 @@ TEST_F(DisplayTest, LostSurfacesAreRestoredAndTheObjectIsMadeAgain) {
         "既に解放されています",
         "DirectDraw オブジェクトの取得を行います....  成功",
     })));
+}
+
+TEST_F(DisplayTest, ThePaletteTakesTheKeptEntriesAndEnumeratedSurfacesAreHandedBack) {
+    PrepareWindowless();
+    IDirectDraw7* object = nullptr;
+    ASSERT_EQ(0, CreateDirectDrawObject(&object));
+    PALETTEENTRY entries[256] = {};
+    ASSERT_EQ(DD_OK, IDirectDraw7_CreatePalette(object, DDPCAPS_8BIT, entries, &g_Screen.palette, nullptr));
+    for (int i = 0; i < 256; i++) g_Screen.paletteEntries[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0};
+    EXPECT_EQ(0, ReapplyScreenPaletteEntries());
+    PALETTEENTRY read[256];
+    ASSERT_EQ(DD_OK, IDirectDrawPalette_GetEntries(g_Screen.palette, 0, 0, 256, read));
+    EXPECT_EQ(200, read[200].peRed);
+    EXPECT_EQ(55, read[200].peGreen);
+    EXPECT_EQ(100, read[200].peBlue);
+
+    // The enumeration hands each surface over with a reference, which the callback returns.
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    desc.dwWidth = desc.dwHeight = 4;
+    IDirectDrawSurface7* surface = nullptr;
+    ASSERT_EQ(DD_OK, IDirectDraw7_CreateSurface(object, &desc, &surface, nullptr));
+    IDirectDrawSurface7_AddRef(surface);
+    EXPECT_EQ(DDENUMRET_OK, SetSurfacePaletteCallback(surface, nullptr, nullptr));
+    EXPECT_EQ(0u, IDirectDrawSurface7_Release(surface));
+    ReleaseScreenPalette();
+    IDirectDraw7_Release(object);
+    EXPECT_EQ(0, LiveDirectDrawObjects());
 }

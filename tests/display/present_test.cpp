@@ -12,11 +12,12 @@
 namespace {
 
 // The test pattern: neighbouring pixels differ, and every channel is a 5- or 6-bit
-// level that RGB565 keeps exactly, whichever way a reader widens it back to 8 bits.
+// level that RGB565 keeps exactly, whether a reader widens it back to 8 bits by
+// truncating or by rounding.
 uint32_t PatternRgb(int x, int y) {
-    static const uint32_t five[] = {0, 1, 2, 3, 5, 6, 7, 9, 10, 11, 14, 15, 18, 19, 23, 27, 31};
-    static const uint32_t six[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 21,
-                                   22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 42, 43, 44, 45, 46, 47, 63};
+    static const uint32_t five[] = {0, 1, 2, 5, 6, 9, 10, 11, 14, 15, 18, 19, 23, 24, 27, 28, 31};
+    static const uint32_t six[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 21, 22, 23, 24, 25, 26,
+                                   27, 28, 29, 30, 31, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 63};
     uint32_t r = five[x % 17] * 255 / 31, g = six[y % 34] * 255 / 63, b = five[(x + y) % 17] * 255 / 31;
     return r << 16 | g << 8 | b;
 }
@@ -92,15 +93,21 @@ DesktopCheck CheckDesktop(const RECT& area, const std::function<uint32_t(int, in
 
 }  // namespace
 
-TEST_F(DisplayTest, GdiOutputPresentsTheBackImageIntoTheClientArea) {
+// GDI output at zoom 1 (SetDIBitsToDevice) and 2 (StretchDIBits, nearest neighbour).
+class GdiPresentTest : public DisplayTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(GdiPresentTest, TheBackImageFillsTheClientArea) {
+    const int zoom = GetParam();
+    SystemStateRecord.settings.zoomFactor = zoom;
     GameSettings();
     StartLibrary();
     PaintImage(BackMemImg);
     SelectDrawTarget(BackBufferTarget);
     ASSERT_EQ(0, PresentScreen());
     const RECT client = Client();
-    EXPECT_EQ(150, client.right - client.left);
-    DesktopCheck check = CheckDesktop(client, PatternRgb);
+    EXPECT_EQ(150 * zoom, client.right - client.left);
+    EXPECT_EQ(200 * zoom, client.bottom - client.top);
+    DesktopCheck check = CheckDesktop(client, [zoom](int x, int y) { return PatternRgb(x / zoom, y / zoom); });
     EXPECT_EQ(0, check.wrongInside);
     EXPECT_EQ(0, check.litOutside);
     EXPECT_EQ(client.left, LastPresentedRect().left);
@@ -108,31 +115,28 @@ TEST_F(DisplayTest, GdiOutputPresentsTheBackImageIntoTheClientArea) {
     EXPECT_EQ(1u, GetPresentCount());
 }
 
-TEST_F(DisplayTest, GdiOutputAtZoomTwoStretchesByNearestNeighbour) {
-    SystemStateRecord.settings.zoomFactor = 2.0;
-    GameSettings();
-    StartLibrary();
-    PaintImage(BackMemImg);
-    SelectDrawTarget(BackBufferTarget);
-    ASSERT_EQ(0, PresentScreen());
-    const RECT client = Client();
-    EXPECT_EQ(300, client.right - client.left);
-    EXPECT_EQ(400, client.bottom - client.top);
-    DesktopCheck check = CheckDesktop(client, [](int x, int y) { return PatternRgb(x / 2, y / 2); });
-    EXPECT_EQ(0, check.wrongInside);
-    EXPECT_EQ(0, check.litOutside);
-}
+INSTANTIATE_TEST_SUITE_P(Zoom, GdiPresentTest, ::testing::Values(1, 2));
 
-TEST_F(DisplayTest, DirectDrawOutputBlitsTheBackSurfaceIntoTheClientArea) {
+// DirectDraw output at zoom 1 and 2: the back surface is blitted (stretched) onto the
+// primary surface at the client rectangle.
+class DirectDrawPresentTest : public DisplayTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DirectDrawPresentTest, TheBackSurfaceFillsTheClientArea) {
+    const int zoom = GetParam();
+    SystemStateRecord.settings.zoomFactor = zoom;
     GameSettings();
     StartDisplay(true);
     PaintSurface(g_Screen.BackSurface, PatternRgb);
     SelectDrawTarget(BackBufferTarget);
     ASSERT_EQ(0, PresentScreen());
-    DesktopCheck check = CheckDesktop(Client(), PatternRgb);
+    const RECT client = Client();
+    EXPECT_EQ(150 * zoom, client.right - client.left);
+    DesktopCheck check = CheckDesktop(client, [zoom](int x, int y) { return PatternRgb(x / zoom, y / zoom); });
     EXPECT_EQ(0, check.wrongInside);
     EXPECT_EQ(0, check.litOutside);
 }
+
+INSTANTIATE_TEST_SUITE_P(Zoom, DirectDrawPresentTest, ::testing::Values(1, 2));
 
 TEST_F(DisplayTest, DirectDrawOutputAtZoomTwoStaysInsideTheClipper) {
     GameSettings();
@@ -313,4 +317,16 @@ TEST_F(DisplayTest, SetScreenModeRefusesBadRequestsAndResetsThePresentCount) {
     GetClientRect(MainWindow(), &client);
     EXPECT_EQ(200, client.right);  // the window follows the screen
     EXPECT_EQ(150, client.bottom);
+}
+
+TEST_F(DisplayTest, FullScreenInTheGdiCompatibleStateBlitsInsteadOfFlipping) {
+    StartDisplay(true);
+    SelectDrawTarget(BackBufferTarget);
+    EXPECT_EQ(0, SetScreenGdiCompatible(1));
+    EXPECT_EQ(1, GetScreenGdiCompatible());
+    EXPECT_EQ(1, g_Screen.gdiCompatibleApplied);
+    PaintSurface(g_Screen.BackSurface, PatternRgb);
+    ASSERT_EQ(0, PresentScreen());
+    EXPECT_EQ(PatternRgb(3, 4), ReadDesktopRgb(3, 4));
+    EXPECT_EQ(ScreenValue(PatternRgb(3, 4)), SurfacePixel(g_Screen.BackSurface, 3, 4));  // still there: no flip
 }

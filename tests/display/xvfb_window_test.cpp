@@ -85,7 +85,7 @@ TEST(XvfbWindow, TheGameWindowShowsThePresentedPattern) {
     ASSERT_GT(length, 0);
     self[length] = '\0';
     const std::string command = std::string("xvfb-run -a -s '-screen 0 1024x768x24' env SDL_VIDEODRIVER=x11 ") +
-                                "ZQ_XVFB_INNER=1 ASAN_OPTIONS=detect_leaks=0 '" + self +
+                                "ZQ_XVFB_INNER=1 LSAN_OPTIONS=suppressions=" ZQ_SOURCE_DIR "/tests/xvfb/lsan_suppressions.txt '" + self +
                                 "' --gtest_filter=DisplayTest.UnderXvfbThePatternIsOnTheScreen 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(nullptr, pipe);

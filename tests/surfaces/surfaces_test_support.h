@@ -72,6 +72,7 @@ protected:
         ResetDisplayForTest(DesktopFormat::Rgb565);
         ChangeWindowMode(1);
         SetScreenMode(width, height, 16, 60);
+        SetScreenUseDirectDraw(0);
         StartDisplay(false);
         ASSERT_EQ(1, g_Screen.softwareRenderer);
         ResetDrawState();
@@ -186,6 +187,7 @@ protected:
         const RECT area{piece->sourceX, piece->sourceY, piece->sourceX + piece->width, piece->sourceY + piece->height};
         if (data->surface != nullptr) return SurfaceRgb(data->surface, area);
         std::vector<uint32_t> rgb;
+        if (!HasMemImgPixels(&data->image)) return rgb;
         const int bytes = MemImgBytesPerPixel(&data->image);
         for (int y = area.top; y < area.bottom; y++) {
             for (int x = area.left; x < area.right; x++) {
