@@ -94,3 +94,9 @@ int G_D3D_SetViewTransform(const Matrix4* matrix);
 int G_D3D_SetProjectionTransform(const Matrix4* matrix);
 int G_D3D_FlushBeforeZWriteChange(int value, int unused);
 int G_D3D_FlushBeforeZCompareChange(int value, int unused);
+
+// The mask screen: the render target becomes the mask's save surface (1) or the draw
+// target's surface again (0), then the viewport.
+int G_D3D_SwitchMaskScreenTarget(int flag);
+// Movies: copies the movie's frame buffer into every texture of a 3D graph.
+int G_D3D_TransferMovieFrameToGraph(const MovieRecord* movie, GraphRecord* graph);
