@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "movie_files.h"
+#include "support/movie_files.h"
 #include "platform/pixels.h"
 
 HRESULT MovieSession::Open(const char* name, const DDPIXELFORMAT* format, bool audio) {

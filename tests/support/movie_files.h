@@ -18,6 +18,7 @@ struct AviSpec {
     int audioRate = 0;      // 0: no audio track; else mono 16-bit PCM of the movie's length
     int storedWidth = -1;   // width written into the headers (-1: width)
     int storedHeight = -1;
+    size_t fileBytes = 0;   // 0: as written; else a JUNK chunk pads the file to this size
 };
 
 // Writes an uncompressed AVI: bottom-up BGR24 frames with rows padded to 4 bytes.

@@ -1,5 +1,5 @@
 // movie_files.cpp - writers of the test movies.
-#include "movie_files.h"
+#include "support/movie_files.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -171,6 +171,9 @@ bool WriteRawAvi(const std::string& path, const AviSpec& s) {
     std::vector<uint8_t> body;
     PutTag(body, "AVI ");
     PutChunk(body, "LIST", List("hdrl", hdrlBody));
+    // The whole file: RIFF header, body so far, movi list and index (chunk sizes even).
+    const size_t written = 8 + body.size() + 8 + movi.size() + 8 + idx.size();
+    if (s.fileBytes >= written + 8) PutChunk(body, "JUNK", std::vector<uint8_t>(s.fileBytes - written - 8, 0));
     PutChunk(body, "LIST", movi);
     PutChunk(body, "idx1", idx);
     std::vector<uint8_t> file;
