@@ -38,6 +38,7 @@ int OpenMovieToGraph(const char* fileName, int* width, int* height, int mode);  
 // nothing of the record's objects left.
 int OpenMovieFile(MovieRecord* movie, const char* fileName, int* width, int* height, int mode);
 int CloseMovieHandle(int graph);  // 0 (no movie too), -1 for an invalid graph or movie
+int CloseMovie(int movie);        // a movie no graph holds yet; 0, -1 for an invalid handle
 MovieRecord* GetMovieRecord(int movie);
 int UpdateMovieFrame(int graph, int synchronous);  // 0, -1 for invalid handles
 int UpdateMovieOverlay(int x, int y, int scale, MovieRecord* movie, int show);

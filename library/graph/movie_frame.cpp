@@ -56,6 +56,11 @@ int UpdateMovieFrame(int graph, int synchronous) {
     MovieRecord* movie = GetMovieRecord(record->movieHandle);
     if (movie == nullptr) return -1;
     if (movie->sampleSurface == nullptr) return 0;
+    // A graph derived from the movie's graph shares its pixels: the whole frame goes
+    // into the owner's storage, so every graph shows its own rectangle of it.
+    if (!record->movieOwner && movie->ownerGraph != -1) {
+        if (GraphRecord* owner = GetGraphRecord(movie->ownerGraph)) record = owner;
+    }
 
     STREAM_STATE state = STREAMSTATE_STOP;
     MultiMediaStreamGetState(movie->stream, &state);

@@ -50,6 +50,7 @@ struct MovieRecord {
     int32_t mode;            // MovieMode
     int64_t savedTime;       // stream time kept across a release, for re-opening
     int32_t tempCopyFlag;    // fileName is a temporary copy, deleted on close
+    int32_t ownerGraph;      // the graph whose storage receives the frames, -1 until one owns it
     char fileName[MovieFileNameCapacity];  // the name opened (after a copy, the copy's)
     HANDLE frameEvent;       // manual-reset event set when an update has finished
     int32_t updatePending;

@@ -46,6 +46,7 @@ int OpenMovieToGraph(const char* fileName, int* width, int* height, int mode) {
     MovieRecord* movie = static_cast<MovieRecord*>(block);
     movie->alphaMovieFlag = MovieAlphaOption;
     movie->tempCopyFlag = 0;
+    movie->ownerGraph = -1;
     if (OpenMovieFile(movie, fileName, width, height, mode) < 0) {
         CancelHandleSlot(&MovieTable, slot);
         return WriteLogText("ムービーファイルオープン処理時にエラーが発生しました");
@@ -56,15 +57,20 @@ int OpenMovieToGraph(const char* fileName, int* width, int* height, int mode) {
 
 // The stream objects go before the temporary copy, so nothing holds the file that is
 // removed.
-int CloseMovieHandle(int graph) {
-    int result;
-    MovieRecord* movie = MovieOfGraph(graph, &result);
-    if (movie == nullptr) return result;
+int CloseMovie(int movieHandle) {
+    MovieRecord* movie = GetMovieRecord(movieHandle);
+    if (movie == nullptr) return -1;
     ReleaseMovieStreamObjects(movie);
     FreeMovieFrameStore(movie);
     DeleteMovieTempCopy(movie);
+    return DeleteHandleRecord(&MovieTable, movieHandle);
+}
+
+int CloseMovieHandle(int graph) {
+    int result;
+    if (MovieOfGraph(graph, &result) == nullptr) return result;
     GraphRecord* record = GetGraphRecord(graph);
-    DeleteHandleRecord(&MovieTable, record->movieHandle);
+    CloseMovie(record->movieHandle);
     record->movieHandle = -1;
     return 0;
 }

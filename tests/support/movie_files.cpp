@@ -15,6 +15,8 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/pixels.h"
+
 uint32_t FramePixel(int frame, int x, int y) {
     const uint32_t r = static_cast<uint32_t>(30 + 50 * frame + 7 * x) & 0xFF;
     const uint32_t g = static_cast<uint32_t>(200 - 40 * y + 3 * frame) & 0xFF;
@@ -292,4 +294,12 @@ TempDir::~TempDir() {
 
 DDPIXELFORMAT PixelFormat(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a) {
     return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB | (a ? DDPF_ALPHAPIXELS : 0u), 0, bits, r, g, b, a};
+}
+
+std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& f) {
+    const PixelView surface{nullptr, 0, 0, 0, LayoutFromDDPixelFormat(f), nullptr};
+    std::vector<uint32_t> out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) out.push_back(EncodePixel(surface, 0xFF000000u | FramePixel(frame, x, y)));
+    return out;
 }

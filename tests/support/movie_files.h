@@ -39,5 +39,9 @@ struct TempDir {
     std::string File(const std::string& name) const { return path + "/" + name; }
 };
 
+// Frame k of the test movies as it should read in a surface of the given format: each
+// pixel as the layer's pixel converter writes an opaque colour.
+std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& format);
+
 // XRGB8888, BGR24 and RGB565 pixel formats for sample surfaces.
 DDPIXELFORMAT PixelFormat(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a = 0);
