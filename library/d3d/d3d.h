@@ -58,7 +58,6 @@ int G_D3D_BltImageToGraph(const void* bitmap, int unused1, int unused2, int x, i
 int G_D3D_BltImageRectToGraph(const RECT* sourceRect, int destX, int destY, GraphRecord* graph,
                               const GraphImage* image, const GraphImage* alphaImage);
 int G_D3D_RestoreGraphSurface3D(GraphRecord* graph);
-int G_D3D_RestoreAllSurface3D(void);
 Surface3DRecord* GetSurface3DData(int handle);
 int EndUseSurface3DData(int handle);
 

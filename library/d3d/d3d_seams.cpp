@@ -38,7 +38,6 @@ int G_D3D_BltImageToGraph(const void*, int, int, int, int, GraphRecord*, int, co
 }
 int G_D3D_BltImageRectToGraph(const RECT*, int, int, GraphRecord*, const GraphImage*, const GraphImage*) { return -1; }
 int G_D3D_RestoreGraphSurface3D(GraphRecord*) { return -1; }
-int G_D3D_RestoreAllSurface3D(void) { return -1; }
 Surface3DRecord* GetSurface3DData(int) { return nullptr; }
 int EndUseSurface3DData(int) { return 0; }
 

@@ -100,16 +100,20 @@ int DrawInBracket(bool hardwarePath, const RECT& area, bool maskBracket, Draw dr
     return result;
 }
 
-// Brings a movie's frame into the graph; true when the movie shows through an overlay
-// instead (the caller then moves the overlay and draws nothing).
-bool UpdateGraphMovie(int graph, const GraphRecord* record, MovieRecord** overlay) {
+// The graph of a graph draw once it may be drawn (null when it or the blend graph is
+// refused): the application is active and a movie's frame is in the graph. *overlay
+// receives the movie when it shows through an overlay instead.
+GraphRecord* PrepareGraphDraw(int graph, MovieRecord** overlay) {
     *overlay = nullptr;
-    if (record->movieHandle == -1) return false;
-    UpdateMovieFrame(graph, 0);
-    MovieRecord* movie = GetMovieRecord(record->movieHandle);
-    if (movie == nullptr || movie->mode != MovieModeOverlay) return false;
-    *overlay = movie;
-    return true;
+    GraphRecord* record = GraphForDraw(graph);
+    if (record == nullptr) return nullptr;
+    WaitWhileInactive();
+    if (record->movieHandle != -1) {
+        UpdateMovieFrame(graph, 0);
+        MovieRecord* movie = GetMovieRecord(record->movieHandle);
+        if (movie != nullptr && movie->mode == MovieModeOverlay) *overlay = movie;
+    }
+    return record;
 }
 
 }  // namespace
@@ -130,11 +134,10 @@ int ClearCurrentScreenCore(void) {
 
 int DrawGraphAtCore(int x, int y, int graph, int transparent) {
     if (DrawingSkipped()) return 0;
-    GraphRecord* record = GraphForDraw(graph);
-    if (record == nullptr) return -1;
-    WaitWhileInactive();
     MovieRecord* overlay;
-    if (UpdateGraphMovie(graph, record, &overlay)) {
+    GraphRecord* record = PrepareGraphDraw(graph, &overlay);
+    if (record == nullptr) return -1;
+    if (overlay != nullptr) {
         UpdateMovieOverlay(x, y, 1, overlay, 1);
         return -1;
     }
@@ -147,11 +150,10 @@ int DrawGraphAtCore(int x, int y, int graph, int transparent) {
 
 int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent) {
     if (DrawingSkipped()) return 0;
-    GraphRecord* record = GraphForDraw(graph);
-    if (record == nullptr) return -1;
-    WaitWhileInactive();
     MovieRecord* overlay;
-    if (UpdateGraphMovie(graph, record, &overlay)) {
+    GraphRecord* record = PrepareGraphDraw(graph, &overlay);
+    if (record == nullptr) return -1;
+    if (overlay != nullptr) {
         // An overlay scales by whole steps only, never below 1:1.
         UpdateMovieOverlay(x1, y1, std::max(1, (x2 - x1) / record->width), overlay, 1);
         return -1;
@@ -167,11 +169,9 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparen
 int DrawGraphToCorners(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, int graph,
                        int transparent) {
     if (DrawingSkipped()) return 0;
-    GraphRecord* record = GraphForDraw(graph);
+    MovieRecord* overlay;  // the corners draw the frame whatever shows it
+    GraphRecord* record = PrepareGraphDraw(graph, &overlay);
     if (record == nullptr) return -1;
-    WaitWhileInactive();
-    MovieRecord* overlay;
-    UpdateGraphMovie(graph, record, &overlay);
     const bool hardware = record->hardwareFlag != 0;
     const float xs[4] = {x1, x2, x3, x4}, ys[4] = {y1, y2, y3, y4};
     const RECT area{FloatToIntTrunc(*std::min_element(xs, xs + 4)), FloatToIntTrunc(*std::min_element(ys, ys + 4)),
@@ -311,15 +311,12 @@ int DrawVertexList2D(const Vertex2D* vertices, int count, int kind, int graph, i
     bool hardware;
     if (graph == NoTextureGraph) {
         hardware = HardwareDrawingAvailable();
+        WaitWhileInactive();
     } else {
-        record = GraphForDraw(graph);
+        MovieRecord* overlay;
+        record = PrepareGraphDraw(graph, &overlay);
         if (record == nullptr) return -1;
         hardware = record->hardwareFlag != 0;
-    }
-    WaitWhileInactive();
-    if (record != nullptr) {
-        MovieRecord* overlay;
-        UpdateGraphMovie(graph, record, &overlay);
     }
     if (count < 0 || (count > 0 && vertices == nullptr)) return -1;
 

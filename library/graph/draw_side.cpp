@@ -518,15 +518,15 @@ bool DescribeTargetImage(GraphImage* out) {
 
 int BeginMaskedDraw(int x1, int y1, int x2, int y2) {
     GraphImage image{};
-    if (DescribeTargetImage(&image)) return SaveMaskTargetArea(x1, y1, x2, y2, nullptr, &image), 0;
-    SaveMaskTargetArea(x1, y1, x2, y2, g_Screen.drawTargetSurface, nullptr);
+    const bool described = DescribeTargetImage(&image);
+    SaveMaskTargetArea(x1, y1, x2, y2, described ? nullptr : g_Screen.drawTargetSurface, described ? &image : nullptr);
     return 0;
 }
 
 int EndMaskedDraw(int x1, int y1, int x2, int y2) {
     GraphImage image{};
-    if (DescribeTargetImage(&image)) return ApplyMaskToTargetArea(x1, y1, x2, y2, nullptr, &image), 0;
-    ApplyMaskToTargetArea(x1, y1, x2, y2, g_Screen.drawTargetSurface, nullptr);
+    const bool described = DescribeTargetImage(&image);
+    ApplyMaskToTargetArea(x1, y1, x2, y2, described ? nullptr : g_Screen.drawTargetSurface, described ? &image : nullptr);
     return 0;
 }
 

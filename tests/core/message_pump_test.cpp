@@ -115,11 +115,13 @@ TEST_F(PumpTest, TitleAndIconReachTheLiveWindow) {
     EXPECT_EQ(259u, std::strlen(SystemStateRecord.settings.caption));  // the copy is bounded
 }
 
-TEST_F(PumpTest, AWindowModeChangeWithoutADisplayIsStoredAndStopsWaiting) {
-    EXPECT_EQ(0, ChangeWindowMode(0));  // no display: the mode is only stored, the wait ends
+TEST_F(PumpTest, AWindowModeChangeEndsWhenTheDisplayReportsTheNewMode) {
+    EXPECT_EQ(0, ChangeWindowMode(0));
+    EXPECT_EQ(1, SystemStateRecord.mode.displayChangeSeen);  // WM_DISPLAYCHANGE ended the wait
     EXPECT_EQ(0, SystemStateRecord.mode.modeChangeRunning);
     EXPECT_TRUE(InOrder(LogWithoutTimes(), {"ChangeWindowMode実行 \r\n", "ウインドウモードフラグが倒されました\r\n",
-                                            "ウインドウスタイルをフルスクリーンモード用に変更します... 完了\r\n"}));
+                                            "ウインドウスタイルをフルスクリーンモード用に変更します... 完了\r\n",
+                                            "画面解像度を変更します... 成功しました\r\n"}));
 }
 
 TEST_F(LibraryTest, WindowSettingsBeforeStartUpAreOnlyStored) {

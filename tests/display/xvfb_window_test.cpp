@@ -1,7 +1,9 @@
 // Under a real X server (Xvfb): the back buffer the library presents is what the X
 // screen shows inside the game's window. The outer test starts this test program again
 // under xvfb-run with SDL's X11 driver; the inner test presents a pattern and compares
-// a screenshot of the root window (xwd) with it.
+// a screenshot of the root window (xwd) with it. The inner run does not look for leaks:
+// SDL unloads the X11 libraries it loaded, and what they keep cannot be told apart
+// from ours any more (the headless tests look for our leaks).
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,7 +87,7 @@ TEST(XvfbWindow, TheGameWindowShowsThePresentedPattern) {
     ASSERT_GT(length, 0);
     self[length] = '\0';
     const std::string command = std::string("xvfb-run -a -s '-screen 0 1024x768x24' env SDL_VIDEODRIVER=x11 ") +
-                                "ZQ_XVFB_INNER=1 LSAN_OPTIONS=suppressions=" ZQ_SOURCE_DIR "/tests/xvfb/lsan_suppressions.txt '" + self +
+                                "ZQ_XVFB_INNER=1 ASAN_OPTIONS=detect_leaks=0 '" + self +
                                 "' --gtest_filter=DisplayTest.UnderXvfbThePatternIsOnTheScreen 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(nullptr, pipe);
