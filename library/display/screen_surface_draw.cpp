@@ -193,9 +193,10 @@ void FinishDraw(ScreenDrawContext& c, bool copyBack) {
     if (c.sourceConverted) ConvertArea(&c.sourceView, c.sourceConvertRect, false);
     if (c.destLocked) IDirectDrawSurface7_Unlock(c.destLockedSurface, &c.destLockRect);
     if (c.sourceLocked) IDirectDrawSurface7_Unlock(c.sourceLockedSurface, &c.sourceLockRect);
-    if (copyBack && c.destThroughWorkSurface) {
+    if (copyBack && c.destThroughWorkSurface &&
         CopySurfaceArea(c.targetSurface, c.destLockedSurface, c.targetRect.left, c.targetRect.top, &c.clippedRect,
-                        CopyMethodFastest);
+                        CopyMethodFastest) < 0) {
+        WriteLogText("描画結果の転送に失敗しました in EndScreenSurfaceDraw\n");
     }
     c.clipNarrowed = c.destConverted = c.sourceConverted = c.destLocked = c.sourceLocked = 0;
     c.destThroughWorkSurface = 0;
