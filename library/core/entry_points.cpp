@@ -14,7 +14,7 @@
 #include "library/display/color_format.h"
 #include "library/display/present.h"
 #include "library/display/screen_state.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 #include "library/graph/draw_front.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"

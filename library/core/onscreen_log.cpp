@@ -6,7 +6,7 @@
 #include "library/core/memory_bytes.h"
 #include "library/display/color_format.h"
 #include "library/display/screen_state.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 #include "library/graph/draw_front.h"
 
 static OnScreenLogState& State() { return SystemStateRecord.onScreenLog; }

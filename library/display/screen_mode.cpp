@@ -18,7 +18,7 @@
 #include "library/display/screen_state.h"
 #include "library/display/screen_surfaces.h"
 #include "library/display/surface2d.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
 #include "library/graph/graph_manager.h"
@@ -55,10 +55,9 @@ void StoreMode(const ScreenMode& mode) {
     s.refreshRate = mode.refreshRate;
 }
 
-// The default font's face, size and thickness, kept across the change.
+// The default font's size and thickness, kept across the change.
 struct KeptFont {
     bool kept = false;
-    char face[256] = {};
     int size = -1;
     int thickness = -1;
 };
@@ -67,7 +66,7 @@ KeptFont KeepDefaultFont(void) {
     KeptFont font;
     FontHandle handle = FetchDefaultFontHandle();
     if (IsLiveFontHandle(handle)) {
-        font.kept = GetFontFaceAndSize(font.face, &font.size, &font.thickness, handle) == 0;
+        font.kept = GetFontFaceAndSize(nullptr, &font.size, &font.thickness, handle) == 0;
     }
     return font;
 }
@@ -239,7 +238,7 @@ int ChangeScreenMode(int width, int height, int colorBits, int force, int refres
     }
 
     InitGraphManager();
-    if (font.kept) SetDefaultFontSizeThickness(font.face, font.size, font.thickness);
+    if (font.kept) SetDefaultFontSizeThickness(font.size, font.thickness);
     InitOnScreenLog();
     CreateScreenPalette();
     MeasureCopyMethod();

@@ -5,7 +5,7 @@
 
 #include "library/core/text.h"
 #include "library/file/file_backend.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 #include "platform/kernel_files.h"
 
 namespace {

@@ -407,7 +407,7 @@ int DrawTextWithFontHandle(int x, int y, const char* text, int color, FontHandle
     WaitWhileInactive();
     const FontRecord* record = GetFontRecord(font);
     const bool hardware = g_DrawState.useHardware3D && IsDirect3DAvailable();
-    const bool textureCache = record != nullptr && record->textureCacheFlag;
+    const bool textureCacheFlag = record != nullptr && record->textureCacheFlag;
     RECT area{};
     if (AffectedAreaNeeded(hardware)) {
         if (x >= g_DrawState.clipRect.right) return 0;
@@ -420,7 +420,7 @@ int DrawTextWithFontHandle(int x, int y, const char* text, int color, FontHandle
     if (hardware && g_DrawState.blendMode == BlendSubtract) {
         // The string's own bracket fills with the current parameter.
         const int parameter = g_DrawState.blendParam;
-        const bool masked = g_DrawState.maskActive && !textureCache;
+        const bool masked = g_DrawState.maskActive && !textureCacheFlag;
         if (masked) BeginMaskedDraw(area.left, area.top, area.right, area.bottom);
         BeginHardwareSubtract(area, parameter, parameter);
         const int result = draw();
@@ -428,7 +428,7 @@ int DrawTextWithFontHandle(int x, int y, const char* text, int color, FontHandle
         if (masked) EndMaskedDraw(area.left, area.top, area.right, area.bottom);
         return result;
     }
-    return DrawInBracket(false, area, !textureCache, draw);
+    return DrawInBracket(false, area, !textureCacheFlag, draw);
 }
 
 int GetDrawScreenGraph(int x1, int y1, int x2, int y2, int graph, int flag) {

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "library/d3d/d3d.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 
 // The graph value that makes DrawVertexList2D draw untextured triangles.
 enum { NoTextureGraph = -5 };

@@ -440,8 +440,11 @@ int DrawTextBlended(int x, int y, const char* text, int color, FontHandle font, 
     MEMIMG& image = data->image;
     uint32_t key = 0;
     if (!image.alphaFlag) {
-        // A key no colour of the string uses; three candidates always suffice.
-        while (key == uint32_t(color) || key == uint32_t(edgeColor)) key++;
+        // A key no pixel of the string takes (the colours as the font writes them into
+        // this image); three candidates always suffice.
+        const uint32_t body = FontTextPixelValue(&image, uint32_t(color));
+        const uint32_t edge = FontTextPixelValue(&image, uint32_t(edgeColor));
+        while (key == body || key == edge) key++;
     }
     image.transparentValue = key;
     FillMemImgRectRaw(&image, &textArea, key);
@@ -489,11 +492,12 @@ int DrawTextSoft(int x, int y, const char* text, int color, FontHandle font, int
 
     if (g_Screen.graphicsStarted) G_D3D_EndScene();
     G_D3D_FlushVertexBatch();
+    // The colours stay screen values: the font writes them in the layout of the image
+    // the preparation hands out (converted from the screen's, or not).
     const RECT area{x, y, x + size[0], y + size[1]};
-    uint32_t colors[2] = {uint32_t(color), uint32_t(edgeColor)};
-    if (BeginScreenSurfaceDraw(nullptr, 0, nullptr, &area, 1, &colors[0], &colors[1]) < 0) return -1;
-    DrawOrMeasureTextWithFont(1, x, y, 0, 1.0, 1.0, text, colors[0], g_ScreenDrawContext.destImage, &d.clipRect, 1,
-                              font, colors[1], -1, vertical, nullptr);
+    if (BeginScreenSurfaceDraw(nullptr, 0, nullptr, &area, 1, nullptr, nullptr) < 0) return -1;
+    DrawOrMeasureTextWithFont(1, x, y, 0, 1.0, 1.0, text, uint32_t(color), g_ScreenDrawContext.destImage, &d.clipRect,
+                              1, font, uint32_t(edgeColor), -1, vertical, nullptr);
     EndScreenSurfaceDraw();
     return 0;
 }

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 
 struct GraphRecord;
 struct LineSegmentRecord;

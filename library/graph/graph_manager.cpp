@@ -8,7 +8,7 @@
 #include "library/display/display_device.h"
 #include "library/display/screen_state.h"
 #include "library/display/surface2d.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 #include "library/graph/camera.h"
 #include "library/graph/draw_side.h"
 #include "library/graph/draw_state.h"
@@ -49,7 +49,7 @@ static void ClearGraphSystemState(void) {
     GraphTable.nextCheck = nextCheck;
     DeleteAllSurfaceData();
     direct3DAvailable = 0;
-    DefaultFontSettings = DefaultFontSettingsRecord{};
+    InitDefaultFontSettings();  // the default font's start values: size 16, thickness 6, ...
     ResetDrawStateToStartValues();
     g_GraphCamera = GraphCameraState{};
 }
@@ -75,13 +75,6 @@ int InitGraphManager(void) {
     GetGraphOrScreenSize(GetDrawTargetHandle(), &width, &height);
     SetDrawClipRect(0, 0, width, height);
 
-    DefaultFontSettings.typeFlags = 0;
-    DefaultFontSettings.size = 16;
-    DefaultFontSettings.thickness = 6;
-    DefaultFontSettings.charsetKind = FontCharsetShiftJIS;
-    DefaultFontSettings.edgeSize = 1;
-    DefaultFontSettings.italic = 0;
-    DefaultFontSettings.letterSpacing = 0;
     ResetFontSystem();
 
     DecLogIndent();

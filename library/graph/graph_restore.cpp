@@ -13,7 +13,7 @@
 #include "library/display/screen_surfaces.h"
 #include "library/display/surface2d.h"
 #include "library/file/file_backend.h"
-#include "library/font/font_seams.h"
+#include "library/font/font.h"
 #include "library/graph/draw_front.h"
 #include "library/graph/draw_side.h"
 #include "library/graph/draw_state.h"

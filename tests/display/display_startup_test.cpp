@@ -23,10 +23,13 @@ const std::vector<std::string> kDirectDrawObjectLines = {
     "\tビデオカードの情報",
 };
 
-// Graph management starts inside the screen-mode change, once the screens exist.
+// Graph management starts inside the screen-mode change, once the screens exist, and
+// ends with the font reset that makes the default font.
 const std::vector<std::string> kGraphManagerStartLines = {
     "\t\tグラフィック管理系の初期化を行います",
     "\t\t\t３Ｄグラフィック描画機能は使用しません",
+    "\t\t\tフォントの初期化を行います",
+    "\t\t\tフォントの初期化は正常に終了しました",
     "\t\tグラフィック管理系の初期化は正常に終了しました",
 };
 
@@ -174,6 +177,8 @@ TEST_F(DisplayTest, GdiOutputStartUpFallsBackWhenDirect3DCannotStart) {
     started_ = false;
     EXPECT_EQ(Lines({
                   "DirectDraw 関連の終了処理をおこないます",
+                  "\tフォントの初期化を行います",  // the font shutdown resets the fonts first
+                  "\tフォントの初期化は正常に終了しました",
                   "\tグラフィック管理系の終了処理は正常に終了しました",
                   "\tＤｉｒｅｃｔＤｒａｗオブジェクトを解放します",
                   "\tＤｉｒｅｃｔＤｒａｗオブジェクトを解放しました",

@@ -139,8 +139,9 @@ TEST_P(DrawFrontTest, GraphsAreFilledAndTheScreenIsCopiedIntoGraphsOfItsSize) {
 
 TEST_P(DrawFrontTest, StringsNeedALiveFont) {
     const size_t mark = Log().size();
-    EXPECT_EQ(0, DrawTextWithFontHandle(0, 0, "", 0, 0x20000000, 0, 0));
-    EXPECT_EQ(-1, DrawTextWithFontHandle(0, 0, "score", 0, 0x20000000, 0, 0));
+    const int noFont = 0x207F0000;  // font kind, slot 0, a check number no font has
+    EXPECT_EQ(0, DrawTextWithFontHandle(0, 0, "", 0, noFont, 0, 0));
+    EXPECT_EQ(-1, DrawTextWithFontHandle(0, 0, "score", 0, noFont, 0, 0));
     EXPECT_NE(std::string::npos, Log().find("フォントハンドル値が異常です\r\n", mark));
 }
 

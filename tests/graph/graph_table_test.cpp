@@ -140,6 +140,8 @@ TEST_F(GraphTableTest, GraphsAreMadeWithTheDrawStateOptions) {
 TEST_F(GraphTableTest, TheGraphManagerLogsItsStartAndStartsOnlyOnce) {
     const std::string log = MaskedLog();
     EXPECT_NE(std::string::npos, log.find("\t\tグラフィック管理系の初期化を行います\r\n#:\t\t\t３Ｄグラフィック描画機能は使用しません\r\n"
+                                          "#:\t\t\tフォントの初期化を行います\r\n"
+                                          "#:\t\t\tフォントの初期化は正常に終了しました\r\n"
                                           "#:\t\tグラフィック管理系の初期化は正常に終了しました\r\n"));
     EXPECT_EQ(0, IsDirect3DAvailable());
     const int graph = Blank();
