@@ -130,8 +130,10 @@ int CreateMaskScreen(int makeBuffer, int makeSaveArea) {
     return 0;
 }
 
+// A library that shuts down while its window is in the background does not wait for
+// the window to be activated again.
 int DeleteMaskScreen(void) {
-    WaitWhileInactive();
+    if (!SystemStateRecord.life.libraryEnding) WaitWhileInactive();
     if (g_DrawState.maskUse) EnableMaskScreen(0);
     ReleaseSaveArea();
     FreeBuffer();

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "library/core/alloc.h"
+#include "library/core/message_pump.h"
 #include "library/graph/graph_restore.h"
 #include "movie_test_support.h"
 
@@ -272,6 +273,22 @@ TEST_F(MaskScreenTest, ADrawOutsideTheDrawAreaLeavesTheSaveAreaAndTheTargetAlone
     EXPECT_EQ(screen, Screen());
     EXPECT_EQ(std::vector<uint32_t>(6, Rgb(save->colorFormat, Key())), ImageRgb(*save, RECT{10, 10, 13, 12}));
     EXPECT_EQ(Rgb(save->colorFormat, 0x1234), ImageRgb(*save, RECT{13, 10, 14, 11})[0]);
+}
+
+// The graph manager's end deletes the mask screen, which waits while the application
+// is inactive; not when the library is shutting down.
+TEST_F(MaskScreenTest, DeletingTheMaskDuringShutdownDoesNotWaitForTheWindow) {
+    StartMovies();
+    MakeMask(0);
+    SendMessageA(MainWindow(), WM_ACTIVATE, WA_INACTIVE, 0);
+    ASSERT_FALSE(SystemStateRecord.life.active.load());
+    SystemStateRecord.life.libraryEnding = 1;
+    const long passes = GetMessagePumpPassCount();
+    EXPECT_EQ(0, DeleteMaskScreen());
+    EXPECT_EQ(passes, GetMessagePumpPassCount());  // no message was pumped
+    EXPECT_EQ(nullptr, g_MaskScreen.buffer);
+    SystemStateRecord.life.libraryEnding = 0;
+    SendMessageA(MainWindow(), WM_ACTIVATE, WA_ACTIVE, 0);
 }
 
 TEST_F(MaskScreenTest, MaskDataHandlesAreCheckedAndTheirBuffersFreed) {
