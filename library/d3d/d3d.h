@@ -97,3 +97,9 @@ int G_D3D_FlushBeforeZCompareChange(int value, int unused);
 // The texture format the settings of these four flags select (colour bits 32 when
 // is32Bit is set, else 16); null when the device offers none.
 const ColorFormat* G_D3D_GetTextureColorFormat(int alphaChannel, int alphaTest, int is32Bit, int drawTarget);
+
+// The mask screen: the render target becomes the mask's save surface (1) or the draw
+// target's surface again (0), then the viewport.
+int G_D3D_SwitchMaskScreenTarget(int flag);
+// Movies: copies the movie's frame buffer into every texture of a 3D graph.
+int G_D3D_TransferMovieFrameToGraph(const MovieRecord* movie, GraphRecord* graph);

@@ -68,3 +68,7 @@ int G_D3D_SetProjectionTransform(const Matrix4*) { return -1; }
 int G_D3D_FlushBeforeZWriteChange(int, int) { return 0; }
 int G_D3D_FlushBeforeZCompareChange(int, int) { return 0; }
 const ColorFormat* G_D3D_GetTextureColorFormat(int, int, int, int) { return nullptr; }
+
+// Without Direct3D there is no render target to switch and no 3D graph to fill.
+int G_D3D_SwitchMaskScreenTarget(int) { return -1; }
+int G_D3D_TransferMovieFrameToGraph(const MovieRecord*, GraphRecord*) { return -1; }

@@ -122,10 +122,14 @@ int LoadMovieGraph(const char* fileName, int hardwareRequest) {
     SetGraphCreateBitDepth(savedBits);
     g_DrawState.newGraphInMemImg = savedMemImg;
     g_DrawState.useHardware3D = savedHardware;
-    if (graph == -1) return -1;
+    if (graph == -1) {
+        CloseMovie(movie);  // nothing would ever close it
+        return -1;
+    }
     GraphRecord* g = GetGraphRecord(graph);
     g->movieHandle = movie;
     g->movieOwner = 1;
+    if (MovieRecord* owned = GetMovieRecord(movie)) owned->ownerGraph = graph;
     return graph;
 }
 

@@ -97,9 +97,10 @@ TEST_F(LibraryTest, TheLockFreeEntryPointsRunWhileTheLockIsHeld) {
     EXPECT_EQ(5, rect.right);
     DDPIXELFORMAT pixelFormat;
     SetupDDPixelFormat(&pixelFormat, 16, 0xF800, 0x07E0, 0x001F, 0);
-    ColorFormat format;
+    ColorFormat format{};
     EXPECT_EQ(0, CreateColorFormatFromMasks(&format, 16, 0xF800, 0x07E0, 0x001F, 0));
     EXPECT_EQ(11, format.redShift);
+    EXPECT_EQ(0xF800u, format.redMask);
     release = true;
     holder.join();
 }

@@ -112,7 +112,10 @@ TEST_F(GraphLoaderTest, AFileNoDecoderTakesIsTriedAsAMovie) {
     WriteFile("notes.png", "just some text, no image at all\n");
     const size_t mark = MaskedLog().size();
     EXPECT_EQ(-1, LoadImageToGraph("notes.png", 0));
-    EXPECT_EQ("#:右記のグラフィックファイルのロードに失敗しました：notes.png \r\n", LogSince(mark));
+    EXPECT_EQ("#:ファイル:notes.png が開けませんでした"
+              "ムービーファイルオープン処理時にエラーが発生しました"
+              "右記のグラフィックファイルのロードに失敗しました：notes.png \r\n",
+              LogSince(mark));
     EXPECT_EQ(1, g_DrawState.useHardware3D);  // the option is as it was
     EXPECT_EQ(0, GetGraphCreateBitDepth());
 }

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "movie_files.h"
+#include "support/movie_files.h"
 #include "movie_session.h"
 #include "platform/testing.h"
 

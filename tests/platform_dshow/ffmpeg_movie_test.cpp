@@ -5,7 +5,7 @@
 #include <future>
 #include <thread>
 
-#include "movie_files.h"
+#include "support/movie_files.h"
 #include "movie_session.h"
 #include "platform/testing.h"
 

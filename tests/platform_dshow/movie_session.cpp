@@ -3,8 +3,7 @@
 
 #include <cstring>
 
-#include "movie_files.h"
-#include "platform/pixels.h"
+#include "support/movie_files.h"
 
 HRESULT MovieSession::Open(const char* name, const DDPIXELFORMAT* format, bool audio) {
     HRESULT hr;
@@ -77,13 +76,5 @@ std::vector<uint32_t> MovieSession::Pixels() {
             out.push_back(v);
         }
     SampleSurfaceUnlock(surface);
-    return out;
-}
-
-std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& f) {
-    const PixelView surface{nullptr, 0, 0, 0, LayoutFromDDPixelFormat(f), nullptr};
-    std::vector<uint32_t> out;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) out.push_back(EncodePixel(surface, 0xFF000000u | FramePixel(frame, x, y)));
     return out;
 }

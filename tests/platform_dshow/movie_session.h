@@ -6,6 +6,7 @@
 
 #include "platform/dshow.h"
 #include "platform/kernel.h"
+#include "support/movie_files.h"
 
 struct MovieSession {
     FilterGraph* graph = nullptr;
@@ -32,7 +33,3 @@ struct MovieSession {
     // The surface's pixels, one value per pixel (2, 3 or 4 bytes, little-endian).
     std::vector<uint32_t> Pixels();
 };
-
-// Frame k of the test movies as it should read in a surface of the given format: each
-// pixel as the layer's pixel converter writes an opaque colour.
-std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& format);

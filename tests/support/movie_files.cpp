@@ -1,5 +1,5 @@
 // movie_files.cpp - writers of the test movies.
-#include "movie_files.h"
+#include "support/movie_files.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,6 +14,8 @@ extern "C" {
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/pixels.h"
 
 uint32_t FramePixel(int frame, int x, int y) {
     const uint32_t r = static_cast<uint32_t>(30 + 50 * frame + 7 * x) & 0xFF;
@@ -171,6 +173,9 @@ bool WriteRawAvi(const std::string& path, const AviSpec& s) {
     std::vector<uint8_t> body;
     PutTag(body, "AVI ");
     PutChunk(body, "LIST", List("hdrl", hdrlBody));
+    // The whole file: RIFF header, body so far, movi list and index (chunk sizes even).
+    const size_t written = 8 + body.size() + 8 + movi.size() + 8 + idx.size();
+    if (s.fileBytes >= written + 8) PutChunk(body, "JUNK", std::vector<uint8_t>(s.fileBytes - written - 8, 0));
     PutChunk(body, "LIST", movi);
     PutChunk(body, "idx1", idx);
     std::vector<uint8_t> file;
@@ -289,4 +294,12 @@ TempDir::~TempDir() {
 
 DDPIXELFORMAT PixelFormat(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a) {
     return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB | (a ? DDPF_ALPHAPIXELS : 0u), 0, bits, r, g, b, a};
+}
+
+std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& f) {
+    const PixelView surface{nullptr, 0, 0, 0, LayoutFromDDPixelFormat(f), nullptr};
+    std::vector<uint32_t> out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) out.push_back(EncodePixel(surface, 0xFF000000u | FramePixel(frame, x, y)));
+    return out;
 }

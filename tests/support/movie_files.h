@@ -18,6 +18,7 @@ struct AviSpec {
     int audioRate = 0;      // 0: no audio track; else mono 16-bit PCM of the movie's length
     int storedWidth = -1;   // width written into the headers (-1: width)
     int storedHeight = -1;
+    size_t fileBytes = 0;   // 0: as written; else a JUNK chunk pads the file to this size
 };
 
 // Writes an uncompressed AVI: bottom-up BGR24 frames with rows padded to 4 bytes.
@@ -37,6 +38,10 @@ struct TempDir {
     ~TempDir();
     std::string File(const std::string& name) const { return path + "/" + name; }
 };
+
+// Frame k of the test movies as it should read in a surface of the given format: each
+// pixel as the layer's pixel converter writes an opaque colour.
+std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& format);
 
 // XRGB8888, BGR24 and RGB565 pixel formats for sample surfaces.
 DDPIXELFORMAT PixelFormat(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a = 0);
