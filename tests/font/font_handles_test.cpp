@@ -163,6 +163,16 @@ TEST_F(FontHandleTest, AnEmptyFaceFallsBackThreeTimes) {
     EXPECT_EQ(live, FontHandleTable.liveCount);
 }
 
+TEST_F(FontHandleTest, AStripTheHeapCannotHoldIsLoggedAndTheSlotFreed) {
+    StartSoftware();
+    // Cells of 14008 pixels: 20 of them at a byte per pixel need 3.9 GB.
+    UseFakeFontsForTest({GeometryFace(14000, 16)});
+    const int live = FontHandleTable.liveCount;
+    EXPECT_EQ(-1, CreateFontToHandle("Geometry", 16, 6, FontTypeOutlined, -1, -1, 0, -1, -1));
+    EXPECT_TRUE(Logged("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle"));
+    EXPECT_EQ(live, FontHandleTable.liveCount);
+}
+
 TEST_F(FontHandleTest, AFaceNameLongerThanTheRecordHoldsIsCut) {
     StartSoftware();
     const std::string longFace(300, 'F');
