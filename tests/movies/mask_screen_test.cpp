@@ -233,6 +233,29 @@ TEST_F(MaskScreenTest, TheFrontBufferOfAWindowIsMaskedAtTheClientArea) {
     EXPECT_EQ(expected, SurfaceRgb(g_Screen.PrimarySurface, row));
 }
 
+// Selecting a target switches the mask off while the renderers change over; it is on
+// again afterwards, also when the target is refused.
+TEST_F(MaskScreenTest, SelectingADrawTargetLeavesTheMaskInUse) {
+    StartMovies();
+    SelectDrawTarget(BackBufferTarget);
+    const int gone = CreateBlankGraph(8, 8, 1);
+    DeleteGraphHandle(gone, 0);
+    Background();
+    MakeMask(0);
+    for (int refused : {gone, 7, MakeResourceHandle(HandleKindFont, 0, 0)}) {
+        EXPECT_EQ(-1, SelectDrawTarget(refused)) << std::hex << refused;
+        EXPECT_EQ(BackBufferTarget, GetDrawTargetHandle());
+        EXPECT_EQ(1, g_DrawState.maskUse);
+        EXPECT_EQ(1, g_DrawState.maskActive);
+    }
+    EXPECT_EQ(0, SelectDrawTarget(BackBufferTarget));
+    EXPECT_EQ(1, g_DrawState.maskActive);
+    DrawBoxShape(10, 10, 140, 60, ComposeColorValue(220, 40, 40), 1);
+    EnableMaskScreen(0);
+    EXPECT_EQ(Quantized(BackFormat(), 0x0000A0), BackRgbAt(60, 30));  // in the band: the old pixel
+    EXPECT_EQ(Quantized(BackFormat(), 0xDC2828), BackRgbAt(20, 30));
+}
+
 TEST_F(MaskScreenTest, TheMaskRowsAreTheScreenWidthRoundedUpToFour) {
     StartMovies();
     ASSERT_EQ(0, SetScreenMode(641, 480, 16, 60));
