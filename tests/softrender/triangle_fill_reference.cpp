@@ -165,7 +165,8 @@ uint32_t FlatRule(const Draw& d, uint32_t K, uint32_t D) {
         case BlendAlpha:
             for (int c = 0; c < 3; c++) {
                 const int64_t dc = Get(D, ch[c]), kc = Get(K, ch[c]);
-                n[c] = d.is16 ? dc + BlendSignedMulTable[d.p][255 + kc - dc] : FloorDiv(dc * 256 + (kc - dc) * d.p, 256);
+                n[c] = d.is16 ? dc + BlendSignedMulTable[d.p][255 + kc - dc]
+                              : FloorDiv(dc * 256 + (kc - dc) * d.p, 256);
             }
             return keep | Pack(n, ch);
         case BlendAdd:
@@ -286,7 +287,9 @@ std::vector<uint8_t> ReferenceDrawTriangle(const MEMIMG* dest, const MEMIMG* tex
                   dv2 = (V[R] - V[P0]) / kOne;
     const int64_t den = dx2 * dy1 - dx1 * dy2;
     if (den == 0) return out;
-    auto gradient = [den](int64_t numerator) { return int64_t(std::trunc(double(numerator) * 262144.0 / double(den))); };
+    auto gradient = [den](int64_t numerator) {
+        return int64_t(std::trunc(double(numerator) * 262144.0 / double(den)));
+    };
     const int64_t dudx = gradient(du2 * dy1 - du1 * dy2), dudy = gradient(du1 * dx2 - du2 * dx1);
     const int64_t dvdx = gradient(dv2 * dy1 - dv1 * dy2), dvdy = gradient(dv1 * dx2 - dv2 * dx1);
     const int64_t x0 = X[P0] / kOne, y0 = Y[P0] / kOne, U0 = U[P0], V0 = V[P0];
