@@ -147,9 +147,10 @@ void WalkTriangleRows(const TriangleSetup& s, const RECT& clip, void (*row)(void
     };
 
     Edge left = begin(s.left), right = begin(s.right);
-    // The row number only ever goes down by one per row: on the left side's change of
-    // segment it carries on, so no row is drawn twice where the top lies above row 0
-    // and the middle vertex below it (the pixel conversion rounds the two differently).
+    // The row number advances by one per row and carries on when the left side changes
+    // segment; restarting it at the middle vertex's row would draw that row twice when
+    // the top lies above row 0 and the middle vertex on or below it, since converting
+    // toward zero rounds the two differently.
     int64_t y = s.firstRow;
     while (y < clip.bottom) {
         int64_t rows = 1;
