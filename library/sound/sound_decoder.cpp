@@ -85,28 +85,22 @@ int CloseSoundDecoder(SoundDecoder* d) {
     return 0;
 }
 
-int OpenSoundDecoder(SoundDecoder* d, const StreamSource* stream, int checkpointPosition) {
+int OpenSoundDecoderOgg16(SoundDecoder* d) { return OpenSoundDecoderOgg(d, 2); }
+
+int OpenSoundDecoderWith(SoundDecoder* d, const StreamSource* stream, int checkpointPosition,
+                         SoundDecoderOpener const* openers, int count) {
     std::memset(d, 0, sizeof *d);
     d->stream = *stream;
     const int64_t start = stream->ops.tell(stream->handle);
-    auto rewind = [&] { d->stream.ops.seek(d->stream.handle, start, 0); };
-    bool opened = OpenSoundDecoderPCM(d) == 0;
-    if (!opened) {
-        rewind();
-        opened = OpenSoundDecoderACM(d) == 0;
+    int i = 0;
+    for (; i < count; ++i) {
+        d->stream.ops.seek(d->stream.handle, start, 0);
+        if (openers[i](d) == 0) break;
     }
-    if (!opened) {
-        rewind();
-        opened = OpenSoundDecoderOgg(d, 2) == 0;
-    }
-    if (!opened) {
-        rewind();
-        opened = OpenSoundDecoderMP3(d) == 0;
-    }
-    if (!opened) return -1;
-    // A block is a second or so of PCM; a format claiming more than 16 MB per block is
+    if (i == count) return -1;
+    // A block is a second or so of PCM; a format claiming more than 8 MB per block is
     // not audio this library can hold.
-    if (d->blockSize <= 0 || d->blockSize > (16 << 20) ||
+    if (d->blockSize <= 0 || d->blockSize > (8 << 20) ||
         (d->blockBuffer = static_cast<uint8_t*>(ZqAlloc(static_cast<size_t>(d->blockSize)))) == nullptr) {
         CloseKind(d);
         return -1;
@@ -115,4 +109,10 @@ int OpenSoundDecoder(SoundDecoder* d, const StreamSource* stream, int checkpoint
     d->checkpointPosition = checkpointPosition;
     d->opened = 1;
     return 0;
+}
+
+int OpenSoundDecoder(SoundDecoder* d, const StreamSource* stream, int checkpointPosition) {
+    static const SoundDecoderOpener openers[] = {OpenSoundDecoderPCM, OpenSoundDecoderACM, OpenSoundDecoderOgg16,
+                                                 OpenSoundDecoderMP3};
+    return OpenSoundDecoderWith(d, stream, checkpointPosition, openers, 4);
 }

@@ -136,6 +136,11 @@ int CloseSoundDecoder(SoundDecoder* decoder);
 // Opens a decoder over a stream at its start: PCM WAV, compressed WAV, Ogg Vorbis, then
 // MPEG audio are tried in that order. 0, or -1 (nothing kept, the stream not closed).
 int OpenSoundDecoder(SoundDecoder* decoder, const StreamSource* stream, int checkpointPosition);
+// The same with the kind openers given, tried in order (the stream rewound before each).
+using SoundDecoderOpener = int (*)(SoundDecoder* decoder);
+int OpenSoundDecoderWith(SoundDecoder* decoder, const StreamSource* stream, int checkpointPosition,
+                         SoundDecoderOpener const* openers, int count);
+int OpenSoundDecoderOgg16(SoundDecoder* decoder);  // 16-bit output
 
 int OpenSoundDecoderPCM(SoundDecoder* decoder);
 int DecodeSoundDecoderPCM(SoundDecoder* decoder);

@@ -39,8 +39,9 @@ inline void AddPair(const SoundBufferRecord* r, SourcePair s, MixFrame* out) {
         l = (l * r->volume) >> 8;
         rt = (rt * r->volume) >> 8;
     }
-    if (r->pan < 0) l = (l * (256 + r->pan)) >> 8;
-    if (r->pan > 0) rt = (rt * (256 - r->pan)) >> 8;
+    // A pan to the left (negative, as DirectSound counts it) quiets the right side.
+    if (r->pan < 0) rt = (rt * (256 + r->pan)) >> 8;
+    if (r->pan > 0) l = (l * (256 - r->pan)) >> 8;
     out->left = static_cast<int16_t>(std::clamp(out->left + l, -32768, 32767));
     out->right = static_cast<int16_t>(std::clamp(out->right + rt, -32768, 32767));
 }
