@@ -136,7 +136,9 @@ TEST_F(StartedSoundTest, CaptureFileGetsItsHeaderWhenClosed) {
         PutText(expected, "data");
         Put32(expected, c.data);
         EXPECT_EQ(expected, Bytes(file.begin(), file.begin() + 46));
-        if (c.frames) EXPECT_EQ((Bytes{1, 0, 0xFE, 0xFF}), Bytes(file.begin() + 46, file.begin() + 50));
+        if (c.frames) {
+            EXPECT_EQ((Bytes{1, 0, 0xFE, 0xFF}), Bytes(file.begin() + 46, file.begin() + 50));
+        }
     }
     EXPECT_EQ(-1, CloseSoundCaptureFile()) << "nothing open";
     // Shutdown closes an open capture.

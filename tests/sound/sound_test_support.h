@@ -86,12 +86,13 @@ inline Bytes SilentMp3Frame(bool padding, bool mono = false) {
     return b;
 }
 
-// A decoder over bytes that the test keeps alive.
+// A decoder over its own copy of the bytes.
 struct MemoryDecoder {
+    Bytes bytes;
     StreamSource source{};
     SoundDecoder decoder{};
     bool open = false;
-    explicit MemoryDecoder(const Bytes& bytes, int checkpoint = 0) {
+    explicit MemoryDecoder(Bytes file, int checkpoint = 0) : bytes(std::move(file)) {
         if (OpenMemoryStreamSource(&source, bytes.data(), static_cast<int>(bytes.size())) != 0) return;
         open = OpenSoundDecoder(&decoder, &source, checkpoint) == 0;
     }
