@@ -39,13 +39,14 @@ std::string ToShiftJis(const char* utf8) {
 HRESULT DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, void* context) {
     if (callback == nullptr) return DSERR_INVALIDPARAM;
     std::vector<std::string> names;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    // Only while the audio subsystem runs (an output is open): starting and ending it
+    // here would load and unload the system's audio backends for a list of names.
+    if (SDL_WasInit(SDL_INIT_AUDIO) != 0) {
         const int count = SDL_GetNumAudioDevices(0);
         for (int i = 0; i < count; ++i) {
             const char* name = SDL_GetAudioDeviceName(i, 0);
             if (name != nullptr) names.push_back(ToShiftJis(name));
         }
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     if (!callback(nullptr, "Primary Sound Driver", "", context)) return DS_OK;
     for (size_t i = 0; i < names.size(); ++i) {

@@ -20,6 +20,11 @@ export XDG_RUNTIME_DIR=$work
 unset SDL_VIDEODRIVER
 # The X11 video driver's D-Bus library keeps a buffer until exit; it is not ours.
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/../xvfb" && pwd)/lsan_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# The sound output's thread asks for real-time priority over D-Bus, whose library SDL
+# unloads at exit with blocks of its own; their frames are gone by then, so they cannot
+# be told apart from ours. The headless runs look for our leaks, and this run checks
+# Log.txt's own allocation dump.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 cat > inner.sh <<INNER
 #!/usr/bin/env bash
