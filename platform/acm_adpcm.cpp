@@ -49,7 +49,7 @@ int16_t MsStep(MsChannel& c, int nibble) {
     c.s2 = c.s1;
     c.s1 = value;
     // The step size stays within 16 .. 2^23 so damaged data cannot overflow it.
-    c.delta = std::clamp(msAdaptationTable[nibble] * c.delta / 256, 16, 1 << 23);
+    c.delta = static_cast<int>(std::clamp<int64_t>(int64_t{msAdaptationTable[nibble]} * c.delta / 256, 16, 1 << 23));
     return static_cast<int16_t>(value);
 }
 
