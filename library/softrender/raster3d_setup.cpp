@@ -7,7 +7,6 @@
 // share an edge therefore never draw the same pixel, and leave no gap between them.
 #include <algorithm>
 #include <climits>
-#include <cmath>
 
 #include "library/core/arith.h"
 #include "library/d3d/d3d.h"
@@ -144,15 +143,16 @@ bool SetupRaster3DTriangle(const ScreenVertex v[3], const RECT& clip, Raster3DSe
 
     if (!SetupPlanes(v[ox.first], v[ox.middle], v[ox.last], y0, s->planes)) return false;
 
-    // Edges. Top and middle (or middle and bottom) on the same pixel row make a flat
-    // top (bottom) without a bend; otherwise the edge on the middle vertex's side bends.
+    // Edges. Top and middle (or middle and bottom) at the same height make a flat top
+    // (bottom) without a bend; otherwise the edge on the middle vertex's side bends at
+    // it, however close the two are, so rows between them follow the true edges.
     const int64_t yc = s->rowCentre;
-    if (std::trunc(top.y) == std::trunc(middle.y)) {
+    if (top.y == middle.y) {
         const bool topLeft = top.x <= middle.x;
         const ScreenVertex &l = topLeft ? top : middle, &r = topLeft ? middle : top;
         s->left = MakeEdge(l.x, l.y, Slope(l, bottom), yc);
         s->right = MakeEdge(r.x, r.y, Slope(r, bottom), yc);
-    } else if (std::trunc(middle.y) == std::trunc(bottom.y)) {
+    } else if (middle.y == bottom.y) {
         const bool middleLeft = middle.x <= bottom.x;
         const ScreenVertex &l = middleLeft ? middle : bottom, &r = middleLeft ? bottom : middle;
         s->left = MakeEdge(top.x, top.y, Slope(top, l), yc);
