@@ -5,8 +5,6 @@
 // is projected back and drawn as a fan: (P0, P1, P2), then (Pk, P0, Pk-1) for k >= 3.
 // The pieces are drawn Gouraud shaded, and the cut vertices get their colour as
 // chA + (chB - chA) * T / 256 with T = trunc(t * 255) (so t = 1 stops just short of chB).
-#include <cmath>
-
 #include "library/core/arith.h"
 #include "library/d3d/d3d.h"
 #include "library/softrender/raster3d.h"

@@ -59,6 +59,9 @@ ZQ_BLEND_INLINE int32_t AtPixel(const Raster3DPlane& p, int first) {
     return int32_t(uint32_t(p.dx) * uint32_t(first) + uint32_t(p.dx / 2) + uint32_t(p.row));
 }
 
+// Fixed-point values wrap.
+ZQ_BLEND_INLINE void Step(int32_t& value, int32_t delta) { value = int32_t(uint32_t(value) + uint32_t(delta)); }
+
 template <Raster3DVariant V>
 void DrawSpan(const SpanConstants& c, const Raster3DTarget& t, const Raster3DPlane* planes, int y, int first,
               int count) {
@@ -84,15 +87,19 @@ void DrawSpan(const SpanConstants& c, const Raster3DTarget& t, const Raster3DPla
     uint16_t* zp = t.depthImage != nullptr
                        ? reinterpret_cast<uint16_t*>(t.depthImage->pixels + intptr_t(y) * t.depthImage->pitch) + first
                        : nullptr;
-    auto step = [&](int32_t& value, int32_t delta) { value = int32_t(uint32_t(value) + uint32_t(delta)); };
 
     for (int i = 0; i < count; i++, dp += destBytes) {
         const int32_t pw = w, pu = u, pv = v, pz = z;
         const VertexColour colour{cr / 16384, cg / 16384, cb / 16384, ca / 16384};
-        step(w, dw), step(u, du), step(v, dv), step(z, dz);
+        Step(w, dw);
+        Step(u, du);
+        Step(v, dv);
+        Step(z, dz);
         if constexpr (V.gouraud) {
-            step(cr, planes[Raster3DR].dx), step(cg, planes[Raster3DG].dx);
-            step(cb, planes[Raster3DB].dx), step(ca, planes[Raster3DA].dx);
+            Step(cr, planes[Raster3DR].dx);
+            Step(cg, planes[Raster3DG].dx);
+            Step(cb, planes[Raster3DB].dx);
+            Step(ca, planes[Raster3DA].dx);
         }
         // 1/W would overflow or divide by zero where W has run out (rhw near 0).
         if (pw <= 0) continue;
@@ -124,7 +131,7 @@ void DrawSpans(const SpanConstants& c, const Raster3DTarget& t, Raster3DSetup* s
     int first = 0, count = 0;
     for (int y = s->firstRow; NextRaster3DSpan(s, &first, &count); y++) {
         if (count > 0) DrawSpan<V>(c, t, planes, y, first, count);
-        for (Raster3DPlane& p : planes) p.row = int32_t(uint32_t(p.row) + uint32_t(p.dy));
+        for (Raster3DPlane& p : planes) Step(p.row, p.dy);
     }
 }
 
