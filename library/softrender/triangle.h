@@ -14,8 +14,11 @@ struct TexTriVertex {
 };
 
 // Fills the triangle into dest, clipped to the draw area, textured affinely from the
-// vertices' (u, v) or, without a texture, with fillColour (a pixel value in dest's
-// format), under the draw state's blend mode, parameter and brightness.
+// vertices' (u, v) (point sampled; texels outside the texture are not drawn) or, without
+// a texture, with fillColour (a pixel value in dest's format), under the draw state's
+// blend mode, parameter and brightness. blendImage, an 8-bit image at least as large as
+// the texture, weights each texel by the byte at its position. Any 32-bit vertex values
+// are safe. The pixels' rules: triangle_fill_walk.h and triangle_fill_kernels.h.
 void DrawTriangle2DOnMemImg(MEMIMG* dest, const MEMIMG* texture, const TexTriVertex vertices[3], int transparent,
                             const MEMIMG* blendImage, uint32_t fillColour);
 

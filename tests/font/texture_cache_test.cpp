@@ -36,22 +36,36 @@ protected:
     }
     // Where the string leaves ink ('#'): on the back screen through the texture cache,
     // or in an image through the memory strip.
-    std::string TextureInk(FontHandle font, const char* text, int width, int height) {
+    std::string TextureInk(FontHandle font, const char* text, int width, int height, int vertical = 0,
+                           double scale = 1.0) {
         FillMemImgRectRaw(&BackMemImg, nullptr, 0);
-        EXPECT_LE(0, DrawOrMeasureTextWithFont(1, 1, 0, 0, 1.0, 1.0, text, uint32_t(RgbToScreenPixel(255, 255, 255)),
-                                               nullptr, nullptr, 1, font, uint32_t(RgbToScreenPixel(0, 0, 255)), -1, 0,
-                                               nullptr));
+        EXPECT_LE(0, DrawOrMeasureTextWithFont(1, 1, 0, scale != 1.0, scale, scale, text,
+                                               uint32_t(RgbToScreenPixel(255, 255, 255)), nullptr, nullptr, 1, font,
+                                               uint32_t(RgbToScreenPixel(0, 0, 255)), -1, vertical, nullptr));
         return Rows(width, height, [](int x, int y) {
             uint32_t v;
             std::memcpy(&v, MemImgPixelAddress(&BackMemImg, x, y), 4);
             return (v & 0xFFFFFF) != 0 ? '#' : '.';
         });
     }
-    static std::string StripInk(FontHandle font, const char* text, int width, int height) {
+    static std::string StripInk(FontHandle font, const char* text, int width, int height, int vertical = 0) {
         TargetImage image(width, height, MemImgFormat32, 1);
         DrawOrMeasureTextWithFont(1, 1, 0, 0, 1.0, 1.0, text, uint32_t(RgbToScreenPixel(255, 255, 255)), &image,
-                                  nullptr, 1, font, uint32_t(RgbToScreenPixel(0, 0, 255)), -1, 0, nullptr);
+                                  nullptr, 1, font, uint32_t(RgbToScreenPixel(0, 0, 255)), -1, vertical, nullptr);
         return Rows(image, [](uint32_t v) { return (v >> 24) != 0 ? '#' : '.'; });
+    }
+
+    // Whether a graph drawn to four corners leaves ink on the screen.
+    static bool CornerDrawsReachTheScreen() {
+        FillMemImgRectRaw(&BackMemImg, nullptr, 0);
+        const int probe = CreateBlankGraph(4, 4, 1);
+        FillGraphColor(probe, 255, 255, 255, 255);
+        DrawGraphToCorners(0, 0, 4, 0, 4, 4, 0, 4, probe, 0);
+        DeleteGraphHandle(probe, 0);
+        uint32_t v;
+        std::memcpy(&v, MemImgPixelAddress(&BackMemImg, 1, 1), 4);
+        FillMemImgRectRaw(&BackMemImg, nullptr, 0);
+        return (v & 0xFFFFFF) != 0;
     }
 
     ColorFormat argb4444_{}, argb1555_{};
@@ -105,6 +119,56 @@ TEST_F(TextureCacheTest, GlyphsLandWhereTheMemoryStripPutsThem) {
         EXPECT_EQ(strip, TextureInk(MakeTextureFont(type, 1), "Gあ", 16, 6)) << type;
         EXPECT_NE(std::string::npos, strip.find('#'));
     }
+}
+
+// Vertical glyphs are turned by four-corner draws, which the software triangle filler
+// carries out; until it is built nothing reaches the screen and the comparison waits.
+TEST_F(TextureCacheTest, VerticalGlyphsLandWhereTheMemoryStripPutsThem) {
+    if (!CornerDrawsReachTheScreen()) GTEST_SKIP() << "four-corner draws do not reach the screen yet";
+    for (int type : {int(FontTypeGreyLevels), FontTypeGreyLevels | FontTypeOutlined}) {
+        const std::string strip = StripInk(MakeFont(type, 1), "Gあ", 16, 24, 1);
+        EXPECT_EQ(strip, TextureInk(MakeTextureFont(type, 1), "Gあ", 16, 24, 1)) << type;
+        EXPECT_NE(std::string::npos, strip.find('#'));
+    }
+}
+
+TEST_F(TextureCacheTest, ScalesStretchTheGlyphsAndThePen) {
+    // 'I' is a 1 x 4 box with advance 3 at the line's top.
+    const FontHandle font = MakeTextureFont(0);
+    // Measuring takes the scales whatever the scale flag; the pen is cut once, at the end.
+    EXPECT_EQ(7, DrawOrMeasureTextWithFont(0, 0, 0, 0, 2.5, 1.0, "I", 0, nullptr, nullptr, 1, font, 0, -1, 0, nullptr));
+    EXPECT_EQ(15, DrawOrMeasureTextWithFont(0, 0, 0, 0, 2.5, 1.0, "II", 0, nullptr, nullptr, 1, font, 0, -1, 0,
+                                            nullptr));
+    EXPECT_EQ(6, DrawOrMeasureTextWithFont(0, 0, 0, 0, 2.5, 2.0, "I", 0, nullptr, nullptr, 1, font, 0, -1, 1, nullptr));
+    // Drawing with the scale flag stretches the cell: twice as wide and tall at x 1.
+    EXPECT_EQ(".##...../.##...../.##...../.##...../.##...../.##...../.##...../.##...../......../........",
+              TextureInk(font, "I", 8, 10, 0, 2.0));
+    // Scaled vertical glyphs are drawn from a graph of their cell, deleted again, and
+    // stay inside the column the glyph turns into (x 1 + 2 x 12 - 8 .. 25, rows 0, 1).
+    const int graphs = GraphTable.liveCount;
+    const std::string turned = TextureInk(font, "I", 30, 4, 1, 2.0);
+    EXPECT_EQ(graphs, GraphTable.liveCount);
+    for (int y = 0; y < 4; y++) {
+        for (int x = 0; x < 30; x++) {
+            if (turned[size_t(y) * 31 + x] == '#') {
+                EXPECT_TRUE(x >= 17 && x < 25 && y < 2) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(TextureCacheTest, AVerticalDrawWithoutItsCacheGraphDrawsNothing) {
+    // A cache graph gone without its pending flag set (nothing to make again): the
+    // turned draw needs the graph's size and skips the glyph.
+    const FontHandle font = MakeTextureFont(FontTypeGreyLevels);
+    FontRecord* record = GetFontRecord(font);
+    DeleteGraphHandle(record->cacheGraph, 0);
+    record->cacheGraphPending = 0;
+    const RECT area = g_DrawState.clipRect;
+    EXPECT_EQ(5, DrawOrMeasureTextWithFont(1, 0, 0, 0, 1.0, 1.0, "G", 0xFFFFFF, nullptr, nullptr, 1, font, 0, -1, 1,
+                                           nullptr));
+    EXPECT_EQ(area.right, g_DrawState.clipRect.right);
+    EXPECT_EQ(area.bottom, g_DrawState.clipRect.bottom);
 }
 
 TEST_F(TextureCacheTest, TheDrawStateIsPutBackAfterEachGlyph) {

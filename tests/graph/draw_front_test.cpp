@@ -91,6 +91,21 @@ TEST_P(DrawFrontTest, AStretchedPartLandsOnItsRectangleAndSwappedCornersMirror) 
     EXPECT_EQ(150, g_DrawState.clipRect.right);
 }
 
+TEST_P(DrawFrontTest, FourCornersShowTheGraphAsTwoTriangles) {
+    const int graph = ColumnGraph(8, 4);
+    // On its own rectangle the graph shows one to one, the seam of the two triangles
+    // included; the column and row past the corners stay untouched.
+    ASSERT_EQ(0, DrawGraphToCorners(20, 30, 28, 30, 28, 34, 20, 34, graph, 0));
+    for (int y = 30; y < 34; y++)
+        for (int i = 0; i < 8; i++) EXPECT_EQ(ColumnRgb(i), BackRgbAt(20 + i, y)) << i << "," << y;
+    EXPECT_EQ(0u, BackRgbAt(28, 31));
+    EXPECT_EQ(0u, BackRgbAt(23, 34));
+    EXPECT_EQ(0u, BackRgbAt(19, 31));
+    // Twice as wide and mirrored: each column twice, right to left.
+    ASSERT_EQ(0, DrawGraphToCorners(76, 50, 60, 50, 60, 54, 76, 54, graph, 0));
+    for (int i = 0; i < 16; i++) EXPECT_EQ(ColumnRgb(7 - i / 2), BackRgbAt(61 + i, 52)) << i;
+}
+
 TEST_P(DrawFrontTest, NothingIsDrawnWhileSuspendedOrWithAnEmptyArea) {
     const int graph = ColumnGraph(4, 4);
     const std::vector<uint32_t> before = BackRgb(RECT{0, 0, 150, 200});
