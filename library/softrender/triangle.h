@@ -22,7 +22,12 @@ struct TexTriVertex {
 void DrawTriangle2DOnMemImg(MEMIMG* dest, const MEMIMG* texture, const TexTriVertex vertices[3], int transparent,
                             const MEMIMG* blendImage, uint32_t fillColour);
 
-// One perspective-correct, optionally z-buffered and shaded triangle (no texture = white).
+// One perspective-correct triangle of transformed vertices into dest (16- or 32-bit,
+// no palette, no alpha), textured from a texture of dest's kind (null: white), under
+// the draw state's blend mode, parameter, brightness and draw area. zImage (null: no
+// depth test) is tested with <= and written when zWrite is set; gouraud modulates by
+// the vertex colours; zClip == 1 first cuts the triangle at depth 0 and 1 and draws
+// the pieces Gouraud shaded, writing depth by zWriteClipped. Refusals are silent.
 void DrawTriangle3DOnMemImg(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const ScreenVertex vertices[3],
                             int transparent, const MEMIMG* blendImage, int zWrite, int zWriteClipped, int gouraud,
                             int zClip);

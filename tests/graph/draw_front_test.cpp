@@ -175,6 +175,30 @@ TEST_P(DrawFrontTest, VertexListsRefuseCountsTheirKindCannotTake) {
     EXPECT_EQ(0, DrawThickLine(0, 0, 10, 10, RgbToScreenPixel(255, 0, 0), 0));
 }
 
+TEST_P(DrawFrontTest, VertexListsDrawTrianglesInSoftware) {
+    // An untextured fan of two triangles: white wherever it covers, nothing outside.
+    const Vertex2D quad[4] = {{10, 10, 0, 0, 255, 255, 255, 255},
+                              {90, 10, 1, 0, 255, 255, 255, 255},
+                              {90, 50, 1, 1, 255, 255, 255, 255},
+                              {10, 50, 0, 1, 255, 255, 255, 255}};
+    ASSERT_EQ(0, DrawVertexList2D(quad, 4, PrimitiveTriangleFan, NoTextureGraph, 0));
+    EXPECT_EQ(Quantized(BackFormat(), 0xFFFFFF), BackRgbAt(50, 30));
+    EXPECT_EQ(Quantized(BackFormat(), 0xFFFFFF), BackRgbAt(10, 49));
+    EXPECT_EQ(0u, BackRgbAt(9, 30));
+    EXPECT_EQ(0u, BackRgbAt(90, 30));
+    EXPECT_EQ(0u, BackRgbAt(50, 50));
+
+    // A graph stretched over 32 x 10 pixels: 4 pixels per column of the graph.
+    const int graph = ColumnGraph(8, 4);
+    const Vertex2D strip[4] = {{100, 60, 0, 0, 255, 255, 255, 255},
+                               {132, 60, 1, 0, 255, 255, 255, 255},
+                               {100, 70, 0, 1, 255, 255, 255, 255},
+                               {132, 70, 1, 1, 255, 255, 255, 255}};
+    ASSERT_EQ(0, DrawVertexList2D(strip, 4, PrimitiveTriangleStrip, graph, 0));
+    for (int i = 0; i < 8; i++) EXPECT_EQ(ColumnRgb(i), BackRgbAt(100 + 4 * i + 2, 65)) << i;
+    EXPECT_EQ(0u, BackRgbAt(133, 65));
+}
+
 INSTANTIATE_TEST_SUITE_P(Outputs, DrawFrontTest, ::testing::Values(Output::Gdi, Output::DirectDraw),
                          [](const ::testing::TestParamInfo<Output>& info) {
                              return info.param == Output::Gdi ? std::string("Gdi") : std::string("DirectDraw");
