@@ -148,6 +148,8 @@ void WriteChildResults() {
     g_child.script = &script;
     g_child.output = display.output;
     ResetDisplayForTest(display.desktop);
+    // GDI and DirectDraw output are what start-up reaches on a machine without Direct3D.
+    if (display.output != ReplayOutput::Hardware) NoDirect3DForTest();
     SetDesktopCaptureHook(ObservePresent);
     InstallVirtualClock(ReplayStartMilliseconds, 1);
     UseRealFontsForTest({PinnedFontFile});
