@@ -234,6 +234,8 @@ const std::vector<ReplayDisplay>& ReplayDisplays() {
         {"DirectDraw565", ReplayOutput::DirectDraw, DesktopFormat::Rgb565},
         {"Gdi8888", ReplayOutput::Gdi, DesktopFormat::Xrgb8888},
         {"DirectDraw8888", ReplayOutput::DirectDraw, DesktopFormat::Xrgb8888},
+        {"Hardware565", ReplayOutput::Hardware, DesktopFormat::Rgb565},
+        {"Hardware8888", ReplayOutput::Hardware, DesktopFormat::Xrgb8888},
     };
     return displays;
 }
