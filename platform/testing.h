@@ -12,6 +12,7 @@
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
 #include "platform/testing/ddraw_seams.h"
+#include "platform/testing/d3d_seams.h"
 #include "platform/testing/dinput_seams.h"
 #include "platform/testing/window_seams.h"
 #include "platform/testing/keystate_seams.h"
