@@ -48,6 +48,10 @@ struct IDirectSound {
     std::vector<IDirectSoundBuffer*> buffers;  // every live buffer it made, primary included
     DsoundOutput output;
     std::vector<int32_t> mixScratch;           // stereo sums of one mixing call
+    // A source mixed in after the buffers: DirectMusic's synthesizer (dmusic.h). It adds
+    // `frames` stereo frames at `rate` into the sums; called with the mutex held.
+    void (*musicRender)(void* context, int32_t* sums, int frames, int rate) = nullptr;
+    void* musicContext = nullptr;
 };
 
 std::mutex& DsoundMutex(void);

@@ -109,6 +109,7 @@ void DsoundMixStereo(IDirectSound* ds, int16_t* out, int frames) {
     sums.assign(static_cast<size_t>(frames) * 2, 0);
     for (IDirectSoundBuffer* b : ds->buffers)
         if (!b->primary && b->playing) MixBuffer(b, sums.data(), frames, ds->output.rate);
+    if (ds->musicRender != nullptr) ds->musicRender(ds->musicContext, sums.data(), frames, ds->output.rate);
     for (size_t i = 0; i < sums.size(); ++i) out[i] = static_cast<int16_t>(std::clamp(sums[i], -32768, 32767));
 }
 

@@ -2,10 +2,10 @@
 #include "platform/mci.h"
 
 #include <SDL.h>
-#include <fluidsynth.h>
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -13,14 +13,15 @@
 
 #include "platform/kernel_paths.h"
 #include "platform/mci_hooks.h"
+#include "platform/midi_synth.h"
 #include "platform/window.h"
 
 namespace {
 
 struct MidiDevice {
-    fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
+    MidiSynth synth;
     fluid_player_t* player = nullptr;
+    MidiRounds rounds;
     SDL_AudioDeviceID output = 0;
     std::string path;
     HWND notifyWindow = nullptr;  // set while a play with MCI_NOTIFY runs
@@ -40,20 +41,6 @@ std::map<MCIDEVICEID, MidiDevice*>& Devices(void) {
 MCIDEVICEID nextDeviceId = 1;
 constexpr int OutputRate = 44100;
 
-const char* const soundFontPaths[] = {
-    "/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-    "/usr/share/sounds/sf2/TimGM6mb.sf2",   "/usr/share/sounds/sf3/default-GM.sf3",
-    "/usr/share/sounds/sf3/MuseScore_General.sf3",
-};
-
-std::string FindSoundFont(void) {
-    const MciHooks& hooks = MciHooksRecord();
-    if (hooks.soundFont != nullptr) return access(hooks.soundFont, R_OK) == 0 ? hooks.soundFont : "";
-    for (const char* path : soundFontPaths)
-        if (access(path, R_OK) == 0) return path;
-    return "";
-}
-
 void Notify(MidiDevice* d, MCIDEVICEID id, WPARAM result) {
     if (d->notifyWindow != nullptr) PostMessageA(d->notifyWindow, MM_MCINOTIFY, result, static_cast<LPARAM>(id));
     d->notifyWindow = nullptr;
@@ -62,10 +49,14 @@ void Notify(MidiDevice* d, MCIDEVICEID id, WPARAM result) {
 // Renders frames of the device's synthesizer; the end of the piece posts the
 // notification. Called with the mutex held.
 void RenderLocked(MCIDEVICEID id, MidiDevice* d, int16_t* out, int frames) {
-    fluid_synth_write_s16(d->synth, frames, out, 0, 2, out, 1, 2);
-    if (d->playing && d->player != nullptr && fluid_player_get_status(d->player) == FLUID_PLAYER_DONE) {
-        d->playing = false;
-        Notify(d, id, MCI_NOTIFY_SUCCESSFUL);
+    for (int done = 0; done < frames; done += MidiRenderChunk) {
+        const int n = std::min(MidiRenderChunk, frames - done);
+        int16_t* piece = out + 2 * done;
+        fluid_synth_write_s16(d->synth.synth, n, piece, 0, 2, piece, 1, 2);
+        if (d->playing && d->player != nullptr && MidiPieceOver(d->player, 1, &d->rounds)) {
+            d->playing = false;
+            Notify(d, id, MCI_NOTIFY_SUCCESSFUL);
+        }
     }
 }
 
@@ -86,14 +77,13 @@ void StopPlayer(MidiDevice* d) {
         delete_fluid_player(d->player);
         d->player = nullptr;
     }
-    fluid_synth_all_sounds_off(d->synth, -1);
+    fluid_synth_all_sounds_off(d->synth.synth, -1);
     d->playing = false;
 }
 
 void DestroyDevice(MidiDevice* d) {
     if (d->player != nullptr) delete_fluid_player(d->player);
-    if (d->synth != nullptr) delete_fluid_synth(d->synth);
-    if (d->settings != nullptr) delete_fluid_settings(d->settings);
+    DestroyMidiSynth(&d->synth);
     delete d;
 }
 
@@ -105,17 +95,9 @@ MCIERROR Open(uintptr_t flags, MCI_OPEN_PARMSA* p) {
     if (MapToHostPath(p->lpstrElementName, false, &native) != 0 || access(native.c_str(), R_OK) != 0)
         return MCIERR_FILE_NOT_FOUND;
     if (!fluid_is_midifile(native.c_str())) return MCIERR_INVALID_FILE;
-    const std::string font = FindSoundFont();
-    if (font.empty()) return MCIERR_SEQ_NOMIDIPRESENT;
-
-    // FluidSynth reports to stderr unless told otherwise.
-    for (int level = 0; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, nullptr, nullptr);
     auto* d = new MidiDevice;
     d->path = native;
-    d->settings = new_fluid_settings();
-    if (d->settings != nullptr) fluid_settings_setnum(d->settings, "synth.sample-rate", OutputRate);
-    d->synth = d->settings ? new_fluid_synth(d->settings) : nullptr;
-    if (d->synth == nullptr || fluid_synth_sfload(d->synth, font.c_str(), 1) == FLUID_FAILED) {
+    if (!CreateMidiSynth(OutputRate, &d->synth)) {
         DestroyDevice(d);
         return MCIERR_SEQ_NOMIDIPRESENT;
     }
@@ -159,13 +141,14 @@ MCIERROR Play(MCIDEVICEID id, uintptr_t flags, MCI_PLAY_PARMS* p) {
     if (d->playing) Notify(d, id, MCI_NOTIFY_SUPERSEDED);
     // Each play starts the piece from its beginning with a fresh player.
     StopPlayer(d);
-    d->player = new_fluid_player(d->synth);
+    d->player = new_fluid_player(d->synth.synth);
     if (d->player == nullptr || fluid_player_add(d->player, d->path.c_str()) != FLUID_OK ||
         fluid_player_play(d->player) != FLUID_OK) {
         StopPlayer(d);
         return MCIERR_INVALID_FILE;
     }
     d->playing = true;
+    d->rounds = MidiRounds{};
     d->notifyWindow = (flags & MCI_NOTIFY) && p != nullptr ? reinterpret_cast<HWND>(p->dwCallback) : nullptr;
     return 0;
 }

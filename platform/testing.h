@@ -7,6 +7,7 @@
 #include "platform/testing/cpu_seams.h"
 #include "platform/testing/dshow_seams.h"
 #include "platform/testing/dsound_seams.h"
+#include "platform/testing/dmusic_seams.h"
 #include "platform/testing/mci_seams.h"
 #include "platform/testing/kernel_files_seams.h"
 #include "platform/testing/kernel_seams.h"

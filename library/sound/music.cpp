@@ -41,6 +41,27 @@ bool WriteTempMidiFile(const MusicHandleRecord* record) {
     return ok && written == static_cast<DWORD>(record->midiMemorySize);
 }
 
+// A DirectMusic segment of the MIDI data, loaded and downloaded to the performance;
+// null when the loader or the download refuses it.
+IDirectMusicSegment8* LoadMidiSegment(const void* midi, int bytes) {
+    const SoundDeviceState& d = SoundDeviceStateRecord;
+    DMUS_OBJECTDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwValidData = DMUS_OBJ_CLASS | DMUS_OBJ_MEMORY;
+    desc.guidClass = CLSID_DirectMusicSegment;
+    desc.pbMemData = static_cast<const BYTE*>(midi);
+    desc.llMemLength = bytes;
+    void* made = nullptr;
+    if (FAILED(IDirectMusicLoader8_GetObject(d.loader, &desc, IID_IDirectMusicSegment8, &made))) return nullptr;
+    auto* segment = static_cast<IDirectMusicSegment8*>(made);
+    if (FAILED(IDirectMusicSegment8_Download(segment, d.performance))) {
+        IDirectMusicLoader8_ReleaseObjectByUnknown(d.loader, segment);
+        IDirectMusicSegment8_Release(segment);
+        return nullptr;
+    }
+    return segment;
+}
+
 }  // namespace
 
 MusicHandleRecord* GetMusicHandleRecord(ResourceHandle handle) {
@@ -59,17 +80,20 @@ ResourceHandle AddMusicHandle(const void* midi, int bytes) {
     while (slot < MusicHandleMax && m.musicHandles[slot] != nullptr) ++slot;
     if (slot == MusicHandleMax) return -1;
     auto* record = static_cast<MusicHandleRecord*>(ZqAllocZero(sizeof(MusicHandleRecord)));
-    void* copy = ZqAlloc(static_cast<size_t>(bytes));
-    if (record == nullptr || copy == nullptr) {
+    if (record == nullptr) return -1;
+    // DirectMusic mode holds the loaded segment; MCI plays a copy of the data from a file.
+    if (DirectMusicMode()) {
+        record->segment = LoadMidiSegment(midi, bytes);
+    } else if ((record->midiMemory = ZqAlloc(static_cast<size_t>(bytes))) != nullptr) {
+        std::memcpy(record->midiMemory, midi, static_cast<size_t>(bytes));
+        record->midiMemorySize = bytes;
+    }
+    if (record->segment == nullptr && record->midiMemory == nullptr) {
         ZqFree(record);
-        ZqFree(copy);
         return -1;
     }
-    std::memcpy(copy, midi, static_cast<size_t>(bytes));
     record->check = m.nextCheck;
     m.nextCheck = (m.nextCheck + 1) % HandleCheckLimit;
-    record->midiMemory = copy;
-    record->midiMemorySize = bytes;
     m.musicHandles[slot] = record;
     ++m.musicHandleCount;
     if (slot >= m.musicHighWater) m.musicHighWater = slot + 1;
@@ -80,8 +104,19 @@ int PlayMusicHandle(ResourceHandle handle, int loop) {
     MusicState& m = MusicStateRecord;
     if (!SoundStarted()) return -1;
     MusicHandleRecord* record = GetMusicHandleRecord(handle);
-    if (record == nullptr || record->midiMemory == nullptr) return -1;
-    if (DirectMusicMode()) return -1;  // segments are made only by DirectMusic's loader
+    if (record == nullptr) return -1;
+    if (DirectMusicMode()) {
+        // The segment replaces whatever plays as the performance's primary segment.
+        if (record->segment == nullptr) return -1;
+        IDirectMusicSegment8_SetRepeats(record->segment, loop ? DMUS_SEG_REPEAT_INFINITE : 0);
+        if (FAILED(IDirectMusicPerformance8_PlaySegmentEx(SoundDeviceStateRecord.performance, record->segment, nullptr,
+                                                          nullptr, 0, 0, nullptr, nullptr, nullptr)))
+            return -1;
+        record->playing = 1;
+        record->startSeen = 0;
+        return 0;
+    }
+    if (record->midiMemory == nullptr) return -1;
     if (m.mciPlaying) {
         m.midiLoop = 0;
         HandleMciPlayNotify();

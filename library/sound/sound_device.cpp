@@ -34,6 +34,29 @@ int AbandonDirectSound(const char* text) {
     return -1;
 }
 
+// Closes down and releases the performance and the loader, when made.
+void ReleaseDirectMusicObjects(void) {
+    SoundDeviceState& d = Device();
+    if (d.performance != nullptr) {
+        IDirectMusicPerformance8_Stop(d.performance, nullptr, nullptr, 0, 0);
+        IDirectMusicPerformance8_CloseDown(d.performance);
+        IDirectMusicPerformance8_Release(d.performance);
+        d.performance = nullptr;
+    }
+    if (d.loader != nullptr) IDirectMusicLoader8_Release(d.loader);
+    d.loader = nullptr;
+}
+
+// A failed DirectMusic start-up step: the shutdown finds no DirectSound object and does
+// nothing, so the objects made so far are released here, and a later start-up begins
+// afresh.
+int AbandonDirectMusic(const char* text) {
+    WriteLogText(text);
+    ShutdownDirectSound();
+    ReleaseDirectMusicObjects();
+    return -1;
+}
+
 WAVEFORMATEX PcmFormat(int channels, int rate, int bits) {
     WAVEFORMATEX f{};
     f.wFormatTag = WAVE_FORMAT_PCM;
@@ -108,24 +131,16 @@ int StartDirectMusicMode(void) {
         return SetupDirectSound();
     }
     d.loader = static_cast<IDirectMusicLoader8*>(made);
-    if (FAILED(DirectMusicCreateInstance(CLSID_DirectMusicPerformance, 3, IID_IDirectMusicPerformance8, &made))) {
-        WriteLogText("DirectMusicPerformance オブジェクトの作成に失敗しました\n");
-        ShutdownDirectSound();
-        return -1;
-    }
+    if (FAILED(DirectMusicCreateInstance(CLSID_DirectMusicPerformance, 3, IID_IDirectMusicPerformance8, &made)))
+        return AbandonDirectMusic("DirectMusicPerformance オブジェクトの作成に失敗しました\n");
     d.performance = static_cast<IDirectMusicPerformance8*>(made);
-    if (FAILED(DirectMusicCreateInstance(CLSID_DirectMusic, CLSCTX_INPROC_SERVER, IID_IDirectMusic, &made))) {
-        WriteLogText("DirectMusic オブジェクトの取得に失敗しました\n");
-        ShutdownDirectSound();
-        return -1;
-    }
+    if (FAILED(DirectMusicCreateInstance(CLSID_DirectMusic, CLSCTX_INPROC_SERVER, IID_IDirectMusic, &made)))
+        return AbandonDirectMusic("DirectMusic オブジェクトの取得に失敗しました\n");
     auto* music = static_cast<IDirectMusic*>(made);
     void* music8 = nullptr;
     if (FAILED(IDirectMusic_QueryInterface(music, IID_IDirectMusic8, &music8))) {
         IDirectMusic_Release(music);
-        WriteLogText("DirectMusic8 オブジェクトの取得に失敗しました\n");
-        ShutdownDirectSound();
-        return -1;
+        return AbandonDirectMusic("DirectMusic8 オブジェクトの取得に失敗しました\n");
     }
     LogMusicPorts(static_cast<IDirectMusic*>(music8));
     IDirectMusic_Release(static_cast<IDirectMusic*>(music8));
@@ -141,11 +156,9 @@ int StartDirectMusicMode(void) {
     IDirectMusic* notKept = nullptr;
     if (FAILED(IDirectMusicPerformance8_InitAudio(d.performance, &notKept, &d.directSound, nullptr,
                                                   DMUS_APATH_SHARED_STEREOPLUSREVERB, 64, DMUS_AUDIOF_ALL,
-                                                  &params))) {
-        WriteLogText("DirectMusicPerformanceオブジェクトの初期化に失敗しました\n");
-        ShutdownDirectSound();
-        return -1;
-    }
+                                                  &params)))
+        return AbandonDirectMusic("DirectMusicPerformanceオブジェクトの初期化に失敗しました\n");
+    if (notKept != nullptr) IDirectMusic_Release(notKept);
     IDirectMusicPerformance8_GetGlobalParam(d.performance, GUID_PerfMasterVolume, &d.masterVolume, 4);
     return 0;
 }
@@ -253,16 +266,7 @@ int ShutdownDirectSound(void) {
     DeleteAllSoundHandles(0);
     DeleteAllMusicHandles();
     DeleteFileA(MusicStateRecord.tempMidiPath);
-    if (d.mode == SoundModeDirectMusic) {
-        if (d.performance != nullptr) {
-            IDirectMusicPerformance8_Stop(d.performance, nullptr, nullptr, 0, 0);
-            IDirectMusicPerformance8_CloseDown(d.performance);
-            IDirectMusicPerformance8_Release(d.performance);
-            d.performance = nullptr;
-        }
-        if (d.loader != nullptr) IDirectMusicLoader8_Release(d.loader);
-        d.loader = nullptr;
-    }
+    if (d.mode == SoundModeDirectMusic) ReleaseDirectMusicObjects();
     if (d.primaryBuffer != nullptr) {
         IDirectSoundBuffer_Stop(d.primaryBuffer);
         IDirectSoundBuffer_Release(d.primaryBuffer);

@@ -305,10 +305,12 @@ struct MusicState {
 extern MusicState MusicStateRecord;
 
 MusicHandleRecord* GetMusicHandleRecord(ResourceHandle handle);
-// A new record in a free slot holding a copy of the MIDI data; the handle, or -1.
+// A new record in a free slot for a standard MIDI file: a copy of the data (DirectSound
+// mode) or a segment loaded from it (DirectMusic mode); the handle, or -1.
 ResourceHandle AddMusicHandle(const void* midi, int bytes);
-// Plays a music handle: MIDI through MCI from the temporary file (DirectSound mode);
-// 0 or -1.
+// Plays a music handle from its start, repeating it for ever when `loop` is set: through
+// MCI from the temporary file (DirectSound mode) or as the performance's segment
+// (DirectMusic mode); 0 or -1.
 int PlayMusicHandle(ResourceHandle handle, int loop);
 int DeleteMusicHandle(ResourceHandle handle);
 int StopMusicHandle(ResourceHandle handle);

@@ -12,8 +12,9 @@
 
 #include "platform/mci.h"
 
-// A soundfont path used instead of the system's; a path that does not exist makes every
-// open fail as on a system without one. Null restores the search.
+// A soundfont path used instead of the system's, by MCI and DirectMusic alike; a path
+// that does not exist makes them fail as on a system without one. Null restores the
+// search.
 void MciSeamSetSoundFont(const char* path);
 void MciSeamUseManualOutput(bool on);
 bool MciSeamRender(MCIDEVICEID device, int frames, std::vector<int16_t>* out = nullptr);

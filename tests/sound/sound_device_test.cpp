@@ -136,7 +136,9 @@ TEST_F(SoundTest, SilentBufferThatCannotBeLockedIsReleased) {
     EXPECT_EQ(1, DsoundSeamLiveBufferCount()) << "only the primary buffer is left";
 }
 
+// Without a General MIDI soundfont DirectMusic's classes are not registered.
 TEST_F(SoundTest, DirectMusicModeFallsBackToDirectSound) {
+    MciSeamSetSoundFont("/nonexistent/none.sf2");
     Device().mode = SoundModeDirectMusic;
     ASSERT_EQ(0, SetupDirectSound());
     EXPECT_EQ(SoundModeDirectSound, Device().mode);
@@ -148,6 +150,8 @@ TEST_F(SoundTest, DirectMusicModeFallsBackToDirectSound) {
     // The common steps ran once.
     const std::string log = Log();
     EXPECT_EQ(log.find("DirectSound デバイスを列挙します"), log.rfind("DirectSound デバイスを列挙します"));
+    EXPECT_EQ(nullptr, Device().loader);
+    EXPECT_EQ(nullptr, Device().performance);
 }
 
 // The line that ends start-up keeps the indentation of the line before the hardware log.

@@ -119,6 +119,7 @@ protected:
         LogTest::SetUp();
         DsoundSeamReset();
         DsoundSeamUseManualOutput(true);
+        DmusicSeamReset();
         MciSeamReset();
         MciSeamUseManualOutput(true);
         std::memset(&SoundDeviceStateRecord, 0, sizeof SoundDeviceStateRecord);
@@ -129,7 +130,9 @@ protected:
         ShutdownDirectSound();
         EXPECT_EQ(0, DsoundSeamLiveObjectCount());
         EXPECT_EQ(0, MciSeamOpenDeviceCount());
+        EXPECT_EQ(0, DmusicSeamLiveObjectCount());
         DsoundSeamReset();
+        DmusicSeamReset();
         MciSeamReset();
         LogTest::TearDown();
     }
