@@ -86,15 +86,19 @@ inline Bytes SilentMp3Frame(bool padding, bool mono = false) {
     return b;
 }
 
-// A decoder over its own copy of the bytes.
+// A decoder over its own copy of the bytes, opened by the dispatch or by the openers
+// given.
 struct MemoryDecoder {
     Bytes bytes;
     StreamSource source{};
     SoundDecoder decoder{};
     bool open = false;
-    explicit MemoryDecoder(Bytes file, int checkpoint = 0) : bytes(std::move(file)) {
+    explicit MemoryDecoder(Bytes file, int checkpoint = 0, const SoundDecoderOpener* openers = nullptr,
+                           int count = 0)
+        : bytes(std::move(file)) {
         if (OpenMemoryStreamSource(&source, bytes.data(), static_cast<int>(bytes.size())) != 0) return;
-        open = OpenSoundDecoder(&decoder, &source, checkpoint) == 0;
+        open = (openers ? OpenSoundDecoderWith(&decoder, &source, checkpoint, openers, count)
+                        : OpenSoundDecoder(&decoder, &source, checkpoint)) == 0;
     }
     ~MemoryDecoder() {
         if (open) CloseSoundDecoder(&decoder);
