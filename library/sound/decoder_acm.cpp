@@ -47,6 +47,14 @@ bool ConvertPiece(HACMSTREAM stream, uint8_t* source, int sourceBytes, uint8_t* 
 
 int Min(int a, int b) { return a < b ? a : b; }
 
+// Compressed bytes one conversion takes: 2048, or one whole block of a codec whose
+// blocks are larger. Block codecs (ADPCM) convert whole blocks only, so a smaller piece
+// would yield nothing and end the audio. A block is at most 65535 bytes.
+int PieceSize(const AcmDecoderState& s) {
+    const int block = s.sourceFormat != nullptr ? s.sourceFormat->nBlockAlign : 0;
+    return block > PieceBytes ? block : PieceBytes;
+}
+
 }  // namespace
 
 void ReleaseAcmDecoderState(AcmDecoderState* s) {
@@ -79,6 +87,13 @@ int FinishAcmDecoderOpen(SoundDecoder* d, bool mp3) {
     if (OpenStream(d, &s.mainStream) != MMSYSERR_NOERROR) return -1;
     if (OpenStream(d, &s.checkpointStream) != MMSYSERR_NOERROR) return -1;
     d->blockSize = static_cast<int32_t>(mp3 ? d->format.nAvgBytesPerSec * 4u / 3u : d->format.nAvgBytesPerSec);
+    // The block takes all that one piece converts to (one large ADPCM block gives up to
+    // about 256 KB), or the piece would convert nothing.
+    DWORD pieceOutput = 0;
+    if (acmStreamSize(s.mainStream, static_cast<DWORD>(PieceSize(s)), &pieceOutput, ACM_STREAMSIZEF_SOURCE) ==
+            MMSYSERR_NOERROR &&
+        pieceOutput > static_cast<DWORD>(d->blockSize) && pieceOutput <= (1u << 20))
+        d->blockSize = static_cast<int32_t>(pieceOutput);
     if (d->blockSize <= 0) return -1;
     s.checkpointScratch = static_cast<uint8_t*>(ZqAlloc(static_cast<size_t>(d->blockSize)));
     if (s.checkpointScratch == nullptr) return -1;
@@ -128,7 +143,7 @@ int DecodeSoundDecoderACM(SoundDecoder* d) {
             s.checkpointInputOffset < s.compressedSize) {
             int used = 0, made = 0;
             if (!ConvertPiece(s.checkpointStream, s.compressedData + s.checkpointInputOffset,
-                              Min(PieceBytes, s.compressedSize - s.checkpointInputOffset), s.checkpointScratch,
+                              Min(PieceSize(s), s.compressedSize - s.checkpointInputOffset), s.checkpointScratch,
                               Min(d->blockSize, d->checkpointPosition - s.checkpointOutputPosition), &used, &made))
                 return -1;
             s.checkpointOutputPosition += made;
@@ -138,7 +153,7 @@ int DecodeSoundDecoderACM(SoundDecoder* d) {
     if (s.mainInputOffset >= s.compressedSize) return -1;
     int used = 0, made = 0;
     if (!ConvertPiece(s.mainStream, s.compressedData + s.mainInputOffset,
-                      Min(PieceBytes, s.compressedSize - s.mainInputOffset), d->blockBuffer, d->blockSize, &used,
+                      Min(PieceSize(s), s.compressedSize - s.mainInputOffset), d->blockBuffer, d->blockSize, &used,
                       &made))
         return -1;
     d->bytesLeft = made;

@@ -161,6 +161,68 @@ TEST_F(Decoders, ImaAdpcmWavDecodesThroughTheCompressionLayer) {
     EXPECT_EQ(0, sample(9));  // the second block starts again from its header
 }
 
+// Blocks larger than one 2048-byte piece, up to the largest a format can state, whose
+// output is also larger than a second of PCM. Each block holds its header's sample and
+// zero nibbles, so it decodes to that value throughout.
+TEST_F(Decoders, AdpcmBlocksLargerThanOnePieceDecode) {
+    struct Case {
+        const char* what;
+        WORD tag, channels, blockAlign;
+        int samplesPerBlock;
+    } cases[] = {
+        {"IMA mono", WAVE_FORMAT_IMA_ADPCM, 1, 4096, 8185},
+        {"IMA largest block", WAVE_FORMAT_IMA_ADPCM, 1, 65532, 131057},
+        {"Microsoft stereo", WAVE_FORMAT_ADPCM, 2, 4096, 4084},
+    };
+    for (const Case& c : cases) {
+        WAVEFORMATEX f{};
+        f.wFormatTag = c.tag;
+        f.nChannels = c.channels;
+        f.nSamplesPerSec = 8000;
+        f.nBlockAlign = c.blockAlign;
+        f.wBitsPerSample = 4;
+        f.nAvgBytesPerSec = 8000 * c.blockAlign / c.samplesPerBlock;
+        const int blocks = 3;
+        Bytes data;
+        for (int b = 0; b < blocks; ++b) {
+            Bytes block(c.blockAlign, 0);
+            const int value = 1000 * (b + 1);
+            for (int ch = 0; ch < c.channels; ++ch) {
+                if (c.tag == WAVE_FORMAT_IMA_ADPCM) {
+                    block[4 * ch] = static_cast<uint8_t>(value);
+                    block[4 * ch + 1] = static_cast<uint8_t>(value >> 8);
+                } else {  // predictor pair 0, step 16, both history samples the value
+                    block[c.channels + 2 * ch] = 16;
+                    for (int at : {3 * c.channels + 2 * ch, 5 * c.channels + 2 * ch}) {
+                        block[at] = static_cast<uint8_t>(value);
+                        block[at + 1] = static_cast<uint8_t>(value >> 8);
+                    }
+                }
+            }
+            data.insert(data.end(), block.begin(), block.end());
+        }
+        data.resize(data.size() + 100, 0x77);  // a partial block is not decoded
+        MemoryDecoder m(MakeWav(FormatBody(f, 18), data));
+        ASSERT_TRUE(m.open) << c.what;
+        const int frameBytes = 2 * c.channels;
+        const int blockBytes = c.samplesPerBlock * frameBytes;
+        EXPECT_GE(m.decoder.blockSize, blockBytes) << c.what;
+        EXPECT_EQ(blocks * blockBytes, GetSoundDecoderSizeACM(&m.decoder)) << c.what;
+
+        const Bytes pcm = m.ReadAll(3000);
+        ASSERT_EQ(static_cast<size_t>(blocks * blockBytes), pcm.size()) << c.what;
+        for (int i = 0; i < blocks * c.samplesPerBlock * c.channels; ++i) {
+            const int expected = 1000 * (i / (c.samplesPerBlock * c.channels) + 1);
+            ASSERT_EQ(expected, static_cast<int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8)) << c.what << " sample " << i;
+        }
+        // Back into the second block: the stream restarts and decodes whole blocks again.
+        ASSERT_EQ(0, SeekSoundDecoder(&m.decoder, c.samplesPerBlock + 10));
+        uint8_t sample[2];
+        ASSERT_EQ(2, ReadSoundDecoder(&m.decoder, sample, 2)) << c.what;
+        EXPECT_EQ(2000, static_cast<int16_t>(sample[0] | sample[1] << 8)) << c.what;
+    }
+}
+
 TEST_F(Decoders, Mp3FrameHeaders) {
     struct Case {
         uint8_t b[4];
