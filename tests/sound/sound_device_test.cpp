@@ -5,16 +5,6 @@
 
 namespace {
 
-::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& texts) {
-    size_t at = 0;
-    for (const std::string& text : texts) {
-        const size_t found = log.find(text, at);
-        if (found == std::string::npos) return ::testing::AssertionFailure() << "missing in order: " << text;
-        at = found + text.size();
-    }
-    return ::testing::AssertionSuccess();
-}
-
 DSCAPS Caps(DWORD flags, DWORD maxRate) {
     DSCAPS caps{};
     caps.dwSize = sizeof caps;

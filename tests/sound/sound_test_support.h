@@ -86,6 +86,17 @@ inline Bytes SilentMp3Frame(bool padding, bool mono = false) {
     return b;
 }
 
+// The texts appear in the log in this order.
+inline ::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& texts) {
+    size_t at = 0;
+    for (const std::string& text : texts) {
+        const size_t found = log.find(text, at);
+        if (found == std::string::npos) return ::testing::AssertionFailure() << "missing in order: " << text;
+        at = found + text.size();
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // A decoder over its own copy of the bytes, opened by the dispatch or by the openers
 // given.
 struct MemoryDecoder {
