@@ -19,37 +19,6 @@ struct Screen {
 };
 void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.name; }
 
-// The graph's pixels as its textures hold them, 0xAARRGGBB row by row, read tile by tile
-// at the tiles' places in the graph.
-std::vector<uint32_t> GraphTexels(int graph) {
-    const GraphRecord* record = GetGraphRecord(graph);
-    if (record == nullptr || !record->hardwareFlag) return {};
-    std::vector<uint32_t> texels(size_t(record->width) * record->height, 0xDEADBEEF);
-    for (int i = 0; i < record->pieceCount; i++) {
-        const Surface3DRecord* tile = GetSurface3DData(record->pieces[i]);
-        if (tile == nullptr) return {};
-        const RECT area{tile->textureX, tile->textureY, tile->textureX + tile->width,
-                        tile->textureY + tile->height};
-        int pitch = 0;
-        void* pixels = nullptr;
-        ColorFormat format{};
-        if (LockSurface3DData(record->pieces[i], &pitch, &pixels, 0, &area, &format) == -1) return {};
-        for (int y = 0; y < tile->height; y++) {
-            for (int x = 0; x < tile->width; x++) {
-                uint32_t value = 0;
-                std::memcpy(&value, static_cast<uint8_t*>(pixels) + y * pitch + x * format.bytesPerPixel,
-                            format.bytesPerPixel);
-                int r = 0, g = 0, b = 0, a = 255;
-                DecodePixelRgba(&format, value, &r, &g, &b, format.alphaWidth ? &a : nullptr);
-                texels[size_t(tile->graphY + y) * record->width + tile->graphX + x] =
-                    uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
-            }
-        }
-        UnlockSurface3DData(record->pieces[i], &area);
-    }
-    return texels;
-}
-
 class DeviceLossTest : public HardwarePathTest, public ::testing::WithParamInterface<Screen> {
 protected:
     void StartGame() {
@@ -94,7 +63,7 @@ protected:
 std::vector<uint32_t> g_SheetAtRestore;
 int g_RestoredSheet = -1;
 int ReloadAfterLookingAtTheSheet(void) {
-    g_SheetAtRestore = GraphTexels(g_RestoredSheet);
+    g_SheetAtRestore = Graph3DTexels(g_RestoredSheet);
     return ReloadGraphsFromFiles();
 }
 
@@ -115,7 +84,7 @@ TEST_P(DeviceLossTest, EveryGraphComesBackAndTheFrameDrawsAsBefore) {
     ASSERT_TRUE(font != nullptr && font->textureCacheFlag);
 
     std::vector<std::vector<uint32_t>> texels;
-    for (int graph : graphs) texels.push_back(GraphTexels(graph));
+    for (int graph : graphs) texels.push_back(Graph3DTexels(graph));
     DrawFrame();
     const std::vector<uint32_t> frame = BackFrame();
     ASSERT_NE(std::vector<uint32_t>(frame.size(), 0u), frame);
@@ -144,7 +113,7 @@ TEST_P(DeviceLossTest, EveryGraphComesBackAndTheFrameDrawsAsBefore) {
     EXPECT_EQ(0u, g_D3D.endSceneAfterEachDraw);
 
     for (size_t i = 0; i < graphs.size(); i++) {
-        EXPECT_EQ(texels[i], GraphTexels(graphs[i])) << "graph " << i;
+        EXPECT_EQ(texels[i], Graph3DTexels(graphs[i])) << "graph " << i;
         EXPECT_EQ(0, GetGraphRecord(graphs[i])->restoreFlag) << "graph " << i;
     }
     DrawFrame();
