@@ -44,6 +44,10 @@ struct D3DSystemState {
     int captureMethod[2];    // remembered screen-capture method: plain, alpha (-1: none yet)
     int drawFlag;
     uint32_t endSceneAfterEachDraw;  // the front buffer is the target: every draw ends the scene
+    // 1 from a complete start-up to shut-down, also while the object is dropped around a
+    // re-creation of DirectDraw. Dropping and obtaining the object go by this, not by the
+    // end-scene flag, which is 0 whenever the back buffer or a graph is the target.
+    int setUpComplete;
 };
 extern D3DSystemState g_D3D;
 

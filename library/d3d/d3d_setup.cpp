@@ -194,6 +194,7 @@ int G_D3D_SetupDirect3D(void) {
     WriteCapabilityLog();
     WriteLogText("Direct3D 関連の初期化は正常に終了しました\n");
     g_D3D.endSceneAfterEachDraw = 1;
+    g_D3D.setUpComplete = 1;
     return 0;
 }
 
@@ -208,11 +209,12 @@ int G_D3D_ShutdownDirect3D(void) {
     ReleaseObject();
     WriteLogText("Direct3D 関連の終了処理は正常に終了しました\n");
     g_D3D.endSceneAfterEachDraw = 0;
+    g_D3D.setUpComplete = 0;
     return 0;
 }
 
 int G_D3D_ReleaseDirect3DObject(void) {
-    if (g_D3D.endSceneAfterEachDraw == 0) return -1;
+    if (!g_D3D.setUpComplete) return -1;
     G_D3D_DeleteSlotDevice(g_D3D.currentSlot);
     WriteLogText("Ｄｉｒｅｃｔ３Ｄオブジェクトを解放します\n");
     if (g_D3D.direct3D == nullptr) {
@@ -225,7 +227,7 @@ int G_D3D_ReleaseDirect3DObject(void) {
 }
 
 int G_D3D_ObtainDirect3DObject(void) {
-    if (g_D3D.endSceneAfterEachDraw == 0) return 0;
+    if (!g_D3D.setUpComplete) return 0;
     WriteLogText("Ｄｉｒｅｃｔ３Ｄオブジェクトを取得します\n");
     if (g_D3D.direct3D != nullptr) {
         WriteLogText("Ｄｉｒｅｃｔ３Ｄオブジェクトは既に取得されていますn");

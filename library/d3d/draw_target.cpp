@@ -28,10 +28,12 @@ int G_D3D_SelectDrawTarget(int target, int) {
         return 0;
     }
     const GraphRecord* graph = GetGraphRecord(target);
-    if (graph == nullptr) return -1;
-    if (graph->pieceCount != 1) return 0;  // the target stays on the creation surface
+    if (graph == nullptr || graph->pieceCount < 1) return -1;
     IDirectDrawSurface7* surface = nullptr;
     if (graph->hardwareFlag) {
+        // Several textures are no one render target; left on the creation surface the
+        // draws meant for the graph would land on the screen.
+        if (graph->pieceCount != 1) return -1;
         const Surface3DRecord* piece = GetSurface3DData(graph->pieces[0]);
         if (piece == nullptr) return -1;
         const SurfaceDataRecord* data = GetSurfaceDataRecord(piece->texture);

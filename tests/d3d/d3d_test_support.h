@@ -15,6 +15,37 @@
 #include "library/graph/graph_handles.h"
 #include "library/graph/graph_image.h"
 
+// The graph's pixels as its textures hold them, 0xAARRGGBB row by row, read tile by tile
+// at the tiles' places in the graph.
+inline std::vector<uint32_t> Graph3DTexels(int graph) {
+    const GraphRecord* record = GetGraphRecord(graph);
+    if (record == nullptr || !record->hardwareFlag) return {};
+    std::vector<uint32_t> texels(size_t(record->width) * record->height, 0xDEADBEEF);
+    for (int i = 0; i < record->pieceCount; i++) {
+        const Surface3DRecord* tile = GetSurface3DData(record->pieces[i]);
+        if (tile == nullptr) return {};
+        const RECT area{tile->textureX, tile->textureY, tile->textureX + tile->width,
+                        tile->textureY + tile->height};
+        int pitch = 0;
+        void* pixels = nullptr;
+        ColorFormat format{};
+        if (LockSurface3DData(record->pieces[i], &pitch, &pixels, 0, &area, &format) == -1) return {};
+        for (int y = 0; y < tile->height; y++) {
+            for (int x = 0; x < tile->width; x++) {
+                uint32_t value = 0;
+                std::memcpy(&value, static_cast<uint8_t*>(pixels) + y * pitch + x * format.bytesPerPixel,
+                            format.bytesPerPixel);
+                int r = 0, g = 0, b = 0, a = 255;
+                DecodePixelRgba(&format, value, &r, &g, &b, format.alphaWidth ? &a : nullptr);
+                texels[size_t(tile->graphY + y) * record->width + tile->graphX + x] =
+                    uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+            }
+        }
+        UnlockSurface3DData(record->pieces[i], &area);
+    }
+    return texels;
+}
+
 class HardwarePathTest : public DisplayTest {
 protected:
     void SetUp() override {
