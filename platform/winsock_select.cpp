@@ -51,11 +51,15 @@ void HandleReadiness(SOCKET id, WinSocket& s, short seen, std::vector<PendingPos
     case WinSocketState::Connecting: {
         int error = PosixPendingError(s.fd);
         if (error == 0 && (seen & POLLOUT) == 0) return;  // not finished yet
-        if (error == 0) {
+        // A reset means the connection was made and then dropped by the peer before we
+        // looked: the connect succeeded, and the close follows at once.
+        const bool madeThenReset = error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN;
+        if (error == 0 || madeThenReset) {
             s.state = WinSocketState::Connected;
-            s.armed = s.events & (FD_READ | FD_CLOSE);
+            s.armed = madeThenReset ? 0 : s.events & (FD_READ | FD_CLOSE);
             Post(posts, id, s, FD_CONNECT, 0);
             Post(posts, id, s, FD_WRITE, 0);  // a new connection has room to send
+            if (madeThenReset) Post(posts, id, s, FD_CLOSE, error);
         } else {
             s.state = WinSocketState::Failed;
             s.armed = 0;

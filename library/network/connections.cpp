@@ -42,7 +42,10 @@ SocketRecord* NewSocketRecord(int slot) {
         InitRingBuffer(&record->receiveRing);
         InitRingBuffer(&record->sendRing);
     }
-    InsertLinkNode(&n.listHead, &record->node, MakeNetWorkHandle(slot, n.nextCheckNumber), record);
+    // The check number is the record's from the start, so the socket events that
+    // arrive while a connect waits already reach it through its handle.
+    record->checkNumber = n.nextCheckNumber;
+    InsertLinkNode(&n.listHead, &record->node, MakeNetWorkHandle(slot, record->checkNumber), record);
     return record;
 }
 
@@ -61,7 +64,6 @@ void DiscardSocketRecord(int slot) {
 
 int CommitSocketRecord(SocketRecord* record) {
     NetWorkState& n = NetWorkStateRecord;
-    record->checkNumber = HandleCheck(record->node.id);
     n.nextCheckNumber = n.nextCheckNumber >= HandleCheckLimit - 1 ? 0 : n.nextCheckNumber + 1;
     return record->node.id;
 }

@@ -86,6 +86,5 @@ int EnsureNetWorkStarted(void);
 int FindFreeSocketSlot(void);
 SocketRecord* NewSocketRecord(int slot);
 void DiscardSocketRecord(int slot);
-// Gives the record its check number (the one its node's id carries) and advances
-// the counter; the handle.
+// A record made for good advances the check-number counter; its handle.
 int CommitSocketRecord(SocketRecord* record);

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,6 +38,9 @@ LoopbackServer::LoopbackServer(std::function<void(LoopbackPeer&)> handler, int c
         for (int i = 0; i < connections; i++) {
             int fd = ::accept(listenFd_, nullptr, nullptr);
             if (fd < 0) break;
+            // A failed test must not leave the server waiting for ever.
+            timeval limit = {5, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
             LoopbackPeer peer(fd);
             handler(peer);
             ::close(fd);

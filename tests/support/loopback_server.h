@@ -9,6 +9,8 @@
 //     });
 //     ... connect to 127.0.0.1:server.Port() ...
 //     server.Join();   // the handlers ran (the destructor joins too)
+//
+// A read of the server gives up after 5 s, so a failed test ends.
 #pragma once
 
 #include <functional>
