@@ -82,7 +82,9 @@ static int ConnectFailed(SocketRecord* record, int slot) {
     return -1;
 }
 
-int OpenNetWorkConnection(int address, int port) {
+int OpenNetWorkConnection(int address, int port) { return ConnectNetWork(address, port, 1); }
+
+int ConnectNetWork(int address, int port, int reuse) {
     NetWorkState& n = NetWorkStateRecord;
     if (EnsureNetWorkStarted() != 0) return -1;
     PumpNetWorkMessages(0);
@@ -91,7 +93,7 @@ int OpenNetWorkConnection(int address, int port) {
     unsigned char bytes[4];
     for (int i = 0; i < 4; i++) bytes[i] = static_cast<unsigned char>(static_cast<uint32_t>(address) >> (8 * i));
 
-    for (LinkNode* node = n.listHead.next; node != nullptr && node->next != nullptr; node = node->next) {
+    for (LinkNode* node = n.listHead.next; reuse && node != nullptr && node->next != nullptr; node = node->next) {
         const SocketRecord* record = static_cast<const SocketRecord*>(node->data);
         if (record->inUse && record->connected && record->port == wirePort &&
             record->address[0] == bytes[0] && record->address[1] == bytes[1] && record->address[2] == bytes[2] &&

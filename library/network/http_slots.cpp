@@ -90,7 +90,14 @@ int StepHttpDownload(int index) {
     if (slot->result != HttpResultRunning) return 0;
     const int connected = GetNetWorkAcceptState(slot->connection);
     const int waiting = GetNetWorkDataLength(slot->connection);
-    if (connected == 0 && waiting == 0) return FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
+    if (connected == 0 && waiting == 0) {
+        // A body of unknown length ends when the server closes: that is its success,
+        // whether the close was seen inside the last body step or only now.
+        const bool bodyEndedByClose =
+            slot->state == HttpStateBody && slot->contentLength == -1 && slot->method != HttpMethodHead;
+        if (bodyEndedByClose) return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
+        return FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
+    }
     switch (slot->method) {
     case HttpMethodGet: return StepHttpGet(index);
     case HttpMethodPost: return StepHttpPost(index);

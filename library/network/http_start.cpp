@@ -21,12 +21,13 @@ int OpenHttpConnection(const char* url, int useProxy, unsigned char* address, ch
     if (ResolveHostToIPv4(ownHost, bytes) != 0) {
         return WriteLogFormat("ダウンロード先ホスト %s が見つかりませんでした", ownHost);
     }
-    // The download's connection is raw and never closed by the auto-close pass.
+    // The download's connection is raw, its own (two downloads from one server must not
+    // share a socket), and never closed by the auto-close pass.
     const int packetMode = GetNetWorkPacketMode(), autoClose = GetNetWorkAutoClose();
     SetNetWorkPacketMode(0);
     SetNetWorkAutoClose(0);
     const int packed = static_cast<int>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
-    const int connection = OpenNetWorkConnection(packed, ownPort);
+    const int connection = ConnectNetWork(packed, ownPort, 0);
     SetNetWorkPacketMode(packetMode);
     SetNetWorkAutoClose(autoClose);
     if (connection == -1) return WriteLogFormat("ダウンロード先ホスト %s への接続に失敗しました", ownHost);

@@ -82,6 +82,10 @@ static int ReadHeaderLine(int index, HttpDownloadSlot* slot) {
 // a body of unknown length is taken one piece per step.
 static int ReadBody(int index, HttpDownloadSlot* slot, char* pieceBuffer, int onePieceWhenOpen) {
     for (;;) {
+        if (slot->contentLength >= 0 && slot->received >= slot->contentLength) {  // Content-Length 0
+            slot->state = HttpStateDone;
+            return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
+        }
         int n;
         if (slot->toMemory) {
             n = NetWorkRecv(slot->connection, static_cast<char*>(*slot->memoryHolder) + slot->received,

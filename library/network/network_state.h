@@ -76,6 +76,10 @@ int SendSocket(int handle);
 // "ネットワークログ。<text>[<WinSock error>]"; returns -1.
 int WriteNetWorkLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// OpenNetWorkConnection; with reuse 0 always a connection of its own (a download
+// must not share its socket with another).
+int ConnectNetWork(int address, int port, int reuse);
+
 // Starts the layer on first use, unless the main window is closing. 0 when it runs.
 int EnsureNetWorkStarted(void);
 
