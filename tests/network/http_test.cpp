@@ -267,3 +267,37 @@ TEST_F(HttpTest, ProxyGetsTheAbsoluteUrlAndTheFarHostIsNeverLookedUp) {
     ZqFree(body);
     DeleteHttpDownload(index);
 }
+
+TEST_F(HttpTest, DownloadsFromOneServerAtOnceHaveConnectionsOfTheirOwn) {
+    std::atomic<int> served{0};
+    LoopbackServer server(
+        [&](LoopbackPeer& peer) {
+            const std::string request = peer.ReadHttpRequest();
+            const std::string name = request.substr(5, 1);  // "GET /a" or "GET /b"
+            served++;
+            peer.Send("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n" + name + name + name);
+        },
+        2);
+    void* bodies[2] = {nullptr, nullptr};
+    int indices[2];
+    const char* names[2] = {"/a", "/b"};
+    for (int i = 0; i < 2; i++) {
+        const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + names[i];
+        indices[i] = StartHttpDownload(HttpMethodGet, url.c_str(), nullptr, 0, nullptr, &bodies[i], 0);
+        ASSERT_NE(-1, indices[i]);
+    }
+    EXPECT_NE(HttpDownloadStateRecord.slots[indices[0]]->connection,
+              HttpDownloadStateRecord.slots[indices[1]]->connection);
+    ASSERT_TRUE(PumpUntil([&] {
+        int a, b;
+        GetHttpDownloadStatus(indices[0], &a, nullptr, nullptr, nullptr);
+        GetHttpDownloadStatus(indices[1], &b, nullptr, nullptr, nullptr);
+        return a != HttpResultRunning && b != HttpResultRunning;
+    }));
+    EXPECT_EQ("aaa", std::string(static_cast<char*>(bodies[0]), 3));
+    EXPECT_EQ("bbb", std::string(static_cast<char*>(bodies[1]), 3));
+    for (int i = 0; i < 2; i++) {
+        ZqFree(bodies[i]);
+        DeleteHttpDownload(indices[i]);
+    }
+}
