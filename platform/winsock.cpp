@@ -16,9 +16,11 @@ std::atomic<int> WinSockSelectFailures{0};
 
 static thread_local int LastError = 0;
 
+// Never destroyed: a program that ends without its last WSACleanup leaves the watcher
+// running, and destroying a running thread's record would end the process abnormally.
 WinSockLayer& WinSock() {
-    static WinSockLayer layer;
-    return layer;
+    static WinSockLayer* layer = new WinSockLayer;
+    return *layer;
 }
 
 int WSAGetLastError(void) { return LastError; }

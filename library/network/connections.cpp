@@ -147,14 +147,17 @@ int CloseNetWorkHandle(int handle) {
     if (record == nullptr || !record->inUse) return -1;
     PumpNetWorkMessages(0);
 
-    // A packet partly received, or bytes still queued, get a short while to finish.
+    // A packet partly received, or bytes still queued, get a short while to finish;
+    // not on a connection the peer has closed, where nothing more can move.
     int start = GetTimeMillisecondsCore(0);
-    while (record->receiveRemaining != 0 && GetTimeMillisecondsCore(0) - start < NetWorkDrainMs) {
+    while (record->receiveRemaining != 0 && record->connected &&
+           GetTimeMillisecondsCore(0) - start < NetWorkDrainMs) {
         PumpNetWorkMessages(0);
         RecvSocket(handle);
     }
     start = GetTimeMillisecondsCore(0);
-    while (GetRingBufferCount(&record->sendRing) != 0 && GetTimeMillisecondsCore(0) - start < NetWorkDrainMs) {
+    while (GetRingBufferCount(&record->sendRing) != 0 && record->connected &&
+           GetTimeMillisecondsCore(0) - start < NetWorkDrainMs) {
         PumpNetWorkMessages(0);
         SendSocket(handle);
     }
