@@ -23,6 +23,12 @@ SocketRecord* GetSocketRecord(int handle) {
     return record;
 }
 
+int CheckSocketRecordUsable(const SocketRecord* record, const char* callName) {
+    if (!record->inUse) return WriteLogFormat("有効なネットワークハンドルではありません in %s", callName);
+    if (record->error) return WriteLogFormat("このネットワークハンドルにはエラーが発生しています in %s", callName);
+    return 0;
+}
+
 int FindFreeSocketSlot(void) {
     for (int slot = 0; slot < NetWorkConnectionSlots; slot++) {
         if (NetWorkStateRecord.sockets[slot] == nullptr) return slot;
@@ -174,9 +180,7 @@ int GetNetWorkAcceptState(int handle) {
     SocketRecord* record = GetSocketRecord(handle);
     if (record == nullptr) return -1;
     if (!record->inUse) return WriteLogText("有効なネットワークハンドルではありません in GetNetWorkAcceptState\n");
-    if (record->error) {
-        return WriteLogText("このネットワークハンドルにはエラーが発生しています in GetNetWorkAcceptStateh\n");
-    }
+    if (CheckSocketRecordUsable(record, "GetNetWorkAcceptStateh") != 0) return -1;
     if (!record->connected && !record->lossReported) record->lossReported = 1;
     return record->connected ? 1 : 0;
 }

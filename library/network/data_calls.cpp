@@ -6,19 +6,11 @@
 #include "library/core/log.h"
 #include "library/network/network_state.h"
 
-// The checks every data call makes after the pump: in use, no error. The record, or
-// null after the call's message.
+// The record of a handle that passes the checks every data call makes after the
+// pump; null (after the call's message when the record is not usable).
 static SocketRecord* CheckedRecord(int handle, const char* callName) {
     SocketRecord* r = GetSocketRecord(handle);
-    if (r == nullptr) return nullptr;
-    if (!r->inUse) {
-        WriteLogFormat("有効なネットワークハンドルではありません in %s", callName);
-        return nullptr;
-    }
-    if (r->error) {
-        WriteLogFormat("このネットワークハンドルにはエラーが発生しています in %s", callName);
-        return nullptr;
-    }
+    if (r == nullptr || CheckSocketRecordUsable(r, callName) != 0) return nullptr;
     return r;
 }
 

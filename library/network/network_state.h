@@ -67,6 +67,9 @@ extern NetWorkState NetWorkStateRecord;
 // The record behind a handle, or null: error bit, kind, slot range, empty slot or
 // stale check number.
 SocketRecord* GetSocketRecord(int handle);
+// The checks of every call on a live record: in use, no error flag. 0, or -1 after
+// the message that names the call ("... in <callName>").
+int CheckSocketRecordUsable(const SocketRecord* record, const char* callName);
 int MakeNetWorkHandle(int slot, int checkNumber);
 
 // Transfers driven by FD_READ / FD_WRITE and by the data calls.

@@ -86,24 +86,6 @@ static int ReceivePackets(SocketRecord* r) {
     }
 }
 
-int RecvSocket(int handle) {
-    if (!NetWorkStateRecord.started) return -1;
-    SocketRecord* r = GetSocketRecord(handle);
-    if (r == nullptr || ReceiveBusy) return -1;
-    ReceiveBusy = 1;
-    PumpNetWorkMessages(0);
-    int result = 0;
-    if (!r->inUse) {
-        result = WriteLogText("有効なネットワークハンドルではありません in RecvSocket\n");
-    } else if (r->error) {
-        result = WriteLogText("このネットワークハンドルにはエラーが発生しています in RecvSocket\n");
-    } else if (r->packetMode) {
-        result = ReceivePackets(r);
-    }
-    ReceiveBusy = 0;
-    return result;
-}
-
 // Sends the send ring's next sendRemaining bytes, in two pieces around its end;
 // bytes sent, or -1 when the socket took nothing.
 static int SendBody(SocketRecord* r) {
@@ -131,16 +113,17 @@ static int SendBody(SocketRecord* r) {
     return n;
 }
 
-static void SendPackets(SocketRecord* r) {
+static int SendPackets(SocketRecord* r) {
+    if (GetRingBufferCount(&r->sendRing) == 0) return 0;
     for (;;) {
         unsigned char prefix[4];
         if (r->sendPrefixRemaining != 0) {  // the end of a prefix that went out in part
             EncodeLength(r->sendRemaining, prefix);
             int n = send(r->socket, reinterpret_cast<const char*>(prefix + 4 - r->sendPrefixRemaining),
                          r->sendPrefixRemaining, 0);
-            if (n == SOCKET_ERROR) return;
+            if (n == SOCKET_ERROR) return 0;
             r->sendPrefixRemaining -= n;
-            if (r->sendPrefixRemaining != 0) return;
+            if (r->sendPrefixRemaining != 0) return 0;
         }
         if (r->sendRemaining == 0) {  // a new packet of everything queued (within the packet limit)
             const int queued = GetRingBufferCount(&r->sendRing);
@@ -149,36 +132,35 @@ static void SendPackets(SocketRecord* r) {
             int n = send(r->socket, reinterpret_cast<const char*>(prefix), 4, 0);
             if (n == SOCKET_ERROR) {
                 r->sendRemaining = 0;
-                return;
+                return 0;
             }
             if (n < 4) {
                 r->sendPrefixRemaining = 4 - n;
-                return;
+                return 0;
             }
         }
         const int sent = SendBody(r);
-        if (sent < 0) return;
+        if (sent < 0) return 0;
         r->sendRing.count -= sent;
         r->sendRemaining -= sent;
         PumpNetWorkMessages(0);
-        if (sent <= 0 || r->sendRemaining != 0 || GetRingBufferCount(&r->sendRing) == 0) return;
+        if (sent <= 0 || r->sendRemaining != 0 || GetRingBufferCount(&r->sendRing) == 0) return 0;
     }
 }
 
-int SendSocket(int handle) {
+// Runs a transfer with its busy flag set; raw connections have nothing to transfer.
+static int RunTransfer(int handle, int* busy, const char* callName, int (*transfer)(SocketRecord*)) {
     if (!NetWorkStateRecord.started) return -1;
     SocketRecord* r = GetSocketRecord(handle);
-    if (r == nullptr || SendBusy) return -1;
-    SendBusy = 1;
+    if (r == nullptr || *busy) return -1;
+    *busy = 1;
     PumpNetWorkMessages(0);
-    int result = 0;
-    if (!r->inUse) {
-        result = WriteLogText("有効なネットワークハンドルではありません in SendSocket\n");
-    } else if (r->error) {
-        result = WriteLogText("このネットワークハンドルにはエラーが発生しています in SendSocket\n");
-    } else if (r->packetMode && GetRingBufferCount(&r->sendRing) != 0) {
-        SendPackets(r);
-    }
-    SendBusy = 0;
+    int result = CheckSocketRecordUsable(r, callName);
+    if (result == 0 && r->packetMode) result = transfer(r);
+    *busy = 0;
     return result;
 }
+
+int RecvSocket(int handle) { return RunTransfer(handle, &ReceiveBusy, "RecvSocket", ReceivePackets); }
+
+int SendSocket(int handle) { return RunTransfer(handle, &SendBusy, "SendSocket", SendPackets); }
