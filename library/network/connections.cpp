@@ -74,6 +74,11 @@ int CommitSocketRecord(SocketRecord* record) {
     return record->node.id;
 }
 
+// Milliseconds since `start` (a GetTimeMillisecondsCore reading), across the clock's wrap.
+static int ElapsedMs(int start) {
+    return static_cast<int>(static_cast<uint32_t>(GetTimeMillisecondsCore(0)) - static_cast<uint32_t>(start));
+}
+
 int EnsureNetWorkStarted(void) {
     if (NetWorkStateRecord.started) return 0;
     if (CheckWindowClosing()) return -1;
@@ -139,7 +144,7 @@ int ConnectNetWork(int address, int port, int reuse) {
     // FD_CONNECT sets connected through the dispatcher while we pump.
     const int start = GetTimeMillisecondsCore(0);
     if (n.connectTimeOut == 0) n.connectTimeOut = NetWorkDefaultTimeOut;
-    while (GetTimeMillisecondsCore(0) - start < n.connectTimeOut && !record->connected) {
+    while (ElapsedMs(start) < n.connectTimeOut && !record->connected) {
         PumpNetWorkMessages(0);
         Sleep(0);
     }
@@ -157,13 +162,13 @@ int CloseNetWorkHandle(int handle) {
     // not on a connection the peer has closed, where nothing more can move.
     int start = GetTimeMillisecondsCore(0);
     while (record->receiveRemaining != 0 && record->connected &&
-           GetTimeMillisecondsCore(0) - start < NetWorkDrainMs) {
+           ElapsedMs(start) < NetWorkDrainMs) {
         PumpNetWorkMessages(0);
         RecvSocket(handle);
     }
     start = GetTimeMillisecondsCore(0);
     while (GetRingBufferCount(&record->sendRing) != 0 && record->connected &&
-           GetTimeMillisecondsCore(0) - start < NetWorkDrainMs) {
+           ElapsedMs(start) < NetWorkDrainMs) {
         PumpNetWorkMessages(0);
         SendSocket(handle);
     }
