@@ -222,7 +222,7 @@ TEST_F(NetWorkTest, HostilePacketLengthsSetTheErrorFlag) {
         const int h = OpenNetWorkConnection(LoopbackAddress, server.Port());
         ASSERT_NE(-1, h);
         SocketRecord* r = GetSocketRecord(h);
-        ASSERT_TRUE(PumpUntil([&] { return r->error == 1; }));
+        ASSERT_TRUE(PumpUntil([&] { return r->error == 1; }, 0));
         EXPECT_EQ(-1, GetNetWorkDataLength(h));
         EXPECT_TRUE(LogHas("は大きすぎます\r\n"));
         PumpNetWorkMessages(1);
@@ -251,7 +251,7 @@ TEST_F(NetWorkTest, RawConnectionsReadTheSocketDirectly) {
     step = 1;
     server.Join();
     ASSERT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(h) == 0; }));  // closed, nothing left
-    ASSERT_TRUE(PumpUntil([&] { return GetSocketRecord(h)->connected == 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return GetSocketRecord(h)->connected == 0; }, 0));
     EXPECT_EQ(-1, NetWorkSend(h, "x", 1));  // unconnected: no message
     EXPECT_FALSE(LogHas("in NetWorkSend"));
     EXPECT_EQ(0, CloseNetWorkHandle(h));

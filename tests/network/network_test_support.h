@@ -62,10 +62,11 @@ protected:
     }
     void Start() { ASSERT_EQ(0, SetupNetWork(parent_)); }
     // Runs the library's per-frame network upkeep until `done` holds; false after 3 s.
-    static bool PumpUntil(const std::function<bool()>& done) {
+    // With closeFlag 0 the pump leaves failed and lost connections alone.
+    static bool PumpUntil(const std::function<bool()>& done, int closeFlag = 1) {
         const DWORD start = timeGetTime();
         while (timeGetTime() - start < 3000) {
-            PumpNetWorkMessages(1);
+            PumpNetWorkMessages(closeFlag);
             ProcessHttpDownloads();
             if (done()) return true;
             Sleep(1);
