@@ -18,3 +18,4 @@
 #include "platform/testing/window_seams.h"
 #include "platform/testing/keystate_seams.h"
 #include "platform/testing/gdi_font_seams.h"
+#include "platform/testing/winsock_seams.h"

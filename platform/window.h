@@ -145,6 +145,7 @@ struct MSG {
 #define WS_MAXIMIZEBOX 0x00010000u
 
 #define WS_EX_TOPMOST 0x00000008u
+#define WS_EX_TRANSPARENT 0x00000020u
 #define WS_EX_TOOLWINDOW 0x00000080u
 #define WS_EX_WINDOWEDGE 0x00000100u
 #define WS_EX_CLIENTEDGE 0x00000200u
@@ -198,10 +199,11 @@ BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 HWND FindWindowA(const char* className, const char* windowName);
 BOOL IsForeignWindow(HWND window);
 
-// Creates a window owned by the calling thread. Sends WM_CREATE (a result of -1 fails
-// the creation), then WM_MOVE and WM_SIZE. The caption is Shift-JIS (CP932). Sizes are
-// outer sizes; the layer's frames are empty (the desktop's window manager draws the
-// decorations outside the SDL window), so outer and client rectangles coincide.
+// Creates a window owned by the calling thread (WS_CHILD without a parent fails).
+// Sends WM_CREATE (a result of -1 fails the creation), then WM_MOVE and WM_SIZE. The
+// caption is Shift-JIS (CP932). Sizes are outer sizes; the layer's frames are empty
+// (the desktop's window manager draws the decorations outside the SDL window), so
+// outer and client rectangles coincide.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU menu,
                      HINSTANCE instance, void* param);

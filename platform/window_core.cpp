@@ -113,6 +113,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
                      void* param) {
     auto& sys = Windows();
     bool topLevel = parent == nullptr;
+    if (topLevel && (style & WS_CHILD) != 0) return nullptr;  // a child window needs its parent
     if (topLevel && !EnsureSdlVideo()) return nullptr;
     HWND handle;
     {

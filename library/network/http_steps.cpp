@@ -1,0 +1,169 @@
+// One step of a running download: its state machine for GET, POST and HEAD.
+//
+// Send the request (state 0), read the status line (1), read header lines, one per
+// step (2), read the body (3), finish (4). GET and POST run on from one state into the
+// next within a step as far as the connection holds what they need; nothing waits.
+#include "library/core/alloc.h"
+#include "library/core/log.h"
+#include "library/core/text.h"
+#include "library/network/http.h"
+#include "platform/kernel_files.h"
+
+enum { GetRequestBytes = 512, PostRequestBytes = 256, HeadRequestBytes = 256 };
+
+// The pieces of a body bound for a file pass through these, one for GET, one for POST.
+static char GetPieceBuffer[HttpBodyPieceBytes];
+static char PostPieceBuffer[HttpBodyPieceBytes];
+
+static HttpDownloadSlot* Slot(int index) {
+    return index >= 0 && index < HttpSlotCount ? HttpDownloadStateRecord.slots[index] : nullptr;
+}
+
+static int SendRequest(int index, HttpDownloadSlot* slot, int capacity) {
+    char request[GetRequestBytes];
+    const int length = FormatHttpRequest(slot, request, capacity);
+    if (length < 0) {  // refused when the download started; kept for safety
+        FinishHttpDownload(index, HttpResultFailed, HttpDetailBadStatus);
+        return -1;
+    }
+    NetWorkSend(slot->connection, request, length);
+    if (slot->method == HttpMethodPost && slot->postDataLength > 0) {
+        NetWorkSend(slot->connection, slot->postData, slot->postDataLength);
+    }
+    slot->state = HttpStateStatusLine;
+    return 0;
+}
+
+// 1 when a status line of 200 was read (the slot moves to the headers); 0 when none
+// is there yet or it failed the download.
+static int ReadStatusLine(int index, HttpDownloadSlot* slot, int logFailure) {
+    char line[HttpLineBytes];
+    if (ReadHttpLine(slot->connection, line) != 0) return 0;
+    const int code = ParseHttpLineNumber(line);
+    if (code != 200) {
+        if (logFailure) WriteLogFormat("接続に失敗しました (戻り値:%d)", code);
+        FinishHttpDownload(index, HttpResultFailed, code == 404 ? HttpDetailNotFound : HttpDetailBadStatus);
+        return 0;
+    }
+    slot->state = HttpStateHeaderLines;
+    return 1;
+}
+
+static int IsContentLengthLine(const char* line) { return CompareTextN(line, "Content-Length:", 15) == 0; }
+
+// A body bound for memory gets its block as soon as its length is known. A length
+// given twice replaces the first block; a negative or excessive one is refused.
+static void AllocateMemoryBody(int index, HttpDownloadSlot* slot) {
+    ZqFree(*slot->memoryHolder);
+    *slot->memoryHolder = nullptr;
+    const int length = slot->contentLength;
+    if (length >= 0 && length <= HttpMemoryBodyLimit) *slot->memoryHolder = ZqAlloc(length > 0 ? length : 1);
+    if (*slot->memoryHolder == nullptr) FinishHttpDownload(index, HttpResultFailed, HttpDetailNoMemory);
+}
+
+// 1 when the blank line (or any line without ':') ended the headers; 0 after one
+// header line, or when no line is there yet.
+static int ReadHeaderLine(int index, HttpDownloadSlot* slot) {
+    char line[HttpLineBytes];
+    if (ReadHttpLine(slot->connection, line) != 0) return 0;
+    if (FindCharInText(line, ':') == nullptr) {
+        slot->state = HttpStateBody;
+        return 1;
+    }
+    const int value = ParseHttpLineNumber(line);
+    if (IsContentLengthLine(line)) {
+        slot->contentLength = value;
+        if (slot->toMemory) AllocateMemoryBody(index, slot);
+    }
+    return 0;
+}
+
+// Takes the body piece by piece while the connection holds it. With onePieceWhenOpen,
+// a body of unknown length is taken one piece per step.
+static int ReadBody(int index, HttpDownloadSlot* slot, char* pieceBuffer, int onePieceWhenOpen) {
+    for (;;) {
+        if (slot->contentLength >= 0 && slot->received >= slot->contentLength) {  // Content-Length 0
+            slot->state = HttpStateDone;
+            return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
+        }
+        int n;
+        if (slot->toMemory) {
+            n = NetWorkRecv(slot->connection, static_cast<char*>(*slot->memoryHolder) + slot->received,
+                            slot->contentLength - slot->received);
+        } else {
+            // Never past the announced length, so the file holds exactly the body.
+            int want = HttpBodyPieceBytes;
+            if (slot->contentLength >= 0 && slot->contentLength - slot->received < want) {
+                want = slot->contentLength - slot->received;
+            }
+            n = NetWorkRecv(slot->connection, pieceBuffer, want);
+            if (n >= 0) {
+                DWORD written;
+                WriteFile(slot->file, pieceBuffer, static_cast<DWORD>(n), &written, nullptr);
+            }
+        }
+        if (n < 0) return 0;
+        slot->received += n;
+        const int connected = GetNetWorkAcceptState(slot->connection);
+        const int waiting = GetNetWorkDataLength(slot->connection);
+        const bool complete = (slot->contentLength != -1 && slot->received >= slot->contentLength) ||
+                              (slot->contentLength == -1 && connected == 0 && waiting == 0);
+        if (complete) {
+            slot->state = HttpStateDone;
+            return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
+        }
+        if (onePieceWhenOpen && slot->contentLength == -1) return 0;
+        if (n == 0) return 0;
+    }
+}
+
+// GET and POST: the same machine; POST logs no failed status and takes a body of
+// unknown length one piece per step.
+static int StepBodyTransfer(int index, int requestBytes, int logFailure, char* pieceBuffer, int onePieceWhenOpen) {
+    HttpDownloadSlot* slot = Slot(index);
+    if (slot == nullptr) return -1;
+    switch (slot->state) {
+    case HttpStateSendRequest:
+        if (SendRequest(index, slot, requestBytes) != 0) return 0;
+        [[fallthrough]];
+    case HttpStateStatusLine:
+        if (!ReadStatusLine(index, slot, logFailure)) return 0;
+        [[fallthrough]];
+    case HttpStateHeaderLines:
+        if (!ReadHeaderLine(index, slot)) return 0;
+        [[fallthrough]];
+    case HttpStateBody: return ReadBody(index, slot, pieceBuffer, onePieceWhenOpen);
+    case HttpStateDone: return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
+    default: return 0;
+    }
+}
+
+int StepHttpGet(int index) { return StepBodyTransfer(index, GetRequestBytes, 1, GetPieceBuffer, 0); }
+
+int StepHttpPost(int index) { return StepBodyTransfer(index, PostRequestBytes, 0, PostPieceBuffer, 1); }
+
+int StepHttpHead(int index) {
+    HttpDownloadSlot* slot = Slot(index);
+    if (slot == nullptr) return -1;
+    char line[HttpLineBytes];
+    switch (slot->state) {
+    case HttpStateSendRequest:
+        if (SendRequest(index, slot, HeadRequestBytes) != 0) return 0;
+        [[fallthrough]];
+    case HttpStateStatusLine:
+        if (!ReadStatusLine(index, slot, 0)) return 0;
+        [[fallthrough]];
+    case HttpStateHeaderLines: {
+        if (ReadHttpLine(slot->connection, line) != 0) return 0;
+        const int value = ParseHttpLineNumber(line);
+        if (IsContentLengthLine(line)) {  // all a HEAD wants; any other line is skipped
+            slot->contentLength = value;
+            slot->state = HttpStateBody;
+            FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
+        }
+        return 0;
+    }
+    case HttpStateBody: return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
+    default: return 0;
+    }
+}
