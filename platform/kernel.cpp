@@ -71,6 +71,8 @@ DWORD GetCurrentThreadId(void) {
     return CurrentThreadId;
 }
 
+DWORD GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
+
 // ---------------------------------------------------------------- threads
 
 // Shared by the handle and the running thread; whichever lets go last frees it.

@@ -30,6 +30,7 @@ HANDLE CreateThread(void* security, size_t stackSize, LPTHREAD_START_ROUTINE sta
                     void* parameter, DWORD creationFlags, DWORD* threadId);
 BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 DWORD GetCurrentThreadId(void);
+DWORD GetCurrentProcessId(void);  // the host process id
 
 // Events: created non-signalled unless initialState is TRUE; unnamed only.
 HANDLE CreateEventA(void* security, BOOL manualReset, BOOL initialState, const char* name);

@@ -110,56 +110,55 @@ inline uint32_t NarrowFrom8(uint32_t v, int bits) {
     return (v * max + 127) / 255;
 }
 
-// The per-layout decode and encode, precomputed once per operation.
-struct Codec {
-    PixelLayout layout;
-    const uint32_t* palette;
-    Channel ch[4]; // red, green, blue, alpha
+} // namespace
 
-    explicit Codec(const PixelView& v) : layout(v.layout), palette(v.palette) {
-        ch[0] = ChannelOf(layout.redMask);
-        ch[1] = ChannelOf(layout.greenMask);
-        ch[2] = ChannelOf(layout.blueMask);
-        ch[3] = ChannelOf(layout.alphaMask);
+PixelCodec::PixelCodec(const PixelView& v) : layout(v.layout), palette(v.palette) {
+    DWORD masks[4] = {layout.redMask, layout.greenMask, layout.blueMask, layout.alphaMask};
+    for (int i = 0; i < 4; ++i) {
+        Channel c = ChannelOf(masks[i]);
+        shift[i] = c.shift;
+        bits[i] = c.bits;
     }
+}
 
-    uint32_t Decode(uint32_t raw) const {
-        if (layout.indexed) return 0xFF000000u | (palette ? (palette[raw & 0xFF] & 0xFFFFFFu) : 0);
-        uint32_t out = 0;
-        for (int i = 0; i < 3; ++i)
-            if (ch[i].bits) out |= WidenTo8((raw >> ch[i].shift) & ((1u << ch[i].bits) - 1), ch[i].bits) << (16 - 8 * i);
-        uint32_t a = ch[3].bits ? WidenTo8((raw >> ch[3].shift) & ((1u << ch[3].bits) - 1), ch[3].bits) : 255;
-        return out | (a << 24);
+uint32_t PixelCodec::Decode(uint32_t raw) const {
+    if (layout.indexed) return 0xFF000000u | (palette ? (palette[raw & 0xFF] & 0xFFFFFFu) : 0);
+    uint32_t out = 0;
+    for (int i = 0; i < 3; ++i)
+        if (bits[i]) out |= WidenTo8((raw >> shift[i]) & ((1u << bits[i]) - 1), bits[i]) << (16 - 8 * i);
+    uint32_t a = bits[3] ? WidenTo8((raw >> shift[3]) & ((1u << bits[3]) - 1), bits[3]) : 255;
+    return out | (a << 24);
+}
+
+uint32_t PixelCodec::Encode(uint32_t argb) const {
+    if (layout.indexed) return NearestPaletteIndex(argb);
+    uint32_t out = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (!bits[i]) continue;
+        uint32_t v8 = i == 3 ? (argb >> 24) : ((argb >> (16 - 8 * i)) & 0xFF);
+        out |= NarrowFrom8(v8, bits[i]) << shift[i];
     }
+    return out;
+}
 
-    uint32_t Encode(uint32_t argb) const {
-        if (layout.indexed) return NearestPaletteIndex(argb);
-        uint32_t out = 0;
-        for (int i = 0; i < 4; ++i) {
-            if (!ch[i].bits) continue;
-            uint32_t v8 = i == 3 ? (argb >> 24) : ((argb >> (16 - 8 * i)) & 0xFF);
-            out |= NarrowFrom8(v8, ch[i].bits) << ch[i].shift;
+uint32_t PixelCodec::NearestPaletteIndex(uint32_t argb) const {
+    if (!palette) return 0;
+    int best = 0;
+    int bestDistance = 1 << 30;
+    for (int i = 0; i < 256; ++i) {
+        int dr = static_cast<int>((palette[i] >> 16) & 0xFF) - static_cast<int>((argb >> 16) & 0xFF);
+        int dg = static_cast<int>((palette[i] >> 8) & 0xFF) - static_cast<int>((argb >> 8) & 0xFF);
+        int db = static_cast<int>(palette[i] & 0xFF) - static_cast<int>(argb & 0xFF);
+        int d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
         }
-        return out;
     }
+    return static_cast<uint32_t>(best);
+}
 
-    uint32_t NearestPaletteIndex(uint32_t argb) const {
-        if (!palette) return 0;
-        int best = 0;
-        int bestDistance = 1 << 30;
-        for (int i = 0; i < 256; ++i) {
-            int dr = static_cast<int>((palette[i] >> 16) & 0xFF) - static_cast<int>((argb >> 16) & 0xFF);
-            int dg = static_cast<int>((palette[i] >> 8) & 0xFF) - static_cast<int>((argb >> 8) & 0xFF);
-            int db = static_cast<int>(palette[i] & 0xFF) - static_cast<int>(argb & 0xFF);
-            int d = dr * dr + dg * dg + db * db;
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = i;
-            }
-        }
-        return static_cast<uint32_t>(best);
-    }
-};
+namespace {
 
 bool SameBuffer(const PixelView& a, const PixelView& b) {
     return a.pixels == b.pixels && a.pitch == b.pitch;
@@ -174,8 +173,8 @@ bool SameConversion(const PixelView& dst, const PixelView& src) {
 
 } // namespace
 
-uint32_t DecodePixel(const PixelView& view, uint32_t raw) { return Codec(view).Decode(raw); }
-uint32_t EncodePixel(const PixelView& view, uint32_t argb) { return Codec(view).Encode(argb); }
+uint32_t DecodePixel(const PixelView& view, uint32_t raw) { return PixelCodec(view).Decode(raw); }
+uint32_t EncodePixel(const PixelView& view, uint32_t argb) { return PixelCodec(view).Encode(argb); }
 
 bool IsRectEmpty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 
@@ -206,7 +205,7 @@ void CopyPixels(const PixelView& dst, int dx, int dy, const PixelView& src, cons
         }
         return;
     }
-    Codec in(src), out(dst);
+    PixelCodec in(src), out(dst);
     for (int row = 0; row < h; ++row) {
         const uint8_t* s = PixelAt(src, srcRect.left, srcRect.top + row);
         uint8_t* d = PixelAt(dst, dx, dy + row);
@@ -243,7 +242,7 @@ void CopyPixelsKeyed(const PixelView& dst, int dx, int dy, const PixelView& src,
     keyLow &= mask;
     keyHigh &= mask;
     bool same = SameConversion(dst, from);
-    Codec in(from), out(dst);
+    PixelCodec in(from), out(dst);
     for (int row = 0; row < h; ++row) {
         const uint8_t* s = PixelAt(from, fromRect.left, fromRect.top + row);
         uint8_t* d = PixelAt(dst, dx, dy + row);
@@ -285,7 +284,7 @@ void StretchPixels(const PixelView& dst, const RECT& dstRect, const RECT& clip, 
     for (int x = area.left; x < area.right; ++x)
         columns[x - area.left] = fromRect.left + static_cast<int>((x - dstRect.left) * sw / dw);
     bool same = SameConversion(dst, from);
-    Codec in(from), out(dst);
+    PixelCodec in(from), out(dst);
     int sb = from.layout.bytesPerPixel, db = dst.layout.bytesPerPixel;
     for (int y = area.top; y < area.bottom; ++y) {
         int sy = fromRect.top + static_cast<int>((y - dstRect.top) * sh / dh);

@@ -51,6 +51,20 @@ void WriteRawPixel(uint8_t* p, int bytesPerPixel, uint32_t value);
 
 // A raw pixel to 0xAARRGGBB (alpha 255 when the layout has none) and back.
 uint32_t DecodePixel(const PixelView& view, uint32_t raw);
+// The same for many pixels of one layout: the channel positions are found once.
+struct PixelCodec {
+    explicit PixelCodec(const PixelView& view);
+    uint32_t Decode(uint32_t raw) const;
+    uint32_t Encode(uint32_t argb) const;
+
+    PixelLayout layout;
+    const uint32_t* palette;
+    int shift[4]; // red, green, blue, alpha
+    int bits[4];
+
+private:
+    uint32_t NearestPaletteIndex(uint32_t argb) const;
+};
 uint32_t EncodePixel(const PixelView& view, uint32_t argb);
 
 inline uint8_t* PixelAt(const PixelView& view, int x, int y) {

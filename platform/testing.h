@@ -6,10 +6,13 @@
 
 #include "platform/testing/cpu_seams.h"
 #include "platform/testing/dshow_seams.h"
+#include "platform/testing/dsound_seams.h"
+#include "platform/testing/mci_seams.h"
 #include "platform/testing/kernel_files_seams.h"
 #include "platform/testing/kernel_seams.h"
 #include "platform/testing/time_seams.h"
 #include "platform/testing/ddraw_seams.h"
+#include "platform/testing/d3d_seams.h"
 #include "platform/testing/dinput_seams.h"
 #include "platform/testing/window_seams.h"
 #include "platform/testing/keystate_seams.h"

@@ -292,6 +292,9 @@ int GetSystemMetrics(int index);
 // pixel x 8, so an XRGB8888 desktop is 32 (never 24) and RGB565 is 16. 0 when no video
 // driver is available.
 int GetDesktopColorBits(void);
+// The handle that stands for the desktop (for calls that take a window only to name the
+// owner of a setting, such as DirectSound's cooperative level); it takes no messages.
+HWND GetDesktopWindow(void);
 
 #define SPI_GETSCREENSAVEACTIVE 0x0010
 #define SPI_SETSCREENSAVEACTIVE 0x0011

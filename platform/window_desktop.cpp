@@ -181,3 +181,5 @@ BOOL SystemParametersInfoA(UINT action, UINT uiParam, void* pvParam, UINT winIni
         return FALSE;
     }
 }
+
+HWND GetDesktopWindow(void) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10010)); }

@@ -5,6 +5,7 @@
 #include "library/core/main_window.h"
 #include "library/core/menu.h"
 #include "library/core/system_state.h"
+#include "library/d3d/d3d.h"
 #include "library/display/display_device.h"
 #include "library/display/present.h"
 #include "library/display/screen_mode.h"
@@ -48,6 +49,7 @@ static void OnActivate(HWND window, WPARAM wParam) {
     if (active) {
         StartImeRestoreIfWasInUse();
         RestoreAllSurface2D();
+        G_D3D_RestoreAllSurface3D();
         if (!s.settings.windowed && s.life.libraryInitialised) {
             if (HIWORD(wParam) == 0) RestoreGraphicsAfterDeviceLoss();
             s.mode.restorePending = 0;
@@ -204,7 +206,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         if (!s.settings.windowed && lParam != 0) GetWindowRect(window, reinterpret_cast<RECT*>(lParam));
         break;
     case MM_MCINOTIFY:
-        HandleMciPlayNotify(window, wParam, lParam);
+        HandleMciPlayNotify();
         break;
     case WM_INPUT_FLAG1:
         if (wParam == 1) {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "library/core/handle_table.h"
+
 // A transformed vertex of the hardware triangle lists and the software 3D rasteriser.
 struct ScreenVertex {
     float x, y, z, rhw;
@@ -40,12 +42,19 @@ struct MovieRecord;
 struct Matrix4;
 struct RECT;
 
-// A piece of a graph on the hardware path: a rectangle of one texture.
+// A piece of a graph on the hardware path: a rectangle of one power-of-two texture,
+// with the four corners that draw it (top-left, top-right, bottom-left, bottom-right,
+// in graph pixels, with their texture coordinates).
 struct Surface3DRecord {
-    int32_t check;
-    int* lostFlag;
-    uint16_t x, y;            // position on its texture
-    int32_t surfaceData;      // SurfaceDataHandle of the texture
+    HandleRecordHead head;            // check number; lost flag written 1 on delete
+    uint16_t graphX, graphY;          // top-left in the owning graph
+    uint16_t textureX, textureY;      // top-left on the texture
+    uint16_t sourceX, sourceY;        // top-left in the source image (movie frames)
+    uint16_t width, height;           // the part of the texture that holds graph pixels
+    ScreenVertex vertices[4];
+    uint8_t diagonalSide[4];          // 1: the corner lies on or above the graph's anti-diagonal
+    int32_t ownerGraph;               // GraphHandle
+    int32_t texture;                  // SurfaceDataHandle of the texture
 };
 
 // 3D surfaces and graphs made of them. Without a Direct3D object every call refuses.
@@ -58,23 +67,31 @@ int G_D3D_BltImageToGraph(const void* bitmap, int unused1, int unused2, int x, i
 int G_D3D_BltImageRectToGraph(const RECT* sourceRect, int destX, int destY, GraphRecord* graph,
                               const GraphImage* image, const GraphImage* alphaImage);
 int G_D3D_RestoreGraphSurface3D(GraphRecord* graph);
-Surface3DRecord* GetSurface3DData(int handle);
-int EndUseSurface3DData(int handle);
+int G_D3D_FillGraphColor(GraphRecord* graph, int r, int g, int b, int a);
+Surface3DRecord* GetSurface3DData(int handle);  // null for a refused handle
+int EndUseSurface3DData(int handle);             // after every use of a looked-up record; 0
+// Restores the lost texture of every live 3D surface (window activation); -1 without Direct3D.
+int G_D3D_RestoreAllSurface3D(void);
 
 // The Direct3D object around a lost device.
 int G_D3D_ReleaseDirect3DObject(void);
 int G_D3D_ObtainDirect3DObject(void);
 void* G_D3D_GetDevice(void);  // the current device, or null
 
-// Drawing.
+// Drawing. A graph is drawn as one textured quad per piece, queued in the vertex
+// batch; intFlag 1 says the geometry lies on whole pixels. x2 < x1 or y2 < y1 mirror a
+// stretched draw.
 int G_D3D_DrawGraph(int x, int y, GraphRecord* graph, int transparent, int intFlag);
 int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, GraphRecord* graph, int transparent, int intFlag);
 // Corners top-left, top-right, bottom-left, bottom-right.
 int G_D3D_DrawGraphToCorners(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                              GraphRecord* graph, int transparent);
+int G_D3D_DrawGraphToCornersInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, GraphRecord* graph,
+                                int transparent);
+// Triangles (3 vertices each); whole 1 gives each pair of triangles the graph's whole
+// texture rectangle; depth 1 uses the draw state's Z settings.
 int G_D3D_DrawVertexList2D(const ScreenVertex* triangles, int triangleCount, GraphRecord* graph, int transparent,
-                           int unused1, int unused2);
-int G_D3D_FillGraphColor(GraphRecord* graph, int r, int g, int b, int a);
+                           int whole, int depth);
 int G_D3D_DrawFilledRect(int x1, int y1, int x2, int y2, int color);
 int G_D3D_DrawRectOutline(int x1, int y1, int x2, int y2, int color);
 int G_D3D_DrawTextWithFontHandle(int x, int y, const char* text, int color, int font, int edgeColor, int vertical);
@@ -97,6 +114,7 @@ int G_D3D_FlushBeforeZCompareChange(int value, int unused);
 // The texture format the settings of these four flags select (colour bits 32 when
 // is32Bit is set, else 16); null when the device offers none.
 const ColorFormat* G_D3D_GetTextureColorFormat(int alphaChannel, int alphaTest, int is32Bit, int drawTarget);
+const ColorFormat* G_D3D_GetTextureColorFormatForSettings(const SurfaceDataSettings* settings);
 
 // The mask screen: the render target becomes the mask's save surface (1) or the draw
 // target's surface again (0), then the viewport.

@@ -46,6 +46,13 @@ RECT Moved(const RECT& r, int dx, int dy) { return RECT{r.left + dx, r.top + dy,
 
 bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
+// While the mask is active draws go into its save surface, which covers the screen
+// only (a graph target may be larger): the part of a rectangle that lies on it.
+void ClipToMaskSaveArea(RECT* rect) {
+    const RECT saveArea{0, 0, g_MaskScreen.width, g_MaskScreen.height};
+    ClipRectByRectCore(rect, &saveArea);
+}
+
 bool FitsWorkSurface(IDirectDrawSurface7* work, int right, int bottom) {
     int width, height;
     GetScreenPixelSize(&width, &height);
@@ -231,18 +238,27 @@ int BeginScreenSurfaceDraw(const Surface2DRecord* source, int bltFastAllowed, co
     if (bltFastAllowed && data != nullptr && !blending && !BrightnessChanged() && data->surface != nullptr &&
         target != nullptr && (data->settings.systemMemory == 0) == targetInVideo) {
         const RECT whole{0, 0, source->width, source->height};
+        RECT from = sourceRect != nullptr ? *sourceRect : whole;
+        RECT dest = *destRect;
+        if (maskActive) {
+            ClipToMaskSaveArea(&dest);
+            if (IsEmpty(dest)) return -1;
+            from = Moved(RECT{0, 0, dest.right - dest.left, dest.bottom - dest.top}, from.left + dest.left - destRect->left,
+                         from.top + dest.top - destRect->top);
+        }
         c.bltFastChosen = 1;
         c.targetSurface = target;
         c.bltSourceSurface = data->surface;
-        c.bltSourceRect = Moved(sourceRect != nullptr ? *sourceRect : whole, source->sourceX, source->sourceY);
+        c.bltSourceRect = Moved(from, source->sourceX, source->sourceY);
         c.bltDestSurface = target;
-        c.bltDestRect = Moved(*destRect, originX, originY);
+        c.bltDestRect = Moved(dest, originX, originY);
         return 0;
     }
 
     c.convertNeeded = g_Screen.pixelKind == ScreenPixelRgb555 || g_Screen.pixelKind == ScreenPixelOther ? 1 : 0;
     c.clippedRect = *destRect;
     ClipRectByRectCore(&c.clippedRect, &d.clipRect);
+    if (maskActive) ClipToMaskSaveArea(&c.clippedRect);
     if (IsEmpty(c.clippedRect)) return -1;
 
     MEMIMG* targetImage = maskActive ? nullptr : TargetImage();

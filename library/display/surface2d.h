@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "library/core/handle_table.h"
+#include "library/display/surface_data.h"
 #include "library/graph/graph_image.h"
 #include "platform/wintypes.h"
 
@@ -54,6 +55,8 @@ int ReleaseAllSurface2DStorage(void);   // 0: the storage behind every live 2D s
 int RecreateAllSurface2DStorage(void);  // 0: storage and colour key of every live 2D surface again
 
 // A graph's pieces.
+// The graph's creation options as its storage takes them (2D and 3D pieces alike).
+SurfaceDataSettings GraphSurfaceSettings(const GraphRecord* graph);
 int CreateGraphSurface2D(GraphRecord* graph);
 // (sourceX, sourceY, width, height) is a rectangle of the parent graph.
 int CreateGraphSurface2DShared(GraphRecord* graph, int sourceX, int sourceY, int width, int height,

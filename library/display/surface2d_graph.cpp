@@ -7,14 +7,13 @@
 #include "library/display/surface_data.h"
 #include "library/graph/graph_record.h"
 
-namespace {
-
-// The graph's creation settings as the storage takes them.
 SurfaceDataSettings GraphSurfaceSettings(const GraphRecord* graph) {
     return SurfaceDataSettings{graph->hardwareFlag,   graph->alphaChannelFlag, graph->drawValidFlag,
                                graph->memImgFlag,     graph->alphaTestFlag,    graph->colorBitDepth,
                                uint8_t(graph->creationOption), graph->paletteFlag};
 }
+
+namespace {
 
 int PieceCount(const GraphRecord* graph) { return std::clamp(graph->pieceCount, 0, int(GraphPieceCapacity)); }
 

@@ -4,7 +4,6 @@
 #include "library/core/text.h"
 #include "library/display/screen_state.h"
 #include "library/font/font_internal.h"
-#include "platform/kernel.h"
 
 namespace {
 // Face empty (the fallback face), size 16, thickness 6, plain, Shift-JIS, edge 1. The
@@ -68,13 +67,12 @@ int SetDefaultFontSizeCore(int size) {
 
 int SetDefaultFontFaceCore(const char* face, int charsetKind) {
     CopyTextBounded(DefaultFontSettings.face, sizeof DefaultFontSettings.face, face != nullptr ? face : "");
-    if (charsetKind == -1) charsetKind = GetOEMCP() == 949 ? FontCharsetHangul : FontCharsetShiftJIS;
-    DefaultFontSettings.charsetKind = charsetKind;
+    DefaultFontSettings.charsetKind = ValidFontCharsetKind(charsetKind);
     return ApplyDefaultFontSettings();
 }
 
 int SetDefaultFontTypeCore(int typeFlags) {
-    DefaultFontSettings.typeFlags = typeFlags == -1 ? 0 : typeFlags;
+    DefaultFontSettings.typeFlags = ValidFontType(typeFlags);
     return ApplyDefaultFontSettings();
 }
 

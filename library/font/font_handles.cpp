@@ -41,7 +41,12 @@ int IsLeadByteForCharset(const char* text, int charsetKind) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC) ? 1 : 0;
 }
 
-static int DefaultCharsetKind(void) { return GetOEMCP() == 949 ? FontCharsetHangul : FontCharsetShiftJIS; }
+int ValidFontType(int typeFlags) { return typeFlags == -1 ? 0 : typeFlags & (FontTypeOutlined | FontTypeGreyLevels); }
+
+int ValidFontCharsetKind(int charsetKind) {
+    if (charsetKind == -1) return GetOEMCP() == 949 ? FontCharsetHangul : FontCharsetShiftJIS;
+    return charsetKind >= FontCharsetDefault && charsetKind <= FontCharsetHangul ? charsetKind : FontCharsetDefault;
+}
 
 static HFONT CreateGdiFont(const FontRecord* font, const char* face, DWORD charset, int italic) {
     return CreateFontA(font->size, 0, 0, 0, font->thickness * 100, DWORD(italic), FALSE, FALSE, charset, 0, 0,
@@ -118,13 +123,12 @@ FontHandle CreateFontToHandle(const char* face, int size, int thickness, int typ
                               int edgeSize, int italic, int slot, int checkNumber) {
     if (FontDisplayMissing()) return -1;
 
-    if (typeFlags == -1) typeFlags = 0;
+    typeFlags = ValidFontType(typeFlags);
     if (edgeSize > 1) typeFlags |= FontTypeOutlined;
     if (edgeSize == -1) edgeSize = 1;
     if (size == -1) size = 16;
     if (thickness == -1) thickness = 6;
-    if (charsetKind == -1) charsetKind = DefaultCharsetKind();
-    if (charsetKind < FontCharsetDefault || charsetKind > FontCharsetHangul) charsetKind = FontCharsetDefault;
+    charsetKind = ValidFontCharsetKind(charsetKind);
 
     if (slot == -1) {
         for (slot = 0; slot < FontHandleCapacity && FontSlots[slot] != nullptr; slot++) {

@@ -13,6 +13,13 @@ constexpr uint16_t FullWidthSpaceCode = 0x4081;
 // 1 while DirectDraw output is chosen but its object does not exist (fonts refuse then).
 int FontDisplayMissing(void);
 
+// The type and charset kind a font is made with. -1 takes the default (type 0; the
+// charset kind of the OEM code page); a type keeps only its two flag bits and a charset
+// kind outside 0..2 is FontCharsetDefault, so the default-font settings hold what the
+// font is made with and a bad value never picks a cell layout that does not exist.
+int ValidFontType(int typeFlags);
+int ValidFontCharsetKind(int charsetKind);
+
 // The top-left pixel of a slot's cell: cells run down a column, then on to the next.
 inline int GlyphCellX(const FontRecord* font, int slot) { return slot / font->cellsPerColumn * font->cellSize; }
 inline int GlyphCellY(const FontRecord* font, int slot) { return slot % font->cellsPerColumn * font->cellSize; }

@@ -306,10 +306,10 @@ int SelectDrawTargetSoft(int target, int previousTarget) {
         if (graph->hardwareFlag) {
             const Surface3DRecord* piece = GetSurface3DData(graph->pieces[0]);
             if (piece == nullptr) return -1;
-            const SurfaceDataRecord* data = GetSurfaceDataRecord(piece->surfaceData);
+            const SurfaceDataRecord* data = GetSurfaceDataRecord(piece->texture);
             s.drawTargetSurface = data != nullptr ? data->surface : nullptr;
-            s.drawTargetOffsetX = piece->x;
-            s.drawTargetOffsetY = piece->y;
+            s.drawTargetOffsetX = piece->textureX;
+            s.drawTargetOffsetY = piece->textureY;
             EndUseSurface3DData(graph->pieces[0]);
         } else {
             GraphPiece g{};

@@ -73,6 +73,7 @@ struct DrawState {
     int graphBuildOption;
     int suspended;
     int emptyArea;
+    int textureAddressMode;    // Direct3D texture addressing; 0 stands for clamp (3)
 };
 
 extern DrawState g_DrawState;

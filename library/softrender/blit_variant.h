@@ -21,7 +21,8 @@
 struct MEMIMG;
 struct RECT;
 
-enum BlitWalk { BlitWalkPlain, BlitWalkRunStream, BlitWalkScaled };
+// The triangle filler's spans use the same variants, without parameter specials.
+enum BlitWalk { BlitWalkPlain, BlitWalkRunStream, BlitWalkScaled, BlitWalkTriangle };
 
 // Steps 1-8 for the source, flags and draw state; false when nothing is drawn.
 bool ChooseBlitVariant(const MEMIMG* source, int transparent, bool blendImage, BlitWalk walk,

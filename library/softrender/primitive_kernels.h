@@ -12,9 +12,15 @@ struct PrimitiveColour {
     uint32_t term;     // add and subtract: BlendMulTable[p][colour] per channel
 };
 
+// How the draw state's brightness scales the colour's channels: channel * byte >> 8
+// (fills and lines), or BlendMulTable[byte][channel] = channel * byte / 255 (the
+// triangle filler's flat fill).
+enum PrimitiveBrightness { PrimitiveBrightnessShift, PrimitiveBrightnessTable };
+
 // The colour and table rows of a fill or line of the draw state's mode; false when
 // the image or the mode draws nothing.
-bool SetupPrimitiveColour(const MEMIMG* image, uint32_t colour, PrimitiveColour* out);
+bool SetupPrimitiveColour(const MEMIMG* image, uint32_t colour, PrimitiveColour* out,
+                          PrimitiveBrightness brightnessRule = PrimitiveBrightnessShift);
 
 template <BlitFormat F, int Mode>
 ZQ_BLEND_INLINE uint32_t PrimitivePixel(const PrimitiveColour& c, uint32_t d) {
@@ -36,6 +42,18 @@ ZQ_BLEND_INLINE uint32_t PrimitivePixel(const PrimitiveColour& c, uint32_t d) {
 // Stores colour into width pixels of a row.
 template <BlitFormat F>
 void FillRowWithValue(uint8_t* d, int width, uint32_t colour);
+
+// Blends the primitive's colour into width pixels of a row.
+template <BlitFormat F, int Mode>
+void BlendRowWithColour(const PrimitiveColour& c, uint8_t* d, int width) {
+    constexpr int bpp = sizeof(typename PixelLayout<F>::Pixel);
+    if constexpr (Mode == BlendNone) {
+        FillRowWithValue<F>(d, width, c.colour);
+    } else {
+        for (int x = 0; x < width; x++)
+            StorePixel<F>(d + x * bpp, PrimitivePixel<F, Mode>(c, LoadPixel<F>(d + x * bpp)));
+    }
+}
 
 // Calls fn.operator()<Format, Mode>() for the image's format and the primitive's mode.
 template <class Fn>

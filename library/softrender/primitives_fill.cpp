@@ -15,28 +15,23 @@ bool IsSetUp(const MEMIMG* image) {
     return image->validMark == MemImgValidMark && image->pixels != nullptr && image->colorFormat != nullptr;
 }
 
-// Brightness on a fill colour: each channel * byte >> 8 (bytes 0-2 of a 32-bit colour,
-// the three RGB565 channels of a 16-bit one).
-uint32_t BrightenColour(const MEMIMG* image, uint32_t colour, uint32_t brightness) {
+// Brightness on a fill colour: each channel scaled by its byte (bytes 0-2 of a 32-bit
+// colour, the three RGB565 channels of a 16-bit one); byte 3 is kept.
+uint32_t BrightenColour(const MEMIMG* image, uint32_t colour, uint32_t brightness, PrimitiveBrightness rule) {
+    auto scale = [rule](uint32_t channel, uint32_t factor) {
+        return rule == PrimitiveBrightnessShift ? channel * factor >> 8 : uint32_t(BlendMulTable[factor][channel]);
+    };
     const uint32_t r = brightness >> 16 & 0xFF, g = brightness >> 8 & 0xFF, b = brightness & 0xFF;
     if (image->formatKind == MemImgFormat16)
-        return ((colour >> 11 & 31) * r >> 8) << 11 | ((colour >> 5 & 63) * g >> 8) << 5 | ((colour & 31) * b >> 8);
-    return (colour & 0xFF000000) | ((colour >> 16 & 0xFF) * r >> 8) << 16 | ((colour >> 8 & 0xFF) * g >> 8) << 8 |
-           ((colour & 0xFF) * b >> 8);
+        return scale(colour >> 11 & 31, r) << 11 | scale(colour >> 5 & 63, g) << 5 | scale(colour & 31, b);
+    return (colour & 0xFF000000) | scale(colour >> 16 & 0xFF, r) << 16 | scale(colour >> 8 & 0xFF, g) << 8 |
+           scale(colour & 0xFF, b);
 }
 
 template <BlitFormat F, int Mode>
 void FillRect(MEMIMG* image, const RECT& r, const PrimitiveColour& c) {
-    constexpr int bpp = sizeof(typename PixelLayout<F>::Pixel);
-    for (int y = r.top; y < r.bottom; y++) {
-        uint8_t* d = MemImgPixelAddress(image, r.left, y);
-        if constexpr (Mode == BlendNone) {
-            FillRowWithValue<F>(d, r.right - r.left, c.colour);
-        } else {
-            for (int x = 0; x < r.right - r.left; x++)
-                StorePixel<F>(d + x * bpp, PrimitivePixel<F, Mode>(c, LoadPixel<F>(d + x * bpp)));
-        }
-    }
+    for (int y = r.top; y < r.bottom; y++)
+        BlendRowWithColour<F, Mode>(c, MemImgPixelAddress(image, r.left, y), r.right - r.left);
 }
 
 }  // namespace
@@ -82,7 +77,8 @@ void FillRowWithValue(uint8_t* d, int width, uint32_t colour) {
 template void FillRowWithValue<BlitFormat16>(uint8_t*, int, uint32_t);
 template void FillRowWithValue<BlitFormat32>(uint8_t*, int, uint32_t);
 
-bool SetupPrimitiveColour(const MEMIMG* image, uint32_t colour, PrimitiveColour* out) {
+bool SetupPrimitiveColour(const MEMIMG* image, uint32_t colour, PrimitiveColour* out,
+                          PrimitiveBrightness brightnessRule) {
     if (!IsSetUp(image) || image->paletteFlag || image->alphaFlag) return false;
     if (image->formatKind != MemImgFormat16 && image->formatKind != MemImgFormat32) return false;
     int mode = g_DrawState.blendMode;
@@ -98,7 +94,7 @@ bool SetupPrimitiveColour(const MEMIMG* image, uint32_t colour, PrimitiveColour*
     out->k.signedMulP = &BlendSignedMulTable[p][255];
     const uint32_t brightness = g_DrawState.brightness & 0xFFFFFF;
     if (image->formatKind == MemImgFormat16) colour &= 0xFFFF;
-    out->colour = brightness == BrightnessNeutral ? colour : BrightenColour(image, colour, brightness);
+    out->colour = brightness == BrightnessNeutral ? colour : BrightenColour(image, colour, brightness, brightnessRule);
     const Rgb c = image->formatKind == MemImgFormat16 ? PixelLayout<BlitFormat16>::Split(out->colour)
                                                       : PixelLayout<BlitFormat32>::Split(out->colour);
     const Rgb term{BlendMulTable[p][c.r], BlendMulTable[p][c.g], BlendMulTable[p][c.b]};

@@ -127,13 +127,17 @@ int DrawGraphTriangleSoft(const TexTriVertex vertices[3], GraphRecord* graph, in
     }
 
     FinishHardwareDrawing();
-    // The boxes start from the widest values, so no coordinate lies outside them.
+    // The boxes start from the widest values, so no coordinate lies outside them. The
+    // triangle's spans include their right end and a vertex samples its own texel, so
+    // the pixel and the texel at the largest coordinates belong inside.
     RECT destBox{INT_MAX, INT_MAX, INT_MIN, INT_MIN}, sourceBox{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+    auto past = [](LONG last) { return last == INT_MAX ? last : last + 1; };
     for (int i = 0; i < 3; i++) {
         destBox = RECT{std::min(destBox.left, vertices[i].x), std::min(destBox.top, vertices[i].y),
-                       std::max(destBox.right, vertices[i].x), std::max(destBox.bottom, vertices[i].y)};
+                       std::max(destBox.right, past(vertices[i].x)), std::max(destBox.bottom, past(vertices[i].y))};
         sourceBox = RECT{std::min(sourceBox.left, vertices[i].u), std::min(sourceBox.top, vertices[i].v),
-                         std::max(sourceBox.right, vertices[i].u), std::max(sourceBox.bottom, vertices[i].v)};
+                         std::max(sourceBox.right, past(vertices[i].u)),
+                         std::max(sourceBox.bottom, past(vertices[i].v))};
     }
     if (BeginScreenSurfaceDraw(pixels.surface, 0, &sourceBox, &destBox, 0, nullptr, nullptr) < 0) return -1;
     DrawTriangle2DOnMemImg(g_ScreenDrawContext.destImage, g_ScreenDrawContext.sourceImage, vertices, transparent,

@@ -128,6 +128,9 @@ TEST_F(DisplayTest, GdiOutputStartUpFallsBackWhenDirect3DCannotStart) {
         kWindowSurfacesLines,
         {
             // Direct3D cannot be set up: the screens go and the whole start-up is undone.
+            "\t\tDirect3D 関連の初期化を行います",
+            "\t\tＤｉｒｅｃｔ３Ｄオブジェクトを取得します",
+            "\t\tDirect3Dオブジェクトの作成に失敗しました",
             "\tメインサーフェスを破棄をします... 完了しました",
             "DirectDraw 関連の終了処理をおこないます",
             "\tＤｉｒｅｃｔＤｒａｗオブジェクトを解放します",

@@ -46,6 +46,9 @@ protected:
         setenv("XDG_RUNTIME_DIR", dir, 1);
         ASSERT_EQ(0, chdir(dir));
         InstallVirtualClock(100000, 1);
+        // These tests describe the machine without Direct3D (GDI output, or DirectDraw
+        // surfaces drawn in software); the hardware path has tests of its own.
+        NoDirect3DForTest();
     }
     void TearDown() override {
         if (started_) ShutdownLibrary();

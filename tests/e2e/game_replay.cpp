@@ -148,6 +148,8 @@ void WriteChildResults() {
     g_child.script = &script;
     g_child.output = display.output;
     ResetDisplayForTest(display.desktop);
+    // GDI and DirectDraw output are what start-up reaches on a machine without Direct3D.
+    if (display.output != ReplayOutput::Hardware) NoDirect3DForTest();
     SetDesktopCaptureHook(ObservePresent);
     InstallVirtualClock(ReplayStartMilliseconds, 1);
     UseRealFontsForTest({PinnedFontFile});
@@ -232,6 +234,8 @@ const std::vector<ReplayDisplay>& ReplayDisplays() {
         {"DirectDraw565", ReplayOutput::DirectDraw, DesktopFormat::Rgb565},
         {"Gdi8888", ReplayOutput::Gdi, DesktopFormat::Xrgb8888},
         {"DirectDraw8888", ReplayOutput::DirectDraw, DesktopFormat::Xrgb8888},
+        {"Hardware565", ReplayOutput::Hardware, DesktopFormat::Rgb565},
+        {"Hardware8888", ReplayOutput::Hardware, DesktopFormat::Xrgb8888},
     };
     return displays;
 }

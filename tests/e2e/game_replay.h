@@ -40,6 +40,7 @@ enum class ReplayKey : uint8_t { Escape, Backspace, LeftShift, Z, X, Up, Left, R
 enum class ReplayOutput : uint8_t {
     Gdi,         // GDI output with the software renderer (what start-up picks without Direct3D)
     DirectDraw,  // DirectDraw screen surfaces drawn by the software renderer, no Direct3D object
+    Hardware,    // the default start-up with a Direct3D device: graphs in textures, drawn by the device
 };
 
 struct ReplayDisplay {

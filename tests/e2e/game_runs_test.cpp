@@ -313,6 +313,7 @@ TEST(GameLog, StartUpAndShutdownInOrderTheFontCreatedNoAllocationLeft) {
                                      "ソフトの二重起動検査... 二重起動はされていませんでした",
                                      "ウインドウクラスを登録します... 登録に成功しました",
                                      "DirectInput 関連の初期化は正常に終了しました",
+                                     "DirectSound の初期化は正常に終了しました",
                                      "DirectDraw 関連の初期化を行います",
                                      "ソフトウエアレンダリングモードに変更します",
                                      "グラフィック管理系の初期化を行います",
@@ -325,12 +326,19 @@ TEST(GameLog, StartUpAndShutdownInOrderTheFontCreatedNoAllocationLeft) {
                                      "グラフィック管理系の終了処理は正常に終了しました",
                                      "DirectDraw 関連の終了処理は正常に終了しました",
                                      "DirectInput 関連の終了処理... 完了",
+                                     "DirectSound の終了処理は正常に終了しました",
                                      "ウインドウが破棄されようとしています",
                                      "ソフトを終了する準備が整いました",
                                      "ＣＯＭを終了... 完了",
                                      "Alloc memory dump\tTotal size:0(0.000kb)  Alloc num:0\r\n",
                                  }));
-    EXPECT_EQ(std::string::npos, run.log.find("失敗")) << "a failure was logged";
+    // The one failure the reference run has: it runs where Direct3D is missing.
+    std::string log = run.log;
+    const std::string noDirect3D = "Direct3Dオブジェクトの作成に失敗しました";
+    const size_t at = log.find(noDirect3D);
+    EXPECT_NE(std::string::npos, at);
+    if (at != std::string::npos) log.erase(at, noDirect3D.size());
+    EXPECT_EQ(std::string::npos, log.find("失敗")) << "a failure was logged";
     // The game's font: the default face (an empty "font.txt") at size 18, from the
     // pinned IPA Gothic file.
     EXPECT_NE(run.fontRequests.end(), std::find(run.fontRequests.begin(), run.fontRequests.end(), "ＭＳ ゴシック 18"));

@@ -81,6 +81,34 @@ TEST_F(FontHandleTest, DefaultsOfTheArguments) {
     EXPECT_EQ(FontCharsetHangul, GetFontRecord(MakeFont(0))->charsetKind);
 }
 
+TEST_F(FontHandleTest, TypesAndCharsetKindsOutOfRangeTakeValidValues) {
+    StartSoftware();
+    // Only the two type bits count: other bits would pick a cell layout that does not
+    // exist (an outline stamp of size 0).
+    for (int type : {4, 5, 6, 7, 100, -2}) {
+        const FontHandle font = MakeFont(type);
+        ASSERT_NE(-1, font) << type;
+        EXPECT_EQ(type & 3, GetFontRecord(font)->typeFlags) << type;
+        const int outline = (type & FontTypeOutlined) ? 2 : 0;
+        EXPECT_EQ(6 + 5 + 2 * outline, MeasureTextWidthWithFont("AG", -1, font, 0)) << type;
+        DestroyFontHandle(font);
+    }
+    EXPECT_EQ(FontCharsetDefault, GetFontRecord(CreateFontToHandle(nullptr, 12, 6, 0, 9, -1, 0, -1, -1))->charsetKind);
+
+    // The default-font settings keep the values the font is made with, so the font is
+    // not made again at each use.
+    SetDefaultFontTypeCore(7);
+    SetDefaultFontFaceCore("", 9);
+    EXPECT_EQ(FontTypeOutlined | FontTypeGreyLevels, DefaultFontSettings.typeFlags);
+    EXPECT_EQ(FontCharsetDefault, DefaultFontSettings.charsetKind);
+    const FontHandle made = FetchDefaultFontHandle();
+    ASSERT_EQ(1, IsLiveFontHandle(made));
+    ClearFontCallRecord();
+    EXPECT_LT(0, MeasureTextWidthCore("A", -1, 0));
+    EXPECT_EQ(made, FetchDefaultFontHandle());
+    EXPECT_TRUE(RecordedFontRequests().empty());
+}
+
 TEST_F(FontHandleTest, ANamedFaceIsTriedInThreeCharsetsAndNeverSubstituted) {
     StartSoftware();
     ClearFontCallRecord();
@@ -132,6 +160,16 @@ TEST_F(FontHandleTest, AnEmptyFaceFallsBackThreeTimes) {
     FailNextCompatibleDcs(1);
     EXPECT_EQ(-1, CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1));
     EXPECT_TRUE(Logged("ＤＣの取得に失敗しました\n"));
+    EXPECT_EQ(live, FontHandleTable.liveCount);
+}
+
+TEST_F(FontHandleTest, AStripTheHeapCannotHoldIsLoggedAndTheSlotFreed) {
+    StartSoftware();
+    // Cells of 14008 pixels: 20 of them at a byte per pixel need 3.9 GB.
+    UseFakeFontsForTest({GeometryFace(14000, 16)});
+    const int live = FontHandleTable.liveCount;
+    EXPECT_EQ(-1, CreateFontToHandle("Geometry", 16, 6, FontTypeOutlined, -1, -1, 0, -1, -1));
+    EXPECT_TRUE(Logged("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle"));
     EXPECT_EQ(live, FontHandleTable.liveCount);
 }
 

@@ -7,6 +7,8 @@
 
 #include "font/font_test_support.h"
 #include "library/core/onscreen_log.h"
+#include "library/graph/draw_state.h"
+#include "library/graph/graph_handles.h"
 
 using namespace fonttest;
 
@@ -302,6 +304,32 @@ INSTANTIATE_TEST_SUITE_P(Routes, TextRouteTest, ::testing::ValuesIn(Routes),
                              return std::string(info.param.directDraw ? "DirectDraw" : "Software") +
                                     std::to_string(info.param.bits);
                          });
+
+// On a 32-bit DirectDraw screen a graph made with 16 bits takes text in its own
+// colours: the glyphs are written in the layout of whatever image the draw hands the
+// font (the graph's pixels, or a copy in the screen's format), never the screen's by
+// assumption.
+class TextTargetTest : public FontTest {};
+
+TEST_F(TextTargetTest, AGraphOfAnotherDepthTakesTextInItsOwnLayout) {
+    StartSurfaces(DesktopFormat::Xrgb8888);
+    SetGraphCreateBitDepth(16);
+    const int graph = CreateBlankGraph(12, 6, 1);
+    SetGraphCreateBitDepth(0);
+    ASSERT_NE(-1, graph);
+    const GraphRecord* record = GetGraphRecord(graph);
+    ASSERT_EQ(16, record->colorBitDepth);
+    FillGraphColor(graph, 0, 0, 0, 0);
+    ASSERT_EQ(0, SelectDrawTargetCore(graph));
+    EXPECT_EQ(0, DrawTextWithFontHandle(1, 0, "Aあ", RgbToScreenPixel(255, 0, 0), MakeFont(0), 0, 0));
+    const std::vector<uint32_t> rgb = GraphRgb(*record);
+    ASSERT_EQ(size_t(12 * 6), rgb.size());
+    EXPECT_EQ(PlainPicture, Rows(12, 6, [&](int x, int y) {
+                  const uint32_t c = rgb[size_t(y) * 12 + x];
+                  return c == 0 ? '.' : c == 0xFF0000 ? 'T' : '?';
+              }));
+    SelectDrawTargetCore(BackBufferTarget);
+}
 
 class TextEntryTest : public FontTest {};
 

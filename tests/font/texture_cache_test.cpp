@@ -1,7 +1,7 @@
 // The texture glyph cache of the hardware path, run through the graph drawers. This
 // machine has no Direct3D, so fonts are switched to the texture cache by hand with the
 // texture formats the cache asks for; the cache graph is then an ordinary graph, and
-// the glyphs drawn from it land where the memory-strip path puts them.
+// horizontal glyphs drawn from it land where the memory-strip path puts them.
 #include "font/font_test_support.h"
 #include "library/core/alloc.h"
 #include "library/display/surface2d.h"
@@ -36,11 +36,12 @@ protected:
     }
     // Where the string leaves ink ('#'): on the back screen through the texture cache,
     // or in an image through the memory strip.
-    std::string TextureInk(FontHandle font, const char* text, int width, int height) {
+    std::string TextureInk(FontHandle font, const char* text, int width, int height, int vertical = 0,
+                           double scale = 1.0) {
         FillMemImgRectRaw(&BackMemImg, nullptr, 0);
-        EXPECT_LE(0, DrawOrMeasureTextWithFont(1, 1, 0, 0, 1.0, 1.0, text, uint32_t(RgbToScreenPixel(255, 255, 255)),
-                                               nullptr, nullptr, 1, font, uint32_t(RgbToScreenPixel(0, 0, 255)), -1, 0,
-                                               nullptr));
+        EXPECT_LE(0, DrawOrMeasureTextWithFont(1, 1, 0, scale != 1.0, scale, scale, text,
+                                               uint32_t(RgbToScreenPixel(255, 255, 255)), nullptr, nullptr, 1, font,
+                                               uint32_t(RgbToScreenPixel(0, 0, 255)), -1, vertical, nullptr));
         return Rows(width, height, [](int x, int y) {
             uint32_t v;
             std::memcpy(&v, MemImgPixelAddress(&BackMemImg, x, y), 4);
@@ -105,6 +106,94 @@ TEST_F(TextureCacheTest, GlyphsLandWhereTheMemoryStripPutsThem) {
         EXPECT_EQ(strip, TextureInk(MakeTextureFont(type, 1), "Gあ", 16, 6)) << type;
         EXPECT_NE(std::string::npos, strip.find('#'));
     }
+}
+
+// A vertical glyph is the whole cache graph drawn turned onto four corners and cut out
+// by the draw area. The string drawer moves the corners back by half a pixel to meet
+// Direct3D's pixel centres; the software corner draw cuts them toward zero, so a corner
+// at a positive coordinate moves back a whole pixel and one at zero or below stays. The
+// turned graph's 512 texel rows then span 511 columns, counted from the leftmost corner,
+// which lies at a negative column whose pixel centre the filler rounds toward zero, one
+// column right. So, next to the memory strip's picture, both glyphs lie one column
+// right; 'G', in the cache's first cell row, loses its right-facing top row, which falls
+// past the triangles' edge; and 'あ', whose corners start below row 0, also lands one
+// row up, its first column cut off by the draw area.
+TEST_F(TextureCacheTest, VerticalGlyphsComeOutOfTheTurnedCacheGraph) {
+    struct Case {
+        int type;
+        const char* ink;
+    };
+    const Case cases[] = {
+        {FontTypeGreyLevels,
+         "............#.../"
+         "............#.../"
+         "................/"
+         "................/"
+         "................/"
+         "............#.../"
+         "............#.../"
+         "...........#.#../"
+         "................/"
+         "................/"
+         "................/"
+         "................/"
+         "................"},
+        // Outline (edge 1) and body: both layers land alike.
+        {FontTypeGreyLevels | FontTypeOutlined,
+         ".............#../"
+         "............###./"
+         "............###./"
+         ".............##./"
+         "................/"
+         "................/"
+         "................/"
+         "...........#####/"
+         "............###./"
+         "............###./"
+         "...........#####/"
+         "............#.#./"
+         "................"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.ink, TextureInk(MakeTextureFont(c.type, 1), "Gあ", 16, 13, 1)) << c.type;
+}
+
+TEST_F(TextureCacheTest, ScalesStretchTheGlyphsAndThePen) {
+    // 'I' is a 1 x 4 box with advance 3 at the line's top.
+    const FontHandle font = MakeTextureFont(0);
+    // Measuring takes the scales whatever the scale flag; the pen is cut once, at the end.
+    EXPECT_EQ(7, DrawOrMeasureTextWithFont(0, 0, 0, 0, 2.5, 1.0, "I", 0, nullptr, nullptr, 1, font, 0, -1, 0, nullptr));
+    EXPECT_EQ(15, DrawOrMeasureTextWithFont(0, 0, 0, 0, 2.5, 1.0, "II", 0, nullptr, nullptr, 1, font, 0, -1, 0,
+                                            nullptr));
+    EXPECT_EQ(6, DrawOrMeasureTextWithFont(0, 0, 0, 0, 2.5, 2.0, "I", 0, nullptr, nullptr, 1, font, 0, -1, 1, nullptr));
+    // Drawing with the scale flag stretches the cell: twice as wide and tall at x 1.
+    EXPECT_EQ(".##...../.##...../.##...../.##...../.##...../.##...../.##...../.##...../......../........",
+              TextureInk(font, "I", 8, 10, 0, 2.0));
+    // Scaled vertical glyphs are drawn from a graph of their cell, deleted again, and
+    // stay inside the column the glyph turns into (x 1 + 2 x 12 - 8 .. 25, rows 0, 1).
+    const int graphs = GraphTable.liveCount;
+    const std::string turned = TextureInk(font, "I", 30, 4, 1, 2.0);
+    EXPECT_EQ(graphs, GraphTable.liveCount);
+    for (int y = 0; y < 4; y++) {
+        for (int x = 0; x < 30; x++) {
+            if (turned[size_t(y) * 31 + x] == '#') {
+                EXPECT_TRUE(x >= 17 && x < 25 && y < 2) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(TextureCacheTest, AVerticalDrawWithoutItsCacheGraphDrawsNothing) {
+    // A cache graph gone without its pending flag set (nothing to make again): the
+    // turned draw needs the graph's size and skips the glyph.
+    const FontHandle font = MakeTextureFont(FontTypeGreyLevels);
+    FontRecord* record = GetFontRecord(font);
+    DeleteGraphHandle(record->cacheGraph, 0);
+    record->cacheGraphPending = 0;
+    const RECT area = g_DrawState.clipRect;
+    EXPECT_EQ(5, DrawOrMeasureTextWithFont(1, 0, 0, 0, 1.0, 1.0, "G", 0xFFFFFF, nullptr, nullptr, 1, font, 0, -1, 1,
+                                           nullptr));
+    EXPECT_EQ(area.right, g_DrawState.clipRect.right);
+    EXPECT_EQ(area.bottom, g_DrawState.clipRect.bottom);
 }
 
 TEST_F(TextureCacheTest, TheDrawStateIsPutBackAfterEachGlyph) {

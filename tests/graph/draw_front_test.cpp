@@ -91,6 +91,21 @@ TEST_P(DrawFrontTest, AStretchedPartLandsOnItsRectangleAndSwappedCornersMirror) 
     EXPECT_EQ(150, g_DrawState.clipRect.right);
 }
 
+TEST_P(DrawFrontTest, FourCornersShowTheGraphAsTwoTriangles) {
+    const int graph = ColumnGraph(8, 4);
+    // On its own rectangle the graph shows one to one, the seam of the two triangles
+    // included; the column and row past the corners stay untouched.
+    ASSERT_EQ(0, DrawGraphToCorners(20, 30, 28, 30, 28, 34, 20, 34, graph, 0));
+    for (int y = 30; y < 34; y++)
+        for (int i = 0; i < 8; i++) EXPECT_EQ(ColumnRgb(i), BackRgbAt(20 + i, y)) << i << "," << y;
+    EXPECT_EQ(0u, BackRgbAt(28, 31));
+    EXPECT_EQ(0u, BackRgbAt(23, 34));
+    EXPECT_EQ(0u, BackRgbAt(19, 31));
+    // Twice as wide and mirrored: each column twice, right to left.
+    ASSERT_EQ(0, DrawGraphToCorners(76, 50, 60, 50, 60, 54, 76, 54, graph, 0));
+    for (int i = 0; i < 16; i++) EXPECT_EQ(ColumnRgb(7 - i / 2), BackRgbAt(61 + i, 52)) << i;
+}
+
 TEST_P(DrawFrontTest, NothingIsDrawnWhileSuspendedOrWithAnEmptyArea) {
     const int graph = ColumnGraph(4, 4);
     const std::vector<uint32_t> before = BackRgb(RECT{0, 0, 150, 200});
@@ -158,6 +173,30 @@ TEST_P(DrawFrontTest, VertexListsRefuseCountsTheirKindCannotTake) {
     EXPECT_EQ(0, DrawVertexList2D(v, 3, PrimitiveTriangleList, NoTextureGraph, 0));
     EXPECT_EQ(-1, DrawVertexList2D(v, 3, PrimitiveTriangleList, 0x08001234, 0));
     EXPECT_EQ(0, DrawThickLine(0, 0, 10, 10, RgbToScreenPixel(255, 0, 0), 0));
+}
+
+TEST_P(DrawFrontTest, VertexListsDrawTrianglesInSoftware) {
+    // An untextured fan of two triangles: white wherever it covers, nothing outside.
+    const Vertex2D quad[4] = {{10, 10, 0, 0, 255, 255, 255, 255},
+                              {90, 10, 1, 0, 255, 255, 255, 255},
+                              {90, 50, 1, 1, 255, 255, 255, 255},
+                              {10, 50, 0, 1, 255, 255, 255, 255}};
+    ASSERT_EQ(0, DrawVertexList2D(quad, 4, PrimitiveTriangleFan, NoTextureGraph, 0));
+    EXPECT_EQ(Quantized(BackFormat(), 0xFFFFFF), BackRgbAt(50, 30));
+    EXPECT_EQ(Quantized(BackFormat(), 0xFFFFFF), BackRgbAt(10, 49));
+    EXPECT_EQ(0u, BackRgbAt(9, 30));
+    EXPECT_EQ(0u, BackRgbAt(90, 30));
+    EXPECT_EQ(0u, BackRgbAt(50, 50));
+
+    // A graph stretched over 32 x 10 pixels: 4 pixels per column of the graph.
+    const int graph = ColumnGraph(8, 4);
+    const Vertex2D strip[4] = {{100, 60, 0, 0, 255, 255, 255, 255},
+                               {132, 60, 1, 0, 255, 255, 255, 255},
+                               {100, 70, 0, 1, 255, 255, 255, 255},
+                               {132, 70, 1, 1, 255, 255, 255, 255}};
+    ASSERT_EQ(0, DrawVertexList2D(strip, 4, PrimitiveTriangleStrip, graph, 0));
+    for (int i = 0; i < 8; i++) EXPECT_EQ(ColumnRgb(i), BackRgbAt(100 + 4 * i + 2, 65)) << i;
+    EXPECT_EQ(0u, BackRgbAt(133, 65));
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, DrawFrontTest, ::testing::Values(Output::Gdi, Output::DirectDraw),

@@ -2,10 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
 #include "graph_test_support.h"
+#include "library/core/log.h"
 #include "library/file/file_backend.h"
 #include "library/file/plain_file.h"
 #include "library/graph/graph_restore.h"
@@ -94,6 +96,41 @@ TEST_F(GraphRestoreTest, GraphsOfOtherDirectoriesComeBackAndTheCurrentDirectoryS
     FileBackendGetDir(after, sizeof after);
     EXPECT_STREQ(before, after);
     EXPECT_EQ(pixels, GraphRgb(inner));
+}
+
+// Every directory the record can hold is reloaded from, not only short ones.
+TEST_F(GraphRestoreTest, AGraphFromADirectoryOfMoreThan128CharactersComesBack) {
+    const std::string deep = std::string(150, 'd');
+    ASSERT_EQ(0, mkdir((dir_ + "/" + deep).c_str(), 0755));
+    CopyGameFile("image01.png", deep + "/image01.png");
+    ASSERT_EQ(0, FileBackendSetDir(deep.c_str()));
+    const int graph = LoadImageToGraph("image01.png", 0);
+    ASSERT_EQ(0, FileBackendSetDir(dir_.c_str()));
+    ASSERT_NE(-1, graph);
+    const size_t length = std::strlen(GetGraphRecord(graph)->directory);
+    ASSERT_GT(length, 128u);
+    ASSERT_LT(length, sizeof GetGraphRecord(graph)->directory);
+    const std::vector<uint32_t> pixels = GraphRgb(graph);
+    Blank(graph);
+    MarkGraphsForRestore();
+    EXPECT_EQ(pixels, GraphRgb(graph));
+}
+
+// The rebuild after a device loss raises and lowers the log indent in pairs only, so
+// what is logged after it keeps its place.
+TEST_F(GraphRestoreTest, ADeviceLossLeavesTheLogIndentAsItWas) {
+    auto prefixOf = [](const std::string& log, const std::string& line) {
+        const size_t at = log.rfind(line + "\r\n");
+        const size_t start = log.rfind('\n', at);
+        return at == std::string::npos ? std::string("missing") : log.substr(start + 1, at - start - 1);
+    };
+    IncLogIndent();
+    WriteLogText("before the loss\n");
+    RestoreGraphicsAfterDeviceLoss();
+    WriteLogText("after the loss\n");
+    DecLogIndent();
+    const std::string log = MaskedLog();
+    EXPECT_EQ(prefixOf(log, "before the loss"), prefixOf(log, "after the loss"));
 }
 
 TEST_F(GraphRestoreTest, AnInstalledHandlerRunsInsteadOfTheDefaultAndNullBringsItBack) {

@@ -182,29 +182,85 @@ TEST_P(MaskOnEveryScreen, TheMaskComesBackEmptyAfterADeviceLoss) {
 
 // A graph kept in a software image as the draw target: on DirectDraw screens the
 // bracket converts between the image and the save surface (read back through the
-// system-memory work surface, the save surface lying in video memory).
+// system-memory work surface, the save surface lying in video memory). The mask covers
+// the screen only: on a graph larger than the screen nothing is drawn outside it.
 TEST_P(MaskOnEveryScreen, AGraphDrawTargetIsMaskedToo) {
+    const struct {
+        int width, height;
+    } sizes[] = {{100, 80}, {300, 260}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(size.width);
+        SelectDrawTarget(BackBufferTarget);
+        DeleteMaskScreen();
+        SetGraphDrawValidFlag(1);
+        SetGraphMemImgFlag(1);
+        const int target = CreateBlankGraph(size.width, size.height, 1);
+        SetGraphDrawValidFlag(0);
+        SetGraphMemImgFlag(0);
+        ASSERT_NE(-1, target);
+        ASSERT_EQ(0, SelectDrawTarget(target));
+        MakeMask(0);
+        EXPECT_EQ(GetParam().output == Output::DirectDraw, g_DrawState.maskSaveInVideoMemory == 1);
+        EnableMaskScreen(0);
+        DrawBoxShape(0, 0, size.width, size.height, ComposeColorValue(0, 0, 160), 1);
+        EnableMaskScreen(1);
+        DrawBoxShape(10, 10, size.width - 10, size.height - 10, ComposeColorValue(220, 40, 40), 1);
+        EnableMaskScreen(0);
+        std::vector<uint32_t> expected;
+        for (int y = 0; y < size.height; y++)
+            for (int x = 0; x < size.width; x++) {
+                const bool box = x >= 10 && x < size.width - 10 && y >= 10 && y < size.height - 10;
+                const bool onScreen = x < 150 && y < 200;
+                expected.push_back(box && onScreen && !BandByte(x, y) ? 0xDC2828 : 0x0000A0);
+            }
+        EXPECT_EQ(QuantizedAll(GraphFormat(target), expected), GraphRgb(target));
+    }
+}
+
+// The mask and its save area cover the screen: on a graph target larger than the
+// screen, draws reach the part the mask covers (and opens) and nothing beyond it.
+TEST_P(MaskOnEveryScreen, OnAGraphLargerThanTheScreenOnlyTheScreenSizedPartIsDrawn) {
+    const int width = 300, height = 260;
     SetGraphDrawValidFlag(1);
     SetGraphMemImgFlag(1);
-    const int target = CreateBlankGraph(100, 80, 1);
+    const int target = CreateBlankGraph(width, height, 1);
     SetGraphDrawValidFlag(0);
     SetGraphMemImgFlag(0);
     ASSERT_NE(-1, target);
     ASSERT_EQ(0, SelectDrawTarget(target));
     MakeMask(0);
-    EXPECT_EQ(GetParam().output == Output::DirectDraw, g_DrawState.maskSaveInVideoMemory == 1);
-    EnableMaskScreen(0);
-    DrawBoxShape(0, 0, 100, 80, ComposeColorValue(0, 0, 160), 1);
-    EnableMaskScreen(1);
-    DrawBoxShape(10, 10, 90, 70, ComposeColorValue(220, 40, 40), 1);
-    EnableMaskScreen(0);
-    std::vector<uint32_t> expected;
-    for (int y = 0; y < 80; y++)
-        for (int x = 0; x < 100; x++) {
-            const bool box = x >= 10 && x < 90 && y >= 10 && y < 70;
-            expected.push_back(box && !BandByte(x, y) ? 0xDC2828 : 0x0000A0);
-        }
-    EXPECT_EQ(QuantizedAll(GraphFormat(target), expected), GraphRgb(target));
+    const int graph = graph_;
+    const struct {
+        const char* name;
+        std::function<void()> draw;
+    } draws[] = {
+        {"box", [] { DrawBoxShape(10, 10, width - 10, height - 10, ComposeColorValue(220, 40, 40), 1); }},
+        {"graph", [graph] { DrawGraphAt(100, 170, graph, 0); }},
+    };
+    for (const auto& d : draws) {
+        SCOPED_TRACE(d.name);
+        EnableMaskScreen(0);
+        DrawBoxShape(0, 0, width, height, ComposeColorValue(0, 0, 160), 1);
+        const std::vector<uint32_t> before = GraphRgb(target);
+        d.draw();
+        const std::vector<uint32_t> drawn = GraphRgb(target);
+        DrawBoxShape(0, 0, width, height, ComposeColorValue(0, 0, 160), 1);
+        EnableMaskScreen(1);
+        d.draw();
+        EnableMaskScreen(0);
+        std::vector<uint32_t> expected = before;
+        int beyond = 0;
+        for (int y = 0; y < height; y++)
+            for (int x = 0; x < width; x++) {
+                const size_t i = size_t(y) * width + x;
+                const bool onScreen = x < 150 && y < 200;
+                if (onScreen && !BandByte(x, y)) expected[i] = drawn[i];
+                if (!onScreen && drawn[i] != before[i]) beyond++;
+            }
+        EXPECT_GT(beyond, 0);  // the draw reaches past the screen-sized part
+        EXPECT_NE(before, expected);
+        EXPECT_EQ(expected, GraphRgb(target));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, MaskOnEveryScreen, AllOutputs(), OutputCaseName);
@@ -231,6 +287,29 @@ TEST_F(MaskScreenTest, TheFrontBufferOfAWindowIsMaskedAtTheClientArea) {
     std::vector<uint32_t> expected;
     for (int x = 30; x < 100; x++) expected.push_back(BandByte(x, 30) ? 0x0000A0 : 0xDC2828);
     EXPECT_EQ(expected, SurfaceRgb(g_Screen.PrimarySurface, row));
+}
+
+// Selecting a target switches the mask off while the renderers change over; it is on
+// again afterwards, also when the target is refused.
+TEST_F(MaskScreenTest, SelectingADrawTargetLeavesTheMaskInUse) {
+    StartMovies();
+    SelectDrawTarget(BackBufferTarget);
+    const int gone = CreateBlankGraph(8, 8, 1);
+    DeleteGraphHandle(gone, 0);
+    Background();
+    MakeMask(0);
+    for (int refused : {gone, 7, MakeResourceHandle(HandleKindFont, 0, 0)}) {
+        EXPECT_EQ(-1, SelectDrawTarget(refused)) << std::hex << refused;
+        EXPECT_EQ(BackBufferTarget, GetDrawTargetHandle());
+        EXPECT_EQ(1, g_DrawState.maskUse);
+        EXPECT_EQ(1, g_DrawState.maskActive);
+    }
+    EXPECT_EQ(0, SelectDrawTarget(BackBufferTarget));
+    EXPECT_EQ(1, g_DrawState.maskActive);
+    DrawBoxShape(10, 10, 140, 60, ComposeColorValue(220, 40, 40), 1);
+    EnableMaskScreen(0);
+    EXPECT_EQ(Quantized(BackFormat(), 0x0000A0), BackRgbAt(60, 30));  // in the band: the old pixel
+    EXPECT_EQ(Quantized(BackFormat(), 0xDC2828), BackRgbAt(20, 30));
 }
 
 TEST_F(MaskScreenTest, TheMaskRowsAreTheScreenWidthRoundedUpToFour) {

@@ -86,6 +86,30 @@ TEST_F(MovieFileTest, ALosslessMatroskaMoviePlaysToo) {
     PlayAndCompare(graph, 3);
 }
 
+// The record holds names of up to 259 bytes: a longer one is opened through a
+// temporary copy, whose name fits, and never written past the field.
+TEST_F(MovieFileTest, ANameTooLongForTheRecordPlaysThroughATemporaryCopy) {
+    StartFfmpeg();
+    std::string name;
+    for (int i = 0; i < 3; i++) {
+        name += std::string(90, char('a' + i)) + "/";
+        ASSERT_EQ(0, mkdir((dir_ + "/" + name).c_str(), 0755));
+    }
+    name += "clip.avi";
+    ASSERT_GT(name.size(), size_t(MovieFileNameCapacity));
+    ASSERT_TRUE(WriteRawAvi(dir_ + "/" + name, AviSpec{}));
+    const int graph = LoadImageToGraph(name.c_str(), 0);
+    ASSERT_NE(-1, graph);
+    const MovieRecord* m = MovieOf(graph);
+    EXPECT_EQ(1, m->tempCopyFlag);
+    const std::vector<std::string> temp = TempFiles();
+    ASSERT_EQ(1u, temp.size());
+    EXPECT_EQ(ScratchDirectory::libraryForm(tempDir_ + "/" + temp[0]), m->fileName);
+    PlayAndCompare(graph, 4);
+    EXPECT_EQ(0, DeleteGraphHandle(graph, 0));
+    EXPECT_TRUE(TempFiles().empty());
+}
+
 TEST_F(MovieFileTest, ACorruptPngIsRefusedAndNotTakenForAMovie) {
     StartFfmpeg();
     ASSERT_TRUE(WriteBytes(dir_ + "/broken.png", CorruptPngBytes()));

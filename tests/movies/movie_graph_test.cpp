@@ -51,9 +51,16 @@ protected:
 TEST_F(MovieGraphTest, AFileNoDecoderTakesOpensAsAMovieInAGraphOfItsFrameSize) {
     AddMovie("clip.avi", 3, 4, 3);
     const size_t mark = MaskedLog().size();
+    const int memImgOption = GetGraphMemImgFlag();
     const int graph = LoadImageToGraph("clip.avi", 0);
     ASSERT_NE(-1, graph);
     EXPECT_EQ("", LogSince(mark));
+    // The options forced for the movie's graph are put back as the user left them: the
+    // use-hardware-3D option stays on although hardware drawing is not usable here.
+    EXPECT_EQ(0, IsHardware3DDrawUsable());
+    EXPECT_EQ(1, g_DrawState.useHardware3D);
+    EXPECT_EQ(0, GetGraphCreateBitDepth());
+    EXPECT_EQ(memImgOption, GetGraphMemImgFlag());
 
     const GraphRecord* g = GetGraphRecord(graph);
     EXPECT_EQ(4, g->width);

@@ -1,0 +1,151 @@
+// The per-frame refill of streaming sounds: the first fill, topping up while playing,
+// repeats from the loop start, looping back over the sources with the play-counter mark,
+// silence after the end and the stop once the cursor has passed it.
+#include "sound/sound_test_support.h"
+
+namespace {
+
+struct SourceSpec {
+    Bytes file;
+    int loopCount = 0;
+    int loopStart = 0;
+};
+
+class StreamRefill : public StartedSoundTest {
+protected:
+    ResourceHandle Make(const WAVEFORMATEX& f, std::vector<SourceSpec> specs, int playType) {
+        files = std::move(specs);
+        const ResourceHandle h = AddSoundHandle();
+        SoundHandleRecord* r = GetSoundHandleRecord(h);
+        r->streamFormat = f;
+        r->bufferSize = 6 * static_cast<int>(f.nAvgBytesPerSec);
+        r->playType = playType;
+        EXPECT_EQ(0, CreateSoundBufferSet(&f, 0, SoundKindStream, 1, h));
+        for (size_t i = 0; i < files.size(); ++i) {
+            StreamSource s;
+            EXPECT_EQ(0, OpenMemoryStreamSource(&s, files[i].file.data(), static_cast<int>(files[i].file.size())));
+            SoundStreamSource& src = r->sources[i];
+            EXPECT_EQ(0, OpenSoundDecoder(&src.decoder, &s, 0));
+            src.loopCount = static_cast<int8_t>(files[i].loopCount);
+            src.loopStartSample = files[i].loopStart;
+            src.dataKind = SoundDataKindOwnedStream;  // the handle closes the memory stream
+            r->sourceStreamOwned[i] = 1;
+        }
+        r->sourceCount = static_cast<int>(files.size());
+        r->active = 1;
+        return h;
+    }
+    // The buffer's bytes from offset on.
+    Bytes Contents(ResourceHandle h, unsigned offset, unsigned bytes) {
+        SoundBufferRecord* b = &GetSoundHandleRecord(h)->buffers[0];
+        void *p1, *p2;
+        DWORD n1, n2;
+        EXPECT_EQ(0, SoundBufferLock(b, offset, bytes, &p1, &n1, &p2, &n2));
+        Bytes out(static_cast<uint8_t*>(p1), static_cast<uint8_t*>(p1) + n1);
+        if (p2) out.insert(out.end(), static_cast<uint8_t*>(p2), static_cast<uint8_t*>(p2) + n2);
+        SoundBufferUnlock(b, p1, n1, p2, n2);
+        return out;
+    }
+    std::vector<SourceSpec> files;
+};
+
+Bytes Slice(const Bytes& b, size_t from, size_t n) { return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n)); }
+
+}  // namespace
+
+TEST_F(StreamRefill, FirstFillThenTopUpWhilePlaying) {
+    const WAVEFORMATEX f = Pcm(2, 44100, 16);
+    const Bytes pcm = Ramp(f, 44100 * 5);
+    const ResourceHandle h = Make(f, {{MakeWav(FormatBody(f, 16), pcm)}}, 0);
+    SoundHandleRecord* r = GetSoundHandleRecord(h);
+    ASSERT_EQ(0, RefillStreamSound(h));
+    EXPECT_EQ(705600, r->writePosition);
+    EXPECT_EQ(0, r->windowStart);
+    EXPECT_EQ(Slice(pcm, 0, 705600), Contents(h, 0, 705600));
+    EXPECT_EQ(1058400u, GetSoundHandleRecord(h)->buffers[0].buffer ? 1058400u : 0u);
+
+    // Not playing and already filled: left alone.
+    ASSERT_EQ(0, RefillAllStreamSounds());
+    EXPECT_EQ(705600, r->writePosition);
+
+    SoundBufferPlay(&r->buffers[0], 1);
+    DsoundSeamMix(441);
+    ASSERT_EQ(0, RefillAllStreamSounds());
+    EXPECT_EQ(705600 + 22048, r->writePosition) << "three seconds or more queued: an eighth of a second";
+    EXPECT_EQ(Slice(pcm, 705600, 22048), Contents(h, 705600, 22048));
+    EXPECT_EQ(441 * 4, r->playedBytes);
+
+    // A cursor outside the written window skips the frame.
+    r->windowStart = 10000;  // the cursor (1764) lies behind the window
+    EXPECT_EQ(-1, RefillStreamSound(h));
+    EXPECT_EQ(705600 + 22048, r->writePosition);
+    EXPECT_EQ(0, DeleteSoundHandle(h));
+}
+
+TEST_F(StreamRefill, RepeatsResumeFromTheLoopStart) {
+    const WAVEFORMATEX f = Pcm(1, 8000, 16);
+    const Bytes pcm = Ramp(f, 1000);
+    const ResourceHandle h = Make(f, {{MakeWav(FormatBody(f, 18), pcm), 2, 500}}, 0);
+    ASSERT_EQ(0, RefillStreamSound(h));
+    Bytes expected = pcm;
+    for (int i = 0; i < 2; ++i) expected.insert(expected.end(), pcm.begin() + 1000, pcm.end());
+    expected.resize(expected.size() + 2000, 0);  // an eighth of a second of silence
+    EXPECT_EQ(expected, Contents(h, 0, static_cast<unsigned>(expected.size())));
+    SoundHandleRecord* r = GetSoundHandleRecord(h);
+    EXPECT_EQ(1, r->endWritten);
+    EXPECT_EQ(4000u, r->endOffset);
+}
+
+TEST_F(StreamRefill, SilenceAfterTheEndUntilTheCursorPassesIt) {
+    const WAVEFORMATEX f = Pcm(1, 8000, 8);
+    const ResourceHandle h = Make(f, {{MakeWav(FormatBody(f, 16), Ramp(f, 100))}}, 0);
+    SoundHandleRecord* r = GetSoundHandleRecord(h);
+    ASSERT_EQ(0, RefillStreamSound(h));
+    EXPECT_EQ(Bytes(1000, 127), Contents(h, 100, 1000)) << "8-bit silence is 127";
+    SoundBufferPlay(&r->buffers[0], 1);
+    DsoundSeamMix(200);  // about 36 frames: still before the end
+    ASSERT_EQ(0, RefillStreamSound(h));
+    EXPECT_EQ(33000, r->writePosition);
+    EXPECT_EQ(Bytes(1000, 127), Contents(h, 32000, 1000));
+    DsoundSeamMix(600);  // past frame 100
+    ASSERT_EQ(0, RefillStreamSound(h));
+    DWORD status = 1;
+    SoundBufferGetStatus(&r->buffers[0], &status);
+    EXPECT_EQ(0u, status & DSBSTATUS_PLAYING);
+    EXPECT_EQ(0, r->endWritten);
+    ASSERT_EQ(0, RefillStreamSound(h));
+    EXPECT_EQ(33000, r->writePosition) << "a stopped sound is no longer refilled";
+}
+
+TEST_F(StreamRefill, LoopingSoundRunsBackToItsFirstSourceAndMarksIt) {
+    const WAVEFORMATEX f = Pcm(1, 8000, 16);
+    const Bytes a = Ramp(f, 300), b = Ramp(f, 200, 1000);
+    const ResourceHandle h = Make(f, {{MakeWav(FormatBody(f, 18), a)}, {MakeWav(FormatBody(f, 18), b)}}, SoundPlayLoop);
+    SoundHandleRecord* r = GetSoundHandleRecord(h);
+    ASSERT_EQ(0, RefillStreamSound(h));
+    Bytes cycle = a;
+    cycle.insert(cycle.end(), b.begin(), b.end());
+    Bytes expected;
+    for (int i = 0; i < 3; ++i) expected.insert(expected.end(), cycle.begin(), cycle.end());
+    EXPECT_EQ(expected, Contents(h, 0, static_cast<unsigned>(expected.size())));
+    EXPECT_EQ(0, r->endWritten);
+    EXPECT_EQ(1, r->markPending);
+    EXPECT_EQ(0u, r->markOffset % 1000) << "marks fall on cycle boundaries";
+    // The played-bytes counter restarts at the mark once the cursor passes it.
+    const unsigned mark = r->markOffset;
+    r->lastPlayPosition = mark - 100;
+    r->playedBytes = 12345;
+    ASSERT_EQ(0, UpdateStreamPlayCounter(h, mark + 10));
+    EXPECT_EQ(10, r->playedBytes);
+    EXPECT_EQ(0, r->markPending);
+    ASSERT_EQ(0, UpdateStreamPlayCounter(h, mark + 50));
+    EXPECT_EQ(50, r->playedBytes);
+}
+
+TEST_F(StreamRefill, EndlessEmptySourceDoesNotHoldTheFrame) {
+    const WAVEFORMATEX f = Pcm(1, 8000, 16);
+    const ResourceHandle h = Make(f, {{MakeWav(FormatBody(f, 16), {}), -1}}, 0);
+    ASSERT_EQ(0, RefillStreamSound(h));
+    EXPECT_EQ(64000, GetSoundHandleRecord(h)->writePosition);
+    EXPECT_EQ(Bytes(64000, 0), Contents(h, 0, 64000));
+}
