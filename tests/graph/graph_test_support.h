@@ -64,8 +64,7 @@ protected:
     }
 
     void CopyGameFile(const char* name, const std::string& as = "") {
-        const std::string source = std::string(ZQ_SOURCE_DIR "/game/data/") + name;
-        std::ifstream in(source, std::ios::binary);
+        std::ifstream in(std::string(ZQ_SOURCE_DIR) + "/game/data/" + name, std::ios::binary);
         std::ofstream out(dir_ + "/" + (as.empty() ? name : as), std::ios::binary);
         out << in.rdbuf();
     }
