@@ -60,6 +60,9 @@ bool IsLight(uint32_t rgb) { return (rgb >> 16 & 0xFF) >= 0xC0 && (rgb >> 8 & 0x
 // The score-table marker is gold: much red, little blue.
 bool IsGold(uint32_t rgb) { return (rgb >> 16 & 0xFF) >= 0x80 && (rgb & 0xFF) < 0x60; }
 
+// The score table's marker of row i: 16 x 9 at (8, 75 + 22 i), drawn over the rank text.
+int MarkerPixels(const ReplayImage& table, int row) { return CountPixels(table, 8, 75 + 22 * row, 24, 84 + 22 * row, IsGold); }
+
 constexpr uint32_t Sky = 0x009E9E;    // (0, 158, 158)
 constexpr uint32_t Sea = 0x0000C8;    // (0, 0, 200)
 
@@ -210,20 +213,41 @@ TEST(GameRuns, LeftOpensTheScoreTableReadFromTheScoreFile) {
     EXPECT_EQ(3, run.frames[41].game.scene);
     EXPECT_EQ(0, run.frames[42].game.scene);
 
-    // Rows at y 70 + 22 i; the two rows equal to the last score (0) carry the marker at
-    // (8, 75 + 22 i), drawn over the rank text, the others do not.
+    // Rows at y 70 + 22 i; the two rows equal to the last score (0) carry the marker,
+    // the others do not.
     const ReplayImage& table = Picture(run, 30);
-    auto marker = [&](int row) { return CountPixels(table, 8, 75 + 22 * row, 24, 84 + 22 * row, IsGold); };
-    EXPECT_EQ(0, marker(0));
-    EXPECT_EQ(0, marker(2));
-    EXPECT_GT(marker(3), 20);
-    EXPECT_GT(marker(4), 20);
+    EXPECT_EQ(0, MarkerPixels(table, 0));
+    EXPECT_EQ(0, MarkerPixels(table, 2));
+    EXPECT_GT(MarkerPixels(table, 3), 20);
+    EXPECT_GT(MarkerPixels(table, 4), 20);
     EXPECT_GT(CountPixels(table, 100, 70, 140, 90, IsLight), 20);  // "50000", right-aligned at 140
 
     EXPECT_EQ(ScoreTableFile(), run.dataCsp.value_or("?"));  // read, never written
     EXPECT_EQ(Loads(3), run.standardOutput);                  // start-up, table, title
     EXPECT_TRUE(MatchesGoldenFrames("score_table", run));
     EXPECT_TRUE(MatchesGoldenPictures("score_table", run));
+}
+
+TEST(GameRuns, TheScoreTableMarksTheScoreOfTheGameJustPlayed) {
+    ReplayRun run = RunReplay(GameThenScoreTableScript(), Reference());
+    ASSERT_TRUE(RanCleanly(run));
+    EXPECT_EQ(0, run.exitStatus);
+    ASSERT_EQ(size_t(GameThenScoreTableShown) + 6, run.frames.size());
+    const ReplayGameState& shown = run.frames[GameThenScoreTableShown].game;
+    EXPECT_EQ(3, shown.scene);
+    const int finalScore = run.frames[FullGameOverStarts].game.score;
+    EXPECT_EQ(finalScore, shown.score);
+    // Entered at place 4 (between the built-in 10000 and 1000): only that row is marked.
+    ASSERT_TRUE(finalScore > 1000 && finalScore < 10000) << finalScore;
+    EXPECT_EQ(Scores({1000000, 100000, 10000, finalScore, 1000}), run.dataCsp.value_or("?"));
+    const ReplayImage& table = Picture(run, GameThenScoreTableShown);
+    for (int row = 0; row < 5; row++) {
+        if (row == 3)
+            EXPECT_GT(MarkerPixels(table, row), 20);
+        else
+            EXPECT_EQ(0, MarkerPixels(table, row)) << "row " << row;
+    }
+    EXPECT_EQ(Loads(3), run.standardOutput);  // start-up, the return to the title, the table
 }
 
 TEST(GameRuns, BackspaceDuringPlayReturnsToTheTitleAtOnce) {

@@ -35,6 +35,13 @@ ReplayScript FullGameScript() {
     return script;
 }
 
+ReplayScript GameThenScoreTableScript() {
+    ReplayScript script = PlayOpening();
+    script.tap(ReplayKey::Z, FullGameZPressed).hold(ReplayKey::Left, FullGameZPressed + 2, FullGameZPressed + 10);
+    script.png(GameThenScoreTableShown).escapeAfter(GameThenScoreTableShown + 5);
+    return script;
+}
+
 std::string ScoreTableFile() {
     const int32_t scores[5] = {50000, 12345, 1000, 0, 0};
     std::string bytes;

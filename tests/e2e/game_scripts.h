@@ -35,6 +35,11 @@ ReplayScript ScoreTableScript();
 // The "data.csp" it starts with: 50000, 12345, 1000, 0, 0.
 std::string ScoreTableFile();
 
+// The whole game up to Z at 1020, then Left from the title (ship at x 20) opens the score
+// table, which marks the row of the score just entered; picture of 1040, Escape after 1045.
+ReplayScript GameThenScoreTableScript();
+constexpr int GameThenScoreTableShown = 1040;
+
 // Backspace in the middle of play (frame 60) returns to the title at once: no game
 // over, no score entered. Escape after 80.
 ReplayScript BackspaceScript();

@@ -41,10 +41,16 @@ for i in \$(seq 1 50); do
   sleep 0.2
 done
 "$checker" title title.xwd || fail "the title scene is not right"
-# The ship is the menu cursor: pushed right past x 126 it starts a game (4 px a frame).
-xdotool keydown Right; sleep 1.5; xdotool keyup Right
-sleep 0.5
-xwd -silent -id "\$id" -out play.xwd || fail "no screenshot"
+# The ship is the menu cursor: pushed right past x 126 it starts a game (4 px a frame,
+# 13 frames). Right stays down until the play scene shows, however slowly a loaded
+# machine runs the frames.
+xdotool keydown Right
+for i in \$(seq 1 50); do
+  sleep 0.2
+  xwd -silent -id "\$id" -out play.xwd || fail "no screenshot"
+  "$checker" play play.xwd 2>/dev/null && break
+done
+xdotool keyup Right
 "$checker" play play.xwd || fail "the play scene is not right"
 # The game reads Escape once a frame (30 ms): hold it as a person would.
 xdotool keydown Escape; sleep 0.3; xdotool keyup Escape

@@ -57,8 +57,12 @@ struct JpegDecodeState {
     int result;  // -1 until the image is complete
 };
 
+// libjpeg's own messages would go to standard error: a file that is not a JPEG (the
+// loader offers every file to each decoder in turn) or one cut short is the caller's
+// to report, so they stay silent.
+void JpegSilentMessage(j_common_ptr) {}
+
 void JpegErrorExit(j_common_ptr cinfo) {
-    cinfo->err->output_message(cinfo);
     longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
 }
 
@@ -187,6 +191,7 @@ int DecodeJpegGraphImage(StreamSource* source, GraphImage* image) {
     state.result = -1;
     state.cinfo.err = jpeg_std_error(&state.error.pub);
     state.error.pub.error_exit = JpegErrorExit;
+    state.error.pub.output_message = JpegSilentMessage;
     GraphImage out{};
     if (RunJpegDecode(&state, source, &out) != 0) return -1;
     *image = out;

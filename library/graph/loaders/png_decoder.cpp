@@ -53,6 +53,11 @@ void PngStreamReadCallback(png_structp png, png_bytep buffer, size_t length) {
     reader->remaining -= int64_t(length);
 }
 
+// libpng's default handlers print to standard error; a refused file is the caller's to
+// report. The error handler must not return: libpng would then print and jump itself.
+void PngSilentError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void PngSilentWarning(png_structp, png_const_charp) {}
+
 int SetPngStreamReadFn(png_structp png, PngStreamReader* reader, StreamSource* source) {
     reader->source = source;
     reader->remaining = StreamBytesLeft(source);
@@ -140,7 +145,7 @@ int RunPngDecode(PngDecodeState* state, StreamSource* source, GraphImage* out) {
 int DecodePngGraphImage(StreamSource* source, GraphImage* image) {
     PngDecodeState state{};
     state.result = -1;
-    state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngSilentError, PngSilentWarning);
     if (state.png == nullptr) return -1;
     state.info = png_create_info_struct(state.png);
     if (state.info == nullptr) {

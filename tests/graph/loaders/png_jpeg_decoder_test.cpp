@@ -249,3 +249,40 @@ TEST(JpegDecoder, RefusesHostileFilesAndFreesEverything) {
 }
 
 }  // namespace
+
+namespace {
+
+// A PNG with a text chunk after the header whose checksum is wrong: libpng warns and
+// skips the chunk.
+Bytes WithBrokenTextChunk(const Bytes& png) {
+    Bytes chunk = {0, 0, 0, 3, 't', 'E', 'X', 't', 'a', 0, 'b', 0xDE, 0xAD, 0xBE, 0xEF};
+    Bytes out(png.begin(), png.begin() + 33);  // the signature and the header chunk
+    Append(out, chunk);
+    out.insert(out.end(), png.begin() + 33, png.end());
+    return out;
+}
+
+}  // namespace
+
+// The loader offers each file to every decoder in turn, so refusals are routine: they,
+// and the warnings of files that still decode, print nothing to standard error.
+TEST(ImageDecoders, RefusalsAndWarningsPrintNothing) {
+    const Bytes jpeg = EncodeJpeg(Jpeg(64, 64, 3));
+    const Bytes png = EncodePng(Png(4, 4, PNG_COLOR_TYPE_RGB, 8, TestPicture(4, 4, 3)));
+    const Bytes cutJpeg(jpeg.begin(), jpeg.begin() + long(jpeg.size() * 2 / 3));
+    const Bytes cutPng(png.begin(), png.end() - 20);
+    const Bytes warnedPng = WithBrokenTextChunk(png);
+
+    ::testing::internal::CaptureStderr();
+    ExpectRefused(DecodeJpegGraphImage, png, "a PNG offered to the JPEG decoder");
+    ExpectRefused(DecodePngGraphImage, jpeg, "a JPEG offered to the PNG decoder");
+    ExpectRefused(DecodePngGraphImage, cutPng, "a PNG cut short");
+    const std::pair<Decoder, const Bytes*> decodedWithWarnings[] = {{DecodeJpegGraphImage, &cutJpeg},
+                                                                    {DecodePngGraphImage, &warnedPng}};
+    for (auto [decoder, file] : decodedWithWarnings) {
+        GraphImage image{};
+        EXPECT_EQ(0, DecodeBytes(decoder, *file, &image));
+        FreeDecoded(&image);
+    }
+    EXPECT_EQ("", ::testing::internal::GetCapturedStderr());
+}
