@@ -1,6 +1,7 @@
 // The download slot table: taking and freeing slots, finishing, deleting, and the
 // per-frame step that moves every running download on.
 #include "library/core/alloc.h"
+#include "library/core/apilock.h"
 #include "library/core/log.h"
 #include "library/network/http.h"
 #include "platform/kernel.h"
@@ -61,11 +62,17 @@ int FinishHttpDownload(int index, int result, int detail) {
     return 0;
 }
 
+// Deleting and the status query are callable without the ApiLock, like starting: the
+// pump thread's upkeep steps and finishes the same slots.
 int DeleteHttpDownload(int index) {
-    if (SlotAt(index) == nullptr) return -1;
-    FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
-    FreeHttpDownloadSlot(index);
-    return 0;
+    EnterApiLock();
+    const bool live = SlotAt(index) != nullptr;
+    if (live) {
+        FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
+        FreeHttpDownloadSlot(index);
+    }
+    LeaveApiLock();
+    return live ? 0 : -1;
 }
 
 // Calls `step` on each live slot, upwards, until as many live slots as there were at
@@ -107,11 +114,14 @@ int StepHttpDownload(int index) {
 }
 
 int GetHttpDownloadStatus(int index, int* result, int* detail, int* received, int* contentLength) {
+    EnterApiLock();
     const HttpDownloadSlot* slot = SlotAt(index);
-    if (slot == nullptr) return -1;
-    if (result != nullptr) *result = slot->result;
-    if (detail != nullptr) *detail = slot->detail;
-    if (received != nullptr) *received = slot->received;
-    if (contentLength != nullptr) *contentLength = slot->contentLength;
-    return 0;
+    if (slot != nullptr) {
+        if (result != nullptr) *result = slot->result;
+        if (detail != nullptr) *detail = slot->detail;
+        if (received != nullptr) *received = slot->received;
+        if (contentLength != nullptr) *contentLength = slot->contentLength;
+    }
+    LeaveApiLock();
+    return slot != nullptr ? 0 : -1;
 }

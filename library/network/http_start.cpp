@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "library/core/alloc.h"
+#include "library/core/apilock.h"
 #include "library/core/log.h"
 #include "library/core/memory_bytes.h"
 #include "library/core/text.h"
@@ -53,8 +54,8 @@ static int Refuse(int index, const char* text) {
     return WriteLogText(text);
 }
 
-int StartHttpDownload(int method, const char* url, const void* postData, int postDataLength, const char* savePath,
-                      void** memoryHolder, int useProxy) {
+static int StartHttpDownloadLocked(int method, const char* url, const void* postData, int postDataLength,
+                                   const char* savePath, void** memoryHolder, int useProxy) {
     if (method < HttpMethodGet || method > HttpMethodHead || url == nullptr) {
         return WriteLogText("ダウンロードの指定が正しくありません\n");
     }
@@ -107,5 +108,15 @@ int StartHttpDownload(int method, const char* url, const void* postData, int pos
         slot->memoryHolder = memoryHolder;
         *memoryHolder = nullptr;
     }
+    return index;
+}
+
+// Callable without the ApiLock: the slot is in the table before its connection is
+// open, and the pump thread's upkeep steps every slot in the table.
+int StartHttpDownload(int method, const char* url, const void* postData, int postDataLength, const char* savePath,
+                      void** memoryHolder, int useProxy) {
+    EnterApiLock();
+    const int index = StartHttpDownloadLocked(method, url, postData, postDataLength, savePath, memoryHolder, useProxy);
+    LeaveApiLock();
     return index;
 }

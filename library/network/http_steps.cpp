@@ -26,9 +26,14 @@ static int SendRequest(int index, HttpDownloadSlot* slot, int capacity) {
         FinishHttpDownload(index, HttpResultFailed, HttpDetailBadStatus);
         return -1;
     }
-    NetWorkSend(slot->connection, request, length);
-    if (slot->method == HttpMethodPost && slot->postDataLength > 0) {
-        NetWorkSend(slot->connection, slot->postData, slot->postDataLength);
+    // A request that did not go out whole gets no answer: fail now instead of waiting
+    // for a status line forever.
+    const bool sent = NetWorkSend(slot->connection, request, length) == length &&
+                      (slot->method != HttpMethodPost || slot->postDataLength == 0 ||
+                       NetWorkSend(slot->connection, slot->postData, slot->postDataLength) == slot->postDataLength);
+    if (!sent) {
+        FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
+        return -1;
     }
     slot->state = HttpStateStatusLine;
     return 0;

@@ -190,6 +190,25 @@ TEST_F(HttpTest, DownloadsThatCannotEndStayRunningUntilDeleted) {
     }
 }
 
+// A request that could not be sent gets no answer: the download fails at once
+// instead of waiting for a status line forever.
+TEST_F(HttpTest, ARequestThatCannotBeSentFailsTheDownload) {
+    LoopbackServer server([](LoopbackPeer& peer) { peer.ReadAll(); });
+    void* body = nullptr;
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/lost";
+    const int index = StartHttpDownload(HttpMethodGet, url.c_str(), nullptr, 0, nullptr, &body, 0);
+    ASSERT_NE(-1, index);
+    ASSERT_EQ(0, CloseNetWorkHandle(HttpDownloadStateRecord.slots[index]->connection));
+    ProcessHttpDownloads();
+    int result, detail;
+    GetHttpDownloadStatus(index, &result, &detail, nullptr, nullptr);
+    EXPECT_EQ(HttpResultFailed, result);
+    EXPECT_EQ(HttpDetailDisconnected, detail);
+    EXPECT_EQ(nullptr, body);
+    EXPECT_EQ(0, DeleteHttpDownload(index));
+    EXPECT_EQ(0, WinSockSeamOpenSocketCount());
+}
+
 TEST_F(HttpTest, SlotsAreLimitedAndDeletingChecksTheIndex) {
     for (int i = 0; i < HttpSlotCount; i++) ASSERT_EQ(i, AllocHttpDownloadSlot());
     EXPECT_EQ(-1, AllocHttpDownloadSlot());
