@@ -148,10 +148,10 @@ protected:
     void SetUp() override {
         MovieFileTest::SetUp();
         StartFfmpeg();
-        AviSpec spec;
-        spec.fileBytes = kMovieBytes;
+        AviSpec layout;
+        layout.fileBytes = kMovieBytes;
         const std::string avi = dir_ + "/clip.avi";
-        ASSERT_TRUE(WriteRawAvi(avi, spec));
+        ASSERT_TRUE(WriteRawAvi(avi, layout));
         movie_ = ReadBytes(avi);
         ASSERT_EQ(kMovieBytes, movie_.size());
         std::remove(avi.c_str());

@@ -298,11 +298,11 @@ TEST_F(FfmpegMovie, ReleasingWithAPendingUpdateIsSafe) {
 // With a sound track the audio device plays it; without a device the movie still plays.
 TEST_F(FfmpegMovie, SoundTrackPlaysOnTheAudioDevice) {
     RemoveVirtualClock();
-    AviSpec spec;
-    spec.frames = 6;
-    spec.audioRate = 8000;
+    AviSpec layout;
+    layout.frames = 6;
+    layout.audioRate = 8000;
     const std::string withSound = dir.File("sound.avi");
-    ASSERT_TRUE(WriteRawAvi(withSound, spec));
+    ASSERT_TRUE(WriteRawAvi(withSound, layout));
     const int64_t playedBefore = MovieAudioFramesPlayed();
     {
         MovieSession m;
@@ -314,13 +314,13 @@ TEST_F(FfmpegMovie, SoundTrackPlaysOnTheAudioDevice) {
         while ((hr = m.NextFrame()) == S_OK) {
             const std::vector<uint32_t> pixels = m.Pixels();
             int shown = -1;
-            for (int k = 0; k < spec.frames; ++k)
+            for (int k = 0; k < layout.frames; ++k)
                 if (pixels == ExpectedFrame(k, 5, 3, kXrgb)) shown = k;
             ASSERT_GT(shown, last);
             last = shown;
         }
         EXPECT_EQ(MS_S_ENDOFSTREAM, hr);
-        EXPECT_EQ(spec.frames - 1, last);
+        EXPECT_EQ(layout.frames - 1, last);
         EXPECT_GE(m.Time(), 5 * kFrame);
     }
     EXPECT_GT(MovieAudioFramesPlayed(), playedBefore);

@@ -1,7 +1,7 @@
 // image_files.h - builders of image files in memory, for the decoder tests, the fuzz
 // seed generator and the benchmarks.
 //
-// BMP, TGA, DDS and "BGRA" files are laid out byte by byte from a small spec, so a
+// BMP, TGA, DDS and "BGRA" files are laid out byte by byte from a small description, so a
 // test can write exactly the header fields it wants to break. PNG and JPEG files are
 // encoded with libpng's writer and libjpeg's compressor.
 #pragma once

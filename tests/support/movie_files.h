@@ -22,7 +22,7 @@ struct AviSpec {
 };
 
 // Writes an uncompressed AVI: bottom-up BGR24 frames with rows padded to 4 bytes.
-bool WriteRawAvi(const std::string& path, const AviSpec& spec);
+bool WriteRawAvi(const std::string& path, const AviSpec& layout);
 // Writes a Matroska file with lossless FFV1 frames (through libavformat and libavcodec).
 bool WriteFfv1Matroska(const std::string& path, int width, int height, int frames, int framesPerSecond);
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -143,7 +143,7 @@ TEST(BmpDecoder, DecodesEveryStoredForm) { ExpectAllDecode(DecodeBmpGraphImage, 
 TEST(BmpDecoder, PaletteHonoursColoursUsedAndClearsTheFourthByte) {
     ValidBmp eight = ValidBmps()[3];
     GraphImage image{};
-    ASSERT_EQ(DecodeBytes(DecodeBmpGraphImage, BuildBmp(eight.spec), &image), 0);
+    ASSERT_EQ(DecodeBytes(DecodeBmpGraphImage, BuildBmp(eight.layout), &image), 0);
     EXPECT_EQ(image.format.palette[0], 0x00112233u);
     EXPECT_EQ(image.format.palette[2], 0x00778899u);
     for (int i = 3; i < 256; i++) EXPECT_EQ(image.format.palette[i], 0u) << i;
@@ -151,7 +151,7 @@ TEST(BmpDecoder, PaletteHonoursColoursUsedAndClearsTheFourthByte) {
     FreeDecoded(&image);
 
     ValidBmp four = ValidBmps()[6];
-    ASSERT_EQ(DecodeBytes(DecodeBmpGraphImage, BuildBmp(four.spec), &image), 0);
+    ASSERT_EQ(DecodeBytes(DecodeBmpGraphImage, BuildBmp(four.layout), &image), 0);
     for (int i = 0; i < 16; i++) EXPECT_EQ(image.format.palette[i], uint32_t(i) * 0x101010u) << i;
     for (int i = 16; i < 256; i++) EXPECT_EQ(image.format.palette[i], 0u) << i;
     FreeDecoded(&image);

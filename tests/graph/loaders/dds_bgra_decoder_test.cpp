@@ -10,7 +10,7 @@ namespace {
 
 struct ValidDds {
     const char* name;
-    DdsSpec spec;
+    DdsSpec layout;
     ExpectedImage want;
     uint32_t masks[4];  // red, green, blue, alpha of the resulting format
 };
@@ -59,7 +59,7 @@ TEST(DdsDecoder, DecodesTableAndMaskFormats) {
     for (const ValidDds& c : ValidDdsFiles()) {
         SCOPED_TRACE(c.name);
         GraphImage image{};
-        ASSERT_EQ(DecodeBytes(DecodeDdsGraphImage, BuildDds(c.spec), &image), 0);
+        ASSERT_EQ(DecodeBytes(DecodeDdsGraphImage, BuildDds(c.layout), &image), 0);
         ExpectImage(image, c.want);
         ExpectMasks(image.format, c.masks[0], c.masks[1], c.masks[2], c.masks[3]);
         FreeDecoded(&image);

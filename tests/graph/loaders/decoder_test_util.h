@@ -58,11 +58,11 @@ inline void ExpectMasks(const ColorFormat& format, uint32_t red, uint32_t green,
     EXPECT_EQ(format.alphaMask, alpha);
 }
 
-// A valid file described by a builder spec, and the image it must decode to.
+// A valid file described by a builder layout, and the image it must decode to.
 template <class Spec>
 struct ValidCase {
     const char* name;
-    Spec spec;
+    Spec layout;
     ExpectedImage want;
 };
 
@@ -71,7 +71,7 @@ void ExpectAllDecode(Decoder decoder, Bytes (*build)(const Spec&), const std::ve
     for (const ValidCase<Spec>& c : cases) {
         SCOPED_TRACE(c.name);
         GraphImage image{};
-        ASSERT_EQ(DecodeBytes(decoder, build(c.spec), &image), 0);
+        ASSERT_EQ(DecodeBytes(decoder, build(c.layout), &image), 0);
         ExpectImage(image, c.want);
         FreeDecoded(&image);
     }
@@ -87,11 +87,11 @@ inline void ExpectAllRefused(Decoder decoder, const std::vector<RefusedFile>& fi
     for (const RefusedFile& f : files) ExpectRefused(decoder, f.file, f.name);
 }
 
-// `spec` changed by `change`, built into a file.
+// `layout` changed by `change`, built into a file.
 template <class Spec, class Change>
-Bytes BuildChanged(Spec spec, Bytes (*build)(const Spec&), Change change) {
-    change(spec);
-    return build(spec);
+Bytes BuildChanged(Spec layout, Bytes (*build)(const Spec&), Change change) {
+    change(layout);
+    return build(layout);
 }
 
 }  // namespace testimg

@@ -85,23 +85,23 @@ TEST(PngDecoder, DecodesEveryColourType) { ExpectAllDecode(DecodePngGraphImage, 
 TEST(PngDecoder, ColourFormats) {
     std::vector<ValidPng> cases = ValidPngs();
     GraphImage image{};
-    ASSERT_EQ(DecodeBytes(DecodePngGraphImage, EncodePng(cases[0].spec), &image), 0);
+    ASSERT_EQ(DecodeBytes(DecodePngGraphImage, EncodePng(cases[0].layout), &image), 0);
     EXPECT_EQ(image.format.bitsPerPixel, 8);
     for (int i = 0; i < 16; i++) EXPECT_EQ(image.format.palette[i], uint32_t(i) * 0x010203 + 0x102030) << i;
     for (int i = 16; i < 256; i++) EXPECT_EQ(image.format.palette[i], 0u) << i;
     FreeDecoded(&image);
 
-    ASSERT_EQ(DecodeBytes(DecodePngGraphImage, EncodePng(cases[3].spec), &image), 0);  // RGBA
+    ASSERT_EQ(DecodeBytes(DecodePngGraphImage, EncodePng(cases[3].layout), &image), 0);  // RGBA
     EXPECT_EQ(image.format.bitsPerPixel, 32);
     ExpectMasks(image.format, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
     FreeDecoded(&image);
 
-    ASSERT_EQ(DecodeBytes(DecodePngGraphImage, EncodePng(cases[6].spec), &image), 0);  // grey 8
+    ASSERT_EQ(DecodeBytes(DecodePngGraphImage, EncodePng(cases[6].layout), &image), 0);  // grey 8
     EXPECT_EQ(image.format.bitsPerPixel, 8);
     EXPECT_EQ(image.format.palette[200], 0x00C8C8C8u);
     FreeDecoded(&image);
 
-    ASSERT_EQ(DecodeBytes(DecodePngGraphImage, EncodePng(cases[9].spec), &image), 0);  // grey + alpha
+    ASSERT_EQ(DecodeBytes(DecodePngGraphImage, EncodePng(cases[9].layout), &image), 0);  // grey + alpha
     EXPECT_EQ(image.format.bitsPerPixel, 16);
     ExpectMasks(image.format, 0xFF, 0xFF, 0xFF, 0);
     EXPECT_EQ(image.format.unusedMask, 0xFF00u);

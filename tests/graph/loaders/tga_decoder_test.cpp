@@ -95,11 +95,11 @@ TEST(TgaDecoder, DecodesEveryTypeAndOrientation) { ExpectAllDecode(DecodeTgaGrap
 TEST(TgaDecoder, ColourFormatsFollowTheDepth) {
     std::vector<ValidTga> cases = ValidTgas();
     GraphImage image{};
-    ASSERT_EQ(DecodeBytes(DecodeTgaGraphImage, BuildTga(cases[3].spec), &image), 0);  // 16-bit
+    ASSERT_EQ(DecodeBytes(DecodeTgaGraphImage, BuildTga(cases[3].layout), &image), 0);  // 16-bit
     ExpectMasks(image.format, 0x7C00, 0x03E0, 0x001F, 0);
     EXPECT_EQ(image.format.unusedMask, 0x8000u);
     FreeDecoded(&image);
-    ASSERT_EQ(DecodeBytes(DecodeTgaGraphImage, BuildTga(cases[2].spec), &image), 0);  // 32-bit
+    ASSERT_EQ(DecodeBytes(DecodeTgaGraphImage, BuildTga(cases[2].layout), &image), 0);  // 32-bit
     ExpectMasks(image.format, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
     FreeDecoded(&image);
 }
