@@ -325,7 +325,7 @@ HRESULT MediaStreamGetFormat(MediaStream* media, SampleSurfaceDesc* format) {
     format->width = static_cast<DWORD>(media->core->info.width);
     format->height = static_cast<DWORD>(media->core->info.height);
     format->pitch = static_cast<LONG>(format->width * 4);
-    format->format = DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0};
+    format->format = DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, 0xFF, {0}};
     format->inSystemMemory = TRUE;
     return S_OK;
 }

@@ -66,7 +66,6 @@ inline uint32_t Rgb565To888(uint32_t p) {
     return (p & 0xF800) << 8 | (p & 0x07E0) << 5 | (p & 0x1F) << 3;
 }
 inline uint32_t Rgb565To555(uint32_t p) { return (p & 0xFFC0) >> 1 | (p & 0x1F); }
-inline uint32_t Rgb555To565(uint32_t p) { return (p & 0x7FE0) << 1 | (p & 0x3F); }
 
 uint32_t Key555(uint32_t key) {
     return (key >> 19 & 0x1F) << 10 | (key >> 11 & 0x1F) << 5 | (key >> 3 & 0x1F);

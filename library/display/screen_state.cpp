@@ -22,10 +22,10 @@ constexpr ScreenState InitialScreenState() {
 constinit ScreenState g_Screen = InitialScreenState();
 
 const DDPIXELFORMAT OverlayFormatTable[OverlayFormatCount] = {
-    {sizeof(DDPIXELFORMAT), DDPF_FOURCC, FourCC('U', 'Y', 'V', 'Y'), 0, 0, 0, 0, 0},
-    {sizeof(DDPIXELFORMAT), DDPF_FOURCC, FourCC('Y', 'U', 'Y', '2'), 0, 0, 0, 0, 0},
-    {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 16, 0x7C00, 0x03E0, 0x001F, 0},
-    {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 16, 0xF800, 0x07E0, 0x001F, 0},
+    {sizeof(DDPIXELFORMAT), DDPF_FOURCC, FourCC('U', 'Y', 'V', 'Y'), {0}, {0}, {0}, 0, {0}},
+    {sizeof(DDPIXELFORMAT), DDPF_FOURCC, FourCC('Y', 'U', 'Y', '2'), {0}, {0}, {0}, 0, {0}},
+    {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {16}, {0x7C00}, {0x03E0}, 0x001F, {0}},
+    {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {16}, {0xF800}, {0x07E0}, 0x001F, {0}},
 };
 
 const char* const OverlayFormatNames[OverlayFormatCount + 1] = {

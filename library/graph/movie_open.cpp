@@ -52,7 +52,7 @@ namespace {
 // The record's pixel format for sample surfaces of a mode (after the mode adjustment).
 DDPIXELFORMAT SampleSurfaceFormat(int mode) {
     if (mode == MovieModeFrameCopy24) {
-        return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0};
+        return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {24}, {0xFF0000}, {0xFF00}, 0xFF, {0}};
     }
     if (IsSoftwareScreen()) {
         const int kind = GetScreenColorBitDepth() == 16 ? MemImgFormat16 : MemImgFormat32;
