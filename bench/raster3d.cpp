@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "bench/noise_image.h"
 #include "library/d3d/d3d.h"
 #include "library/display/blend_tables.h"
 #include "library/graph/draw_state.h"
@@ -19,21 +20,7 @@
 
 namespace {
 
-struct ImageDeleter {
-    void operator()(MEMIMG* m) const {
-        ReleaseMemImg(m);
-        delete m;
-    }
-};
-using Image = std::unique_ptr<MEMIMG, ImageDeleter>;
-
-Image MakeImage(int kind, int w, int h) {
-    Image image(new MEMIMG{});
-    SetupMemImg(image.get(), w, h, -1, 0, kind, 0, 0, 0);
-    std::mt19937 rng(5);
-    for (int i = 0; i < image->pitch * h; i++) image->pixels[i] = uint8_t(rng());
-    return image;
-}
+using Image = NoiseImage;
 
 // Perspective: the far corner at a quarter of the near corners' rhw.
 void MakeTriangle(ScreenVertex v[3]) {
@@ -43,7 +30,7 @@ void MakeTriangle(ScreenVertex v[3]) {
 }
 
 int CoveredPixels(int kind) {
-    Image dest = MakeImage(kind, 640, 480);
+    Image dest = MakeNoiseImage(kind, 640, 480);
     FillMemImgRectRaw(dest.get(), nullptr, 0);
     ScreenVertex v[3];
     MakeTriangle(v);
@@ -62,7 +49,7 @@ void Triangle(benchmark::State& state, int kind, bool textured, int mode, bool g
     const int covered = CoveredPixels(kind);
     g_DrawState.blendMode = mode;
     g_DrawState.blendParam = 128;
-    Image dest = MakeImage(kind, 640, 480), texture = MakeImage(kind, 256, 256);
+    Image dest = MakeNoiseImage(kind, 640, 480), texture = MakeNoiseImage(kind, 256, 256);
     Image depth(new MEMIMG{});
     CreateZBufferMemImg(depth.get(), 640, 480);
     // Every draw after the first meets its own depths, and equal depths pass.

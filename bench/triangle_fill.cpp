@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "bench/noise_image.h"
 #include "library/display/blend_tables.h"
 #include "library/graph/draw_state.h"
 #include "library/softrender/memimg.h"
@@ -20,21 +21,7 @@
 
 namespace {
 
-struct ImageDeleter {
-    void operator()(MEMIMG* m) const {
-        ReleaseMemImg(m);
-        delete m;
-    }
-};
-using Image = std::unique_ptr<MEMIMG, ImageDeleter>;
-
-Image MakeNoiseImage(int kind, int w, int h) {
-    Image image(new MEMIMG{});
-    SetupMemImg(image.get(), w, h, -1, 0, kind, 0, 0, 0);
-    std::mt19937 rng(5);
-    for (int i = 0; i < image->pitch * h; i++) image->pixels[i] = uint8_t(rng());
-    return image;
-}
+using Image = NoiseImage;
 
 // The three corners of the triangle, (u, v) at the texture's corners; turned by angle
 // degrees about the image's centre.
