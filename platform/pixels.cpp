@@ -119,10 +119,13 @@ PixelCodec::PixelCodec(const PixelView& v) : layout(v.layout), palette(v.palette
         shift[i] = c.shift;
         bits[i] = c.bits;
     }
+    rgb888 = !layout.indexed && shift[0] == 16 && shift[1] == 8 && shift[2] == 0 && bits[0] == 8 && bits[1] == 8 &&
+             bits[2] == 8 && (bits[3] == 0 || (bits[3] == 8 && shift[3] == 24));
 }
 
 uint32_t PixelCodec::Decode(uint32_t raw) const {
     if (layout.indexed) return 0xFF000000u | (palette ? (palette[raw & 0xFF] & 0xFFFFFFu) : 0);
+    if (rgb888) return bits[3] ? raw : raw | 0xFF000000u;
     uint32_t out = 0;
     for (int i = 0; i < 3; ++i)
         if (bits[i]) out |= WidenTo8((raw >> shift[i]) & ((1u << bits[i]) - 1), bits[i]) << (16 - 8 * i);
@@ -132,6 +135,7 @@ uint32_t PixelCodec::Decode(uint32_t raw) const {
 
 uint32_t PixelCodec::Encode(uint32_t argb) const {
     if (layout.indexed) return NearestPaletteIndex(argb);
+    if (rgb888) return bits[3] ? argb : argb & 0xFFFFFFu;
     uint32_t out = 0;
     for (int i = 0; i < 4; ++i) {
         if (!bits[i]) continue;

@@ -61,6 +61,7 @@ struct PixelCodec {
     const uint32_t* palette;
     int shift[4]; // red, green, blue, alpha
     int bits[4];
+    bool rgb888; // red, green and blue are the bytes 2, 1, 0 and alpha byte 3 or nothing: no shifts
 
 private:
     uint32_t NearestPaletteIndex(uint32_t argb) const;
