@@ -362,9 +362,8 @@ void BuildStageTables(DrawSetup& s, uint32_t diffuse, uint32_t specular) {
 }
 
 uint32_t LookUpStageTables(const StageTables& t, uint32_t texture) {
-    uint32_t out = 0;
-    for (int ch = 0; ch < 4; ++ch) out |= uint32_t(t.channel[ch][Channel(texture, ch)]) << (24 - 8 * ch);
-    return out;
+    return uint32_t(t.channel[0][texture >> 24]) << 24 | uint32_t(t.channel[1][(texture >> 16) & 0xFF]) << 16 |
+           uint32_t(t.channel[2][(texture >> 8) & 0xFF]) << 8 | t.channel[3][texture & 0xFF];
 }
 
 uint32_t Factor(DWORD blend, int ch, uint32_t src, uint32_t dst) {
@@ -574,7 +573,9 @@ void DrawTriangle(DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& 
                 if (tables) ShadeTablePixel(s, px, py, v, w);
                 else ShadePixel(s, px, py, Interpolate(s, v, w, 3, provoking));
             }
-            for (int i = 0; i < 3; ++i) e[i] += stepX[i] * 256;
+            e[0] += stepX[0] * 256;
+            e[1] += stepX[1] * 256;
+            e[2] += stepX[2] * 256;
         }
     }
 }

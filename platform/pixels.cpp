@@ -62,24 +62,6 @@ uint32_t LayoutValueMask(const PixelLayout& layout) {
     return layout.bytesPerPixel >= 4 ? 0xFFFFFFFFu : (1u << (layout.bytesPerPixel * 8)) - 1;
 }
 
-uint32_t ReadRawPixel(const uint8_t* p, int bytes) {
-    switch (bytes) {
-    case 1: return p[0];
-    case 2: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-    case 3: return p[0] | (p[1] << 8) | (p[2] << 16);
-    default: { uint32_t v; std::memcpy(&v, p, 4); return v; }
-    }
-}
-
-void WriteRawPixel(uint8_t* p, int bytes, uint32_t v) {
-    switch (bytes) {
-    case 1: p[0] = static_cast<uint8_t>(v); break;
-    case 2: { uint16_t w = static_cast<uint16_t>(v); std::memcpy(p, &w, 2); break; }
-    case 3: p[0] = static_cast<uint8_t>(v); p[1] = static_cast<uint8_t>(v >> 8); p[2] = static_cast<uint8_t>(v >> 16); break;
-    default: std::memcpy(p, &v, 4); break;
-    }
-}
-
 namespace {
 
 struct Channel {
