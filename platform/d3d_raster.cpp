@@ -9,6 +9,11 @@
 // integers (top-left rule, pixel centres on whole coordinates); attributes are
 // interpolated in double precision from those integers, colours and depths rounded to
 // integers before use, and every blend is integer arithmetic.
+//
+// Fast paths, chosen once per triangle, give the same bytes as the general path: a
+// triangle of one colour with at most one stage runs its stage as look-up tables and
+// interpolates only what the stage and the depth test read, with the same sums. A
+// test seam (UseGeneralRasterPathOnly) sends every pixel down the general path.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
