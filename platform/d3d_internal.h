@@ -57,6 +57,7 @@ struct D3DLayerConfig {
     int failLoadCount;       // ...this often (-1: always)
     HRESULT failViewportError;
     int failViewportCount;
+    bool generalRasterOnly;  // every pixel through the rasteriser's general path (no fast paths)
 };
 
 D3DLayerConfig& D3DConfig();

@@ -9,6 +9,11 @@
 // integers (top-left rule, pixel centres on whole coordinates); attributes are
 // interpolated in double precision from those integers, colours and depths rounded to
 // integers before use, and every blend is integer arithmetic.
+//
+// Fast paths, chosen once per triangle, give the same bytes as the general path: a
+// triangle of one colour with at most one stage runs its stage as look-up tables and
+// interpolates only what the stage and the depth test read, with the same sums. A
+// test seam (UseGeneralRasterPathOnly) sends every pixel down the general path.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -89,6 +94,7 @@ struct TextureSampler {
 };
 
 int Address(int64_t i, int size, DWORD mode) {
+    if (i >= 0 && i < size) return int(i);  // every mode leaves a texel inside the texture
     if (mode == D3DTADDRESS_CLAMP) return int(std::clamp<int64_t>(i, 0, size - 1));
     if (mode == D3DTADDRESS_MIRROR) {
         int64_t period = 2 * int64_t(size);
@@ -150,6 +156,17 @@ struct Stage {
     TextureSampler sampler;
 };
 
+// With one stage (or none) and the same diffuse and specular colour all over a
+// triangle, each channel of the stages' result depends only on the same channel of the
+// texel, as long as no colour argument replicates alpha. The stages then become four
+// 256-entry tables, built by the general stage code itself, so a pixel costs a sample
+// and four look-ups and comes out with the general path's bytes.
+struct StageTables {
+    bool built;
+    uint32_t diffuse, specular;  // the colours the tables were built for
+    uint8_t channel[4][256];     // result channel (alpha, red, green, blue) by texel channel
+};
+
 struct DrawSetup {
     PixelView target;
     PixelCodec targetCodec{PixelView{}};
@@ -171,6 +188,9 @@ struct DrawSetup {
     DWORD srcBlend, destBlend;
     bool gouraud, perspective, specularAdd;
     DWORD cull;
+    bool fastPaths;        // false: every pixel takes the general path (for tests)
+    bool stagesFitTables;  // the stages can run as StageTables (see below)
+    StageTables tables;
 };
 
 bool SetUpTexture(IDirectDrawSurface7* surface, const DWORD* ts, bool colourKeying, TextureSampler* t) {
@@ -230,6 +250,12 @@ bool SetUpDraw(IDirect3DDevice7* d, const VertexFormat& format, DrawSetup* s) {
     s->perspective = rs[D3DRENDERSTATE_TEXTUREPERSPECTIVE] != 0;
     s->specularAdd = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
     s->cull = rs[D3DRENDERSTATE_CULLMODE];
+    s->fastPaths = !D3DConfig().generalRasterOnly;
+    s->stagesFitTables = s->fastPaths &&
+                         (s->stageCount == 0 ||
+                          (s->stageCount == 1 &&
+                           !((s->stages[0].colourArg1 | s->stages[0].colourArg2) & D3DTA_ALPHAREPLICATE)));
+    s->tables.built = false;
     return !IsRectEmpty(s->clip);
 }
 
@@ -286,6 +312,28 @@ uint32_t Operate(DWORD op, uint32_t a, uint32_t b) {
     }
 }
 
+// One stage's result from its arguments.
+uint32_t CombineStage(const Stage& st, uint32_t diffuse, uint32_t current, uint32_t texture, uint32_t factor,
+                      uint32_t specular) {
+    const uint32_t c1 = Argument(st.colourArg1, diffuse, current, texture, factor, specular, false);
+    const uint32_t c2 = Argument(st.colourArg2, diffuse, current, texture, factor, specular, false);
+    uint32_t next = 0;
+    for (int ch = 1; ch < 4; ++ch) next |= Operate(st.colourOp, Channel(c1, ch), Channel(c2, ch)) << (24 - 8 * ch);
+    uint32_t alpha = Channel(current, 0);
+    if (st.alphaOp != D3DTOP_DISABLE) {
+        const uint32_t a1 = Argument(st.alphaArg1, diffuse, current, texture, factor, specular, true);
+        const uint32_t a2 = Argument(st.alphaArg2, diffuse, current, texture, factor, specular, true);
+        alpha = Operate(st.alphaOp, Channel(a1, 0), Channel(a2, 0));
+    }
+    return next | alpha << 24;
+}
+
+uint32_t AddSpecular(uint32_t colour, uint32_t specular) {
+    uint32_t sum = colour & 0xFF000000u;
+    for (int ch = 1; ch < 4; ++ch) sum |= std::min<uint32_t>(255, Channel(colour, ch) + Channel(specular, ch)) << (24 - 8 * ch);
+    return sum;
+}
+
 // The texture stages: the colour the fragment leaves them with; false when a keyed
 // texel removes it.
 bool RunStages(const DrawSetup& s, const Fragment& f, uint32_t* out) {
@@ -297,25 +345,30 @@ bool RunStages(const DrawSetup& s, const Fragment& f, uint32_t* out) {
             const double u = st.pair >= 0 ? f.uv[st.pair][0] : 0.0, v = st.pair >= 0 ? f.uv[st.pair][1] : 0.0;
             if (!Sample(st.sampler, u, v, &texture)) return false;
         }
-        const uint32_t c1 = Argument(st.colourArg1, f.diffuse, current, texture, s.textureFactor, f.specular, false);
-        const uint32_t c2 = Argument(st.colourArg2, f.diffuse, current, texture, s.textureFactor, f.specular, false);
-        uint32_t next = 0;
-        for (int ch = 1; ch < 4; ++ch) next |= Operate(st.colourOp, Channel(c1, ch), Channel(c2, ch)) << (24 - 8 * ch);
-        uint32_t alpha = Channel(current, 0);
-        if (st.alphaOp != D3DTOP_DISABLE) {
-            const uint32_t a1 = Argument(st.alphaArg1, f.diffuse, current, texture, s.textureFactor, f.specular, true);
-            const uint32_t a2 = Argument(st.alphaArg2, f.diffuse, current, texture, s.textureFactor, f.specular, true);
-            alpha = Operate(st.alphaOp, Channel(a1, 0), Channel(a2, 0));
-        }
-        current = next | alpha << 24;
+        current = CombineStage(st, f.diffuse, current, texture, s.textureFactor, f.specular);
     }
-    if (s.specularAdd) {
-        uint32_t sum = current & 0xFF000000u;
-        for (int ch = 1; ch < 4; ++ch) sum |= std::min<uint32_t>(255, Channel(current, ch) + Channel(f.specular, ch)) << (24 - 8 * ch);
-        current = sum;
-    }
+    if (s.specularAdd) current = AddSpecular(current, f.specular);
     *out = current;
     return true;
+}
+
+// The tables of the stages for these colours (see StageTables).
+void BuildStageTables(DrawSetup& s, uint32_t diffuse, uint32_t specular) {
+    StageTables& t = s.tables;
+    for (uint32_t v = 0; v < 256; ++v) {
+        uint32_t c = diffuse;
+        if (s.stageCount == 1) c = CombineStage(s.stages[0], diffuse, diffuse, v * 0x01010101u, s.textureFactor, specular);
+        if (s.specularAdd) c = AddSpecular(c, specular);
+        for (int ch = 0; ch < 4; ++ch) t.channel[ch][v] = uint8_t(Channel(c, ch));
+    }
+    t.built = true;
+    t.diffuse = diffuse;
+    t.specular = specular;
+}
+
+uint32_t LookUpStageTables(const StageTables& t, uint32_t texture) {
+    return uint32_t(t.channel[0][texture >> 24]) << 24 | uint32_t(t.channel[1][(texture >> 16) & 0xFF]) << 16 |
+           uint32_t(t.channel[2][(texture >> 8) & 0xFF]) << 8 | t.channel[3][texture & 0xFF];
 }
 
 uint32_t Factor(DWORD blend, int ch, uint32_t src, uint32_t dst) {
@@ -339,20 +392,21 @@ uint32_t DepthValue(const DrawSetup& s, double z) {
     return uint32_t(std::floor(std::clamp(mapped, 0.0, 1.0) * 65535.0 + 0.5));
 }
 
-void ShadePixel(DrawSetup& s, int x, int y, const Fragment& f) {
-    uint32_t colour;
-    if (!RunStages(s, f, &colour)) return;
+// The steps after the stages: alpha test, depth test, blend, writes.
+void FinishPixel(DrawSetup& s, int x, int y, uint32_t colour, double z) {
     if (s.alphaTest && !Compare(s.alphaFunc, colour >> 24, s.alphaRef)) return;
     uint8_t* depthPixel = nullptr;
     uint32_t depth = 0;
     if (s.depthTest) {
         depthPixel = PixelAt(s.depth, x, y);
-        depth = DepthValue(s, f.z);
+        depth = DepthValue(s, z);
         if (!Compare(s.depthFunc, depth, ReadRawPixel(depthPixel, 2))) return;
     }
     uint8_t* pixel = PixelAt(s.target, x, y);
     const int bytes = s.target.layout.bytesPerPixel;
-    if (s.blend) {
+    // Source alpha over the target leaves an opaque source as it is, target unread.
+    const bool opaqueOver = s.fastPaths && s.srcBlend == D3DBLEND_SRCALPHA && s.destBlend == D3DBLEND_INVSRCALPHA && colour >> 24 == 255;
+    if (s.blend && !opaqueOver) {
         uint32_t dst = s.targetCodec.Decode(ReadRawPixel(pixel, bytes));
         if (!s.targetHasAlpha) dst |= 0xFF000000u;
         uint32_t blended = 0;
@@ -376,6 +430,11 @@ void ShadePixel(DrawSetup& s, int x, int y, const Fragment& f) {
     }
 }
 
+void ShadePixel(DrawSetup& s, int x, int y, const Fragment& f) {
+    uint32_t colour;
+    if (RunStages(s, f, &colour)) FinishPixel(s, x, y, colour, f.z);
+}
+
 // ---- Interpolation -------------------------------------------------------------------
 
 uint32_t PackColour(const double c[4]) {
@@ -386,27 +445,84 @@ uint32_t PackColour(const double c[4]) {
 
 // Weights of the vertices (summing to 1) to a fragment; flat colours come from the
 // provoking vertex.
+// Sum of weight times value over the vertices, in their order. Every value of a
+// fragment is summed this way, by both paths, so both round alike.
+template <typename Value>
+double Weigh(const double w[], int n, Value value) {
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += w[i] * value(i);
+    return sum;
+}
+
+double WeighedRhw(const Vertex* const v[], const double w[], int n) {
+    return Weigh(w, n, [&](int i) { return v[i]->rhw; });
+}
+
+bool UsesPerspective(const DrawSetup& s, double rhw) { return s.perspective && rhw != 0.0 && std::isfinite(rhw); }
+
+// Coordinate k of texture-coordinate pair p.
+double Coordinate(const Vertex* const v[], const double w[], int n, int p, int k, bool perspective, double rhw) {
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += w[i] * v[i]->uv[p][k] * (perspective ? v[i]->rhw : 1.0);
+    return perspective ? sum / rhw : sum;
+}
+
 Fragment Interpolate(const DrawSetup& s, const Vertex* const v[], const double w[], int n, const Vertex& provoking) {
     Fragment f{};
-    double diffuse[4] = {0, 0, 0, 0}, specular[4] = {0, 0, 0, 0}, rhw = 0;
-    for (int i = 0; i < n; ++i) {
-        f.z += w[i] * v[i]->z;
-        rhw += w[i] * v[i]->rhw;
-        for (int ch = 0; ch < 4; ++ch) {
-            diffuse[ch] += w[i] * v[i]->diffuse[ch];
-            specular[ch] += w[i] * v[i]->specular[ch];
-        }
+    f.z = Weigh(w, n, [&](int i) { return v[i]->z; });
+    const double rhw = WeighedRhw(v, w, n);
+    double diffuse[4], specular[4];
+    for (int ch = 0; ch < 4; ++ch) {
+        diffuse[ch] = Weigh(w, n, [&](int i) { return v[i]->diffuse[ch]; });
+        specular[ch] = Weigh(w, n, [&](int i) { return v[i]->specular[ch]; });
     }
     f.diffuse = PackColour(s.gouraud ? diffuse : provoking.diffuse);
     f.specular = PackColour(s.gouraud ? specular : provoking.specular);
-    const bool perspective = s.perspective && rhw != 0.0 && std::isfinite(rhw);
+    const bool perspective = UsesPerspective(s, rhw);
     for (int p = 0; p < 2; ++p)
-        for (int k = 0; k < 2; ++k) {
-            double sum = 0;
-            for (int i = 0; i < n; ++i) sum += w[i] * v[i]->uv[p][k] * (perspective ? v[i]->rhw : 1.0);
-            f.uv[p][k] = perspective ? sum / rhw : sum;
-        }
+        for (int k = 0; k < 2; ++k) f.uv[p][k] = Coordinate(v, w, n, p, k, perspective, rhw);
     return f;
+}
+
+// A pixel of a triangle whose stages run as the draw's StageTables: only the values the
+// stage and the depth test read are interpolated.
+void ShadeTablePixel(DrawSetup& s, int x, int y, const Vertex* const v[], const double w[]) {
+    uint32_t texture = 0xFFFFFFFFu;
+    const Stage& st = s.stages[0];
+    if (s.stageCount == 1 && st.textured) {
+        double u = 0.0, t = 0.0;
+        if (st.pair >= 0) {
+            const double rhw = s.perspective ? WeighedRhw(v, w, 3) : 0.0;
+            const bool perspective = UsesPerspective(s, rhw);
+            u = Coordinate(v, w, 3, st.pair, 0, perspective, rhw);
+            t = Coordinate(v, w, 3, st.pair, 1, perspective, rhw);
+        }
+        if (!Sample(st.sampler, u, t, &texture)) return;
+    }
+    const double z = s.depthTest ? Weigh(w, 3, [&](int i) { return v[i]->z; }) : 0.0;
+    FinishPixel(s, x, y, LookUpStageTables(s.tables, texture), z);
+}
+
+bool SameColours(const Vertex& a, const Vertex& b) {
+    return std::equal(a.diffuse, a.diffuse + 4, b.diffuse) && std::equal(a.specular, a.specular + 4, b.specular);
+}
+
+// Building the tables costs about as much as this many pixels of the general path.
+constexpr int64_t kTableBuildPixels = 64;
+
+// Whether the triangle's pixels can go through ShadeTablePixel, with the tables built.
+// Flat colours come from the provoking vertex; Gouraud colours equal at the three
+// corners interpolate to that same colour, since the weights are never negative and
+// sum to one within rounding far below half a unit.
+bool PrepareStageTables(DrawSetup& s, const Vertex* const v[], const Vertex& provoking, int64_t pixels) {
+    if (!s.stagesFitTables) return false;
+    if (s.gouraud && !(SameColours(*v[0], *v[1]) && SameColours(*v[0], *v[2]))) return false;
+    const Vertex& source = s.gouraud ? *v[0] : provoking;
+    const uint32_t diffuse = PackColour(source.diffuse), specular = PackColour(source.specular);
+    if (s.tables.built && s.tables.diffuse == diffuse && s.tables.specular == specular) return true;
+    if (pixels < kTableBuildPixels) return false;
+    BuildStageTables(s, diffuse, specular);
+    return true;
 }
 
 // ---- Triangles -----------------------------------------------------------------------
@@ -448,6 +564,7 @@ void DrawTriangle(DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& 
     const int top = int(std::max<int64_t>(s.clip.top, (minY + 255) >> 8));
     const int bottom = int(std::min<int64_t>(s.clip.bottom - 1, maxY >> 8));
     if (left > right || top > bottom) return;
+    const bool tables = PrepareStageTables(s, v, provoking, int64_t(right - left + 1) * (bottom - top + 1));
     for (int py = top; py <= bottom; ++py) {
         int64_t e[3];
         for (int i = 0; i < 3; ++i) {
@@ -458,9 +575,12 @@ void DrawTriangle(DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& 
             if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
                 const double w[3] = {double(e[0]) * inverseArea, double(e[1]) * inverseArea,
                                      double(e[2]) * inverseArea};
-                ShadePixel(s, px, py, Interpolate(s, v, w, 3, provoking));
+                if (tables) ShadeTablePixel(s, px, py, v, w);
+                else ShadePixel(s, px, py, Interpolate(s, v, w, 3, provoking));
             }
-            for (int i = 0; i < 3; ++i) e[i] += stepX[i] * 256;
+            e[0] += stepX[0] * 256;
+            e[1] += stepX[1] * 256;
+            e[2] += stepX[2] * 256;
         }
     }
 }

@@ -62,24 +62,6 @@ uint32_t LayoutValueMask(const PixelLayout& layout) {
     return layout.bytesPerPixel >= 4 ? 0xFFFFFFFFu : (1u << (layout.bytesPerPixel * 8)) - 1;
 }
 
-uint32_t ReadRawPixel(const uint8_t* p, int bytes) {
-    switch (bytes) {
-    case 1: return p[0];
-    case 2: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-    case 3: return p[0] | (p[1] << 8) | (p[2] << 16);
-    default: { uint32_t v; std::memcpy(&v, p, 4); return v; }
-    }
-}
-
-void WriteRawPixel(uint8_t* p, int bytes, uint32_t v) {
-    switch (bytes) {
-    case 1: p[0] = static_cast<uint8_t>(v); break;
-    case 2: { uint16_t w = static_cast<uint16_t>(v); std::memcpy(p, &w, 2); break; }
-    case 3: p[0] = static_cast<uint8_t>(v); p[1] = static_cast<uint8_t>(v >> 8); p[2] = static_cast<uint8_t>(v >> 16); break;
-    default: std::memcpy(p, &v, 4); break;
-    }
-}
-
 namespace {
 
 struct Channel {
@@ -119,10 +101,13 @@ PixelCodec::PixelCodec(const PixelView& v) : layout(v.layout), palette(v.palette
         shift[i] = c.shift;
         bits[i] = c.bits;
     }
+    rgb888 = !layout.indexed && shift[0] == 16 && shift[1] == 8 && shift[2] == 0 && bits[0] == 8 && bits[1] == 8 &&
+             bits[2] == 8 && (bits[3] == 0 || (bits[3] == 8 && shift[3] == 24));
 }
 
 uint32_t PixelCodec::Decode(uint32_t raw) const {
     if (layout.indexed) return 0xFF000000u | (palette ? (palette[raw & 0xFF] & 0xFFFFFFu) : 0);
+    if (rgb888) return bits[3] ? raw : raw | 0xFF000000u;
     uint32_t out = 0;
     for (int i = 0; i < 3; ++i)
         if (bits[i]) out |= WidenTo8((raw >> shift[i]) & ((1u << bits[i]) - 1), bits[i]) << (16 - 8 * i);
@@ -132,6 +117,7 @@ uint32_t PixelCodec::Decode(uint32_t raw) const {
 
 uint32_t PixelCodec::Encode(uint32_t argb) const {
     if (layout.indexed) return NearestPaletteIndex(argb);
+    if (rgb888) return bits[3] ? argb : argb & 0xFFFFFFu;
     uint32_t out = 0;
     for (int i = 0; i < 4; ++i) {
         if (!bits[i]) continue;

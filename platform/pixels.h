@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/ddraw_types.h"
 
@@ -46,8 +47,24 @@ DDPIXELFORMAT DDPixelFormatFromLayout(const PixelLayout& layout);
 // The bits of a raw pixel that carry colour or alpha (all bits for a layout without masks).
 uint32_t LayoutValueMask(const PixelLayout& layout);
 
-uint32_t ReadRawPixel(const uint8_t* p, int bytesPerPixel);
-void WriteRawPixel(uint8_t* p, int bytesPerPixel, uint32_t value);
+// Inline: the rasteriser reads and writes pixels one at a time.
+inline uint32_t ReadRawPixel(const uint8_t* p, int bytesPerPixel) {
+    switch (bytesPerPixel) {
+    case 1: return p[0];
+    case 2: { uint16_t v; std::memcpy(&v, p, 2); return v; }
+    case 3: return p[0] | (p[1] << 8) | (p[2] << 16);
+    default: { uint32_t v; std::memcpy(&v, p, 4); return v; }
+    }
+}
+
+inline void WriteRawPixel(uint8_t* p, int bytesPerPixel, uint32_t value) {
+    switch (bytesPerPixel) {
+    case 1: p[0] = static_cast<uint8_t>(value); break;
+    case 2: { uint16_t w = static_cast<uint16_t>(value); std::memcpy(p, &w, 2); break; }
+    case 3: p[0] = static_cast<uint8_t>(value); p[1] = static_cast<uint8_t>(value >> 8); p[2] = static_cast<uint8_t>(value >> 16); break;
+    default: std::memcpy(p, &value, 4); break;
+    }
+}
 
 // A raw pixel to 0xAARRGGBB (alpha 255 when the layout has none) and back.
 uint32_t DecodePixel(const PixelView& view, uint32_t raw);
@@ -61,6 +78,7 @@ struct PixelCodec {
     const uint32_t* palette;
     int shift[4]; // red, green, blue, alpha
     int bits[4];
+    bool rgb888; // red, green and blue are the bytes 2, 1, 0 and alpha byte 3 or nothing: no shifts
 
 private:
     uint32_t NearestPaletteIndex(uint32_t argb) const;

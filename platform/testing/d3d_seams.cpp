@@ -19,6 +19,8 @@ void FailDirect3DViewports(HRESULT error, int count) {
     D3DConfig().failViewportCount = count;
 }
 
+void UseGeneralRasterPathOnly(bool on) { D3DConfig().generalRasterOnly = on; }
+
 void RecordDirect3DCalls(bool on) { D3DSetRecording(on); }
 const std::vector<D3DCallRecord>& RecordedDirect3DCalls() { return D3DRecordedCalls(); }
 void ClearRecordedDirect3DCalls() { D3DRecordedCalls().clear(); }

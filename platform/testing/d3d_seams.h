@@ -29,6 +29,9 @@ void FailDirect3DCreations(int count);
 void FailDirect3DDeviceCreations(int count);
 void FailDirect3DLoads(HRESULT error, int count);
 void FailDirect3DViewports(HRESULT error, int count);
+// The rasteriser draws every pixel through its general path, skipping the fast paths it
+// picks per triangle, so a test can compare the two (true until set back).
+void UseGeneralRasterPathOnly(bool on);
 
 // The calls made on devices since recording was switched on (switching clears).
 void RecordDirect3DCalls(bool on);

@@ -1,0 +1,203 @@
+// The rasteriser's fast paths against its general path: random triangles with random
+// states, drawn once each way onto the same starting pixels, must leave the same bytes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "platform/d3d.h"
+#include "platform/testing.h"
+#include "platform_ddraw/ddraw_fixture.h"
+
+namespace {
+
+struct Vertex {
+    float x, y, z, rhw;
+    uint32_t diffuse, specular;
+    float u, v;
+};
+constexpr DWORD kVertexFormat = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;
+constexpr int kSize = 32;
+
+DDPIXELFORMAT Rgb(int bits, DWORD r, DWORD g, DWORD b, DWORD a) {
+    DDPIXELFORMAT f{};
+    f.dwSize = sizeof f;
+    f.dwFlags = DDPF_RGB | (a ? DDPF_ALPHAPIXELS : 0);
+    f.dwRGBBitCount = DWORD(bits);
+    f.dwRBitMask = r;
+    f.dwGBitMask = g;
+    f.dwBBitMask = b;
+    f.dwRGBAlphaBitMask = a;
+    return f;
+}
+
+class D3DRasterPathsTest : public DDrawTest {
+protected:
+    std::mt19937 random{20261210};
+    IDirect3D7* d3d = nullptr;
+
+    void SetUp() override {
+        DDrawTest::SetUp();
+        SetDirect3DProfile(DefaultDirect3DProfile());
+        MakeObject();
+        void* object = nullptr;
+        ASSERT_EQ(DD_OK, IDirectDraw7_QueryInterface(dd, IID_IDirect3D7, &object));
+        d3d = static_cast<IDirect3D7*>(object);
+    }
+    void TearDown() override {
+        if (d3d) IDirect3D7_Release(d3d);
+        SetDirect3DProfile(DefaultDirect3DProfile());
+        DDrawTest::TearDown();
+    }
+
+    uint32_t Next(uint32_t n) { return uint32_t(random()) % n; }
+    float Between(float lo, float hi) { return lo + (hi - lo) * float(random() % 4096) / 4096.0f; }
+    template <typename T, size_t N>
+    T Pick(const T (&options)[N]) { return options[Next(N)]; }
+
+    std::vector<uint8_t> Bytes(IDirectDrawSurface7* s) {
+        DDSURFACEDESC2 desc{};
+        desc.dwSize = sizeof desc;
+        EXPECT_EQ(DD_OK, IDirectDrawSurface7_Lock(s, nullptr, &desc, DDLOCK_WAIT, nullptr));
+        const size_t row = desc.dwWidth * (desc.ddpfPixelFormat.dwRGBBitCount / 8);
+        std::vector<uint8_t> out;
+        for (DWORD y = 0; y < desc.dwHeight; y++) {
+            const uint8_t* p = static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch;
+            out.insert(out.end(), p, p + row);
+        }
+        IDirectDrawSurface7_Unlock(s, nullptr);
+        return out;
+    }
+    void Put(IDirectDrawSurface7* s, const std::vector<uint8_t>& bytes) {
+        DDSURFACEDESC2 desc{};
+        desc.dwSize = sizeof desc;
+        ASSERT_EQ(DD_OK, IDirectDrawSurface7_Lock(s, nullptr, &desc, DDLOCK_WAIT, nullptr));
+        const size_t row = desc.dwWidth * (desc.ddpfPixelFormat.dwRGBBitCount / 8);
+        for (DWORD y = 0; y < desc.dwHeight; y++)
+            std::memcpy(static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch, &bytes[y * row], row);
+        IDirectDrawSurface7_Unlock(s, nullptr);
+    }
+    std::vector<uint8_t> Noise(size_t n) {
+        std::vector<uint8_t> out(n);
+        for (uint8_t& b : out) b = uint8_t(random());
+        // Runs of one value, so that colour keys and opaque texels turn up.
+        for (size_t i = 0; i + 8 < n; i += 16) std::memset(&out[i], i % 32 ? 0x00 : 0xFF, 8);
+        return out;
+    }
+    // A noise texture of the format whose colour key is one of its own texel values.
+    IDirectDrawSurface7* Texture(const DDPIXELFORMAT& format, int w, int h) {
+        IDirectDrawSurface7* t = Offscreen(w, h, DDSCAPS_TEXTURE, &format);
+        Put(t, Noise(size_t(w * h) * (format.dwRGBBitCount / 8)));
+        DDCOLORKEY key{0, 0};
+        IDirectDrawSurface7_SetColorKey(t, DDCKEY_SRCBLT, &key);
+        return t;
+    }
+
+    void RandomStates(IDirect3DDevice7* device, IDirectDrawSurface7* texture) {
+        static const DWORD ops[] = {D3DTOP_SELECTARG1, D3DTOP_SELECTARG2, D3DTOP_MODULATE, D3DTOP_MODULATE2X,
+                                    D3DTOP_MODULATE4X, D3DTOP_ADD, D3DTOP_SUBTRACT};
+        static const DWORD args[] = {D3DTA_TEXTURE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTA_TFACTOR, D3DTA_CURRENT,
+                                     D3DTA_SPECULAR};
+        static const DWORD modifiers[] = {0, 0, 0, D3DTA_COMPLEMENT, D3DTA_ALPHAREPLICATE};
+        auto arg = [&] { return Pick(args) | Pick(modifiers); };
+        const int stages = Next(6) == 0 ? 2 : 1;
+        for (int i = 0; i < 2; i++) {
+            IDirect3DDevice7_SetTexture(device, DWORD(i), Next(6) == 0 ? nullptr : texture);
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_COLOROP, i < stages ? Pick(ops) : D3DTOP_DISABLE);
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_COLORARG1, arg());
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_COLORARG2, arg());
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_ALPHAOP, Next(5) ? Pick(ops) : D3DTOP_DISABLE);
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_ALPHAARG1, arg());
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_ALPHAARG2, arg());
+            const DWORD filter = Next(2) ? D3DTFG_LINEAR : D3DTFG_POINT;
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_MAGFILTER, filter);
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_MINFILTER, filter);
+            IDirect3DDevice7_SetTextureStageState(device, DWORD(i), D3DTSS_ADDRESS, 1 + Next(3));
+        }
+        auto state = [&](D3DRENDERSTATETYPE s, DWORD v) { IDirect3DDevice7_SetRenderState(device, s, v); };
+        state(D3DRENDERSTATE_CULLMODE, 1 + Next(3));
+        state(D3DRENDERSTATE_SHADEMODE, Next(2) ? D3DSHADE_FLAT : D3DSHADE_GOURAUD);
+        state(D3DRENDERSTATE_TEXTUREPERSPECTIVE, Next(2));
+        state(D3DRENDERSTATE_SPECULARENABLE, Next(3) == 0);
+        state(D3DRENDERSTATE_COLORKEYENABLE, Next(2));
+        state(D3DRENDERSTATE_TEXTUREFACTOR, random());
+        state(D3DRENDERSTATE_ALPHATESTENABLE, Next(3) == 0);
+        state(D3DRENDERSTATE_ALPHAFUNC, 1 + Next(8));
+        state(D3DRENDERSTATE_ALPHAREF, Next(256));
+        state(D3DRENDERSTATE_ALPHABLENDENABLE, Next(2));
+        // Source alpha over the target, the library's usual blend, half of the time.
+        const bool over = Next(2);
+        state(D3DRENDERSTATE_SRCBLEND, over ? D3DBLEND_SRCALPHA : 1 + Next(10));
+        state(D3DRENDERSTATE_DESTBLEND, over ? D3DBLEND_INVSRCALPHA : 1 + Next(10));
+    }
+
+    // A few quads and triangles in one draw: quads of one colour as the library sends
+    // them, triangles of one colour or of three.
+    std::vector<Vertex> RandomTriangles() {
+        std::vector<Vertex> out;
+        const int count = 1 + int(Next(6));
+        for (int n = 0; n < count; n++) {
+            const uint32_t colours[2] = {uint32_t(random()), Next(3) ? 0u : uint32_t(random())};
+            auto corner = [&](float x, float y, float u, float v, bool varied) {
+                return Vertex{x, y, Between(0, 1), Between(0.25f, 2), varied ? uint32_t(random()) : colours[0],
+                              varied ? uint32_t(random()) : colours[1], u, v};
+            };
+            if (Next(2)) {
+                const float x1 = Between(-8, 30), y1 = Between(-8, 30), x2 = x1 + Between(1, 24), y2 = y1 + Between(1, 24);
+                const float u1 = Between(-1.5f, 1), v1 = Between(-1.5f, 1), u2 = u1 + Between(-2, 2), v2 = v1 + Between(-2, 2);
+                const Vertex q[4] = {corner(x1, y1, u1, v1, false), corner(x2, y1, u2, v1, false),
+                                     corner(x1, y2, u1, v2, false), corner(x2, y2, u2, v2, false)};
+                for (int i : {0, 1, 2, 3, 2, 1}) out.push_back(q[i]);
+            } else {
+                const bool varied = Next(2);
+                for (int i = 0; i < 3; i++)
+                    out.push_back(corner(Between(-8, 40), Between(-8, 40), Between(-1.5f, 2.5f), Between(-1.5f, 2.5f), varied));
+            }
+        }
+        return out;
+    }
+
+    // Draws random scenes onto a target of the format, each through both paths.
+    void CompareOn(const DDPIXELFORMAT& targetFormat, const DDPIXELFORMAT& textureFormat, int scenes) {
+        IDirectDrawSurface7* target = Offscreen(kSize, kSize, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE, &targetFormat);
+        IDirectDrawSurface7* texture = Texture(textureFormat, 8, 16);
+        IDirect3DDevice7* device = nullptr;
+        ASSERT_EQ(D3D_OK, IDirect3D7_CreateDevice(d3d, IID_IDirect3DHALDevice, target, &device));
+        IDirect3DDevice7_SetRenderState(device, D3DRENDERSTATE_ZENABLE, 0);
+        for (int scene = 0; scene < scenes; scene++) {
+            RandomStates(device, texture);
+            const std::vector<Vertex> vertices = RandomTriangles();
+            // Lists mostly; strips and fans take their flat colour from other corners.
+            static const D3DPRIMITIVETYPE types[] = {D3DPT_TRIANGLELIST, D3DPT_TRIANGLELIST, D3DPT_TRIANGLESTRIP,
+                                                     D3DPT_TRIANGLEFAN};
+            const D3DPRIMITIVETYPE type = Pick(types);
+            const std::vector<uint8_t> start = Noise(size_t(kSize * kSize) * (targetFormat.dwRGBBitCount / 8));
+            std::vector<uint8_t> drawn[2];
+            for (int general = 0; general < 2; general++) {
+                UseGeneralRasterPathOnly(general == 1);
+                Put(target, start);
+                ASSERT_EQ(D3D_OK, IDirect3DDevice7_BeginScene(device));
+                EXPECT_EQ(D3D_OK, IDirect3DDevice7_DrawPrimitive(device, type, kVertexFormat,
+                                                                 const_cast<Vertex*>(vertices.data()),
+                                                                 DWORD(vertices.size()), 0));
+                ASSERT_EQ(D3D_OK, IDirect3DDevice7_EndScene(device));
+                drawn[general] = Bytes(target);
+            }
+            UseGeneralRasterPathOnly(false);
+            ASSERT_EQ(drawn[1], drawn[0]) << "scene " << scene;
+        }
+        IDirect3DDevice7_Release(device);
+    }
+};
+
+}  // namespace
+
+TEST_F(D3DRasterPathsTest, FastPathsDrawTheGeneralPathsBytesOnEveryTargetAndTextureFormat) {
+    const DDPIXELFORMAT xrgb = Rgb(32, 0xFF0000, 0xFF00, 0xFF, 0), argb = Rgb(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
+    const DDPIXELFORMAT rgb565 = Rgb(16, 0xF800, 0x07E0, 0x001F, 0), argb4444 = Rgb(16, 0x0F00, 0x00F0, 0x000F, 0xF000);
+    CompareOn(xrgb, argb, 400);
+    CompareOn(rgb565, rgb565, 400);
+    CompareOn(argb, argb4444, 400);
+    CompareOn(rgb565, argb, 400);
+}
