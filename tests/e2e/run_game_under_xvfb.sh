@@ -31,7 +31,7 @@ set -u
 fail() { echo "\$1"; kill -9 \$pid 2>/dev/null; exit 1; }
 "$game" > game.out 2>&1 &
 pid=\$!
-id=\$(timeout 20 xdotool search --sync --onlyvisible --name '^Cinderwhirl\$' | head -n 1)
+id=\$(timeout 60 xdotool search --sync --onlyvisible --name '^Cinderwhirl\$' | head -n 1)
 [ -n "\$id" ] || fail "no window titled Cinderwhirl"
 xdotool windowfocus --sync "\$id" || fail "cannot focus the window"
 # Start-up measures the timers before the first frame: wait for the title.
