@@ -5,6 +5,8 @@
 // is projected back and drawn as a fan: (P0, P1, P2), then (Pk, P0, Pk-1) for k >= 3.
 // The pieces are drawn Gouraud shaded, and the cut vertices get their colour as
 // chA + (chB - chA) * T / 256 with T = trunc(t * 255) (so t = 1 stops just short of chB).
+#include <algorithm>
+
 #include "library/core/arith.h"
 #include "library/d3d/d3d.h"
 #include "library/softrender/raster3d.h"
@@ -14,8 +16,8 @@ namespace {
 // A triangle cut by both planes has at most 5 corners; each pass appends a closing copy
 // of its first corner, and a pass over n corners emits at most 2n.
 constexpr int kPolygonCapacity = 12;
-// Pieces whose projected corner still lies past a plane are cut again; rounding can
-// only need this a few times, so deeper nesting draws nothing.
+// The pieces' corners lie within 0..1, so their nested calls cut nothing; only
+// non-finite corners could ask for more, and deeper nesting draws nothing.
 constexpr int kMaxNesting = 4;
 
 struct Polygon {
@@ -48,11 +50,15 @@ ScreenVertex Lerp(const ScreenVertex& a, const ScreenVertex& b, float t) {
     return r;
 }
 
-// Far plane: outside when z > w. t is taken on screen depth from the inside corner a.
+// Far plane: outside when z > w. The cut is found in homogeneous space, where w - z is
+// linear along the edge, so the cut corner lies on the plane (z = w) and projects to
+// depth 1 under any perspective.
 bool OutsideFar(const ScreenVertex& p) { return p.z > p.rhw; }
 ScreenVertex CutFar(const ScreenVertex& inside, const ScreenVertex& outside) {
-    const float za = inside.z / inside.rhw, zb = outside.z / outside.rhw;
-    return Lerp(inside, outside, (1.0f - za) / (zb - za));
+    const float ga = inside.rhw - inside.z, gb = outside.rhw - outside.z;
+    ScreenVertex r = Lerp(inside, outside, ga / (ga - gb));
+    r.z = r.rhw;
+    return r;
 }
 
 // Near plane: outside when z < 0; the cut corner lies exactly at depth 0.
@@ -106,7 +112,8 @@ bool ClipAndDrawRaster3DPieces(MEMIMG* dest, MEMIMG* depthImage, const MEMIMG* t
     for (int i = 0; i < a.count; i++) {
         ScreenVertex& p = a.v[i];
         const float rhw = 1.0f / p.rhw;
-        p.x *= rhw, p.y *= rhw, p.z *= rhw, p.rhw = rhw;
+        // z <= w here, but z * (1 / w) can round one step past 1.
+        p.x *= rhw, p.y *= rhw, p.z = std::min(p.z * rhw, 1.0f), p.rhw = rhw;
     }
 
     DrawRaster3DTriangle(dest, depthImage, texture, a.v, transparent, blendImage, pieceDepthWrite, 0, 1, 1,

@@ -3,6 +3,7 @@
 // fan of Gouraud-shaded pieces; then wild vertex values through every path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -19,6 +20,7 @@ constexpr int kSize = 40;
 ScreenVertex Vertex(float x, float y, float z, uint32_t colour = 0xFFFFFFFF, float u = 0.5f, float v = 0.5f) {
     return ScreenVertex{x, y, z, 1.0f, colour, u, v};
 }
+ScreenVertex Perspective(float x, float y, float z, float rhw) { return ScreenVertex{x, y, z, rhw, 0xFFFFFFFF, 0.5f, 0.5f}; }
 
 class Raster3DEntryTest : public SoftRenderTest {
 protected:
@@ -115,38 +117,57 @@ TEST_F(Raster3DEntryTest, DepthIsTestedAndWrittenBeforeTheTexelTests) {
 
 // ---- Cuts at depth 0 and 1 ----
 
-// Every pixel of the part of the triangle within depth 0..1 (depth linear on screen,
-// since rhw is 1) is drawn exactly once by the pieces; nothing else is drawn. Pixels
-// within 0.02 of an edge or of a cut line are not judged.
-void ExpectVisiblePart(const MEMIMG* dest, const ScreenVertex v[3]) {
+// Whether a pixel lies inside the triangle with its screen depth (linear on screen,
+// whatever the rhw) within 0..1; `unsure` when its centre is within 0.02 of an edge or
+// its depth within 0.002 of a cut plane, where rounding may decide either way.
+struct PixelCover {
+    bool visible, unsure;
+};
+PixelCover CoverOf(const ScreenVertex v[3], int x, int y) {
     const double area = double(v[1].x - v[0].x) * (v[2].y - v[0].y) - double(v[2].x - v[0].x) * (v[1].y - v[0].y);
-    for (int y = 0; y < dest->height; y++) {
-        for (int x = 0; x < dest->width; x++) {
-            const double px = x + 0.5, py = y + 0.5;
-            double bary[3];
-            bool unsure = false, inside = true;
-            for (int i = 0; i < 3; i++) {
-                const ScreenVertex &a = v[(i + 1) % 3], &b = v[(i + 2) % 3];
-                const double cross = (double(b.x) - a.x) * (py - a.y) - (double(b.y) - a.y) * (px - a.x);
-                bary[i] = cross / area;
-                if (std::fabs(cross) / std::hypot(double(b.x) - a.x, double(b.y) - a.y) < 0.02) unsure = true;
-                if (bary[i] < 0) inside = false;
-            }
-            const double z = bary[0] * v[0].z + bary[1] * v[1].z + bary[2] * v[2].z;
-            // Depth changes by well over 0.01 per pixel in these triangles.
-            if (std::fabs(z) < 0.002 || std::fabs(z - 1) < 0.002) unsure = true;
-            if (unsure) continue;
-            const uint32_t expected = inside && z >= 0 && z <= 1 ? 1 : 0;
-            ASSERT_EQ(ReadPixel(dest, x, y), expected) << x << "," << y << " z " << z;
-        }
+    const double px = x + 0.5, py = y + 0.5;
+    double bary[3];
+    bool unsure = false, inside = true;
+    for (int i = 0; i < 3; i++) {
+        const ScreenVertex &a = v[(i + 1) % 3], &b = v[(i + 2) % 3];
+        const double cross = (double(b.x) - a.x) * (py - a.y) - (double(b.y) - a.y) * (px - a.x);
+        bary[i] = cross / area;
+        if (std::fabs(cross) / std::hypot(double(b.x) - a.x, double(b.y) - a.y) < 0.02) unsure = true;
+        if (bary[i] < 0) inside = false;
     }
+    const double z = bary[0] * v[0].z + bary[1] * v[1].z + bary[2] * v[2].z;
+    // Depth changes by well over 0.01 per pixel in these triangles.
+    if (std::fabs(z) < 0.002 || std::fabs(z - 1) < 0.002) unsure = true;
+    return PixelCover{inside && z >= 0 && z <= 1, unsure};
 }
 
-TEST_F(Raster3DEntryTest, CutPiecesCoverTheVisiblePartOnce) {
-    // Gouraud add of texel blue 2 under white vertices adds exactly 1 per drawn pixel.
+// Every pixel of the part of the triangle within depth 0..1 is drawn exactly once by
+// the pieces (each draw adds 1); nothing else is drawn. Returns the visible pixels.
+int ExpectVisiblePart(const MEMIMG* dest, const ScreenVertex v[3]) {
+    int visible = 0, wrong = 0;
+    for (int y = 0; y < dest->height; y++) {
+        for (int x = 0; x < dest->width; x++) {
+            const PixelCover c = CoverOf(v, x, y);
+            if (c.unsure) continue;
+            visible += c.visible;
+            if (ReadPixel(dest, x, y) != (c.visible ? 1u : 0u) && wrong++ == 0)
+                ADD_FAILURE() << "first wrong pixel " << x << "," << y;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "of " << visible << " visible";
+    return visible;
+}
+
+// A 1 x 1 texture of blue 2: Gouraud add under white vertices adds exactly 1 per draw.
+Image AddOneTexture() {
     SetDrawSettings(BlendAdd, 0, 0xFFFFFF, RECT{0, 0, kSize, kSize}, 0);
     Image texture = MakeImage(MemImgFormat32, 1, 1);
     WritePixel(texture.get(), 0, 0, 2);
+    return texture;
+}
+
+TEST_F(Raster3DEntryTest, CutPiecesCoverTheVisiblePartOnce) {
+    Image texture = AddOneTexture();
     const ScreenVertex triangles[][3] = {
         {Vertex(4, 4, -1.0f), Vertex(36, 4, 0.5f), Vertex(4, 36, 0.5f)},   // near cut: 4 corners
         {Vertex(4, 4, 2.0f), Vertex(36, 4, 0.5f), Vertex(4, 36, 0.5f)},    // far cut: 4 corners
@@ -159,8 +180,91 @@ TEST_F(Raster3DEntryTest, CutPiecesCoverTheVisiblePartOnce) {
         FillMemImgRectRaw(dest.get(), nullptr, 0);
         DrawTriangle3DOnMemImg(dest.get(), nullptr, texture.get(), t, 0, nullptr, 0, 0, 1, 1);
         ExpectVisiblePart(dest.get(), t);
-        if (HasFatalFailure()) return;
+        if (HasFailure()) return;
     }
+}
+
+// Under perspective (vertex rhw differing) the far cut still lands on depth 1: nothing
+// of the visible part is lost. The right corner lies at depth 2 with rhw 1, 0.5, 0.1.
+TEST_F(Raster3DEntryTest, FarCutUnderPerspectiveKeepsTheVisiblePart) {
+    Image texture = AddOneTexture();
+    for (float rhw : {1.0f, 0.5f, 0.1f}) {
+        const ScreenVertex t[3] = {Perspective(0, 0, 0.5f, 1), Perspective(32, 0, 2.0f, rhw), Perspective(0, 32, 0.5f, 1)};
+        Image dest = MakeImage(MemImgFormat32, kSize, kSize);
+        FillMemImgRectRaw(dest.get(), nullptr, 0);
+        DrawTriangle3DOnMemImg(dest.get(), nullptr, texture.get(), t, 0, nullptr, 0, 0, 1, 1);
+        EXPECT_GT(ExpectVisiblePart(dest.get(), t), 250) << "rhw " << rhw;
+        if (HasFailure()) return;
+    }
+}
+
+// Whether the far cut of a triangle (depth linear on screen) makes a piece narrower
+// than 1.5 pixels in some direction: the set-up drops pieces below 1.1 pixels.
+bool HasThinPiece(const ScreenVertex t[3]) {
+    struct Point {
+        double x, y;
+    };
+    Point polygon[4];
+    int n = 0;
+    for (int i = 0; i < 3; i++) {
+        const ScreenVertex &a = t[i], &b = t[(i + 1) % 3];
+        if (a.z <= 1) polygon[n++] = Point{a.x, a.y};
+        if ((a.z <= 1) != (b.z <= 1)) {
+            const double s = (1.0 - a.z) / (double(b.z) - a.z);
+            polygon[n++] = Point{a.x + (double(b.x) - a.x) * s, a.y + (double(b.y) - a.y) * s};
+        }
+    }
+    for (int k = 2; k < n; k++) {
+        const Point p[3] = {polygon[0], polygon[k - 1], polygon[k]};
+        const double area = std::fabs((p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y));
+        double longest = 0;
+        for (int e = 0; e < 3; e++)
+            longest = std::max(longest, std::hypot(p[(e + 1) % 3].x - p[e].x, p[(e + 1) % 3].y - p[e].y));
+        if (area / longest < 1.5) return true;  // the smallest altitude
+    }
+    return false;
+}
+
+// Random triangles crossing depth 1 with rhw in [0.05, 1]: the cut pieces draw what the
+// whole triangle, drawn uncut, draws in front of a depth image standing at depth 1 (the
+// depths halved against 0x8000, so that no depth wraps past 0xFFFF). Triangles with a
+// piece too thin to be drawn are left out.
+TEST_F(Raster3DEntryTest, FarCutMatchesAnUncutDrawBehindADepthTest) {
+    Image texture = AddOneTexture();
+    std::uniform_real_distribution<float> coord(-4.0f, 44.0f), near(0.0f, 0.95f), far(1.05f, 1.95f), rhw(0.05f, 1.0f);
+    Image depth = MakeImage(MemImgFormatZ16, kSize, kSize);
+    int triangles = 0, visible = 0, drawnVisible = 0, wrongTriangles = 0;
+    for (int i = 0; i < 300; i++) {
+        ScreenVertex t[3], halved[3];
+        for (int k = 0; k < 3; k++) {
+            const float z = k == 0 || (k == 1 && i % 2) ? far(rng) : near(rng);
+            t[k] = Perspective(coord(rng), coord(rng), z, rhw(rng));
+            halved[k] = t[k];
+            halved[k].z = z / 2;
+        }
+        if (HasThinPiece(t)) continue;
+        triangles++;
+        Image cut = MakeImage(MemImgFormat32, kSize, kSize), whole = MakeImage(MemImgFormat32, kSize, kSize);
+        FillMemImgRectRaw(cut.get(), nullptr, 0);
+        FillMemImgRectRaw(whole.get(), nullptr, 0);
+        FillMemImgRectRaw(depth.get(), nullptr, 0x8000);
+        DrawTriangle3DOnMemImg(cut.get(), nullptr, texture.get(), t, 0, nullptr, 0, 0, 1, 1);
+        DrawTriangle3DOnMemImg(whole.get(), depth.get(), texture.get(), halved, 0, nullptr, 0, 0, 1, 0);
+        for (int y = 0; y < kSize; y++) {
+            for (int x = 0; x < kSize; x++) {
+                if (CoverOf(t, x, y).unsure) continue;
+                const uint32_t expected = ReadPixel(whole.get(), x, y), drawn = ReadPixel(cut.get(), x, y);
+                visible += expected != 0;
+                drawnVisible += expected != 0 && drawn == expected;
+                if (drawn != expected && wrongTriangles++ == 0)
+                    ADD_FAILURE() << "first wrong pixel: triangle " << i << " pixel " << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(triangles, 200);
+    EXPECT_GT(visible, 10000);
+    EXPECT_EQ(drawnVisible, visible);
+    EXPECT_EQ(wrongTriangles, 0);
 }
 
 TEST_F(Raster3DEntryTest, CutPiecesAreGouraudShadedAndWriteDepthByTheirOwnFlag) {
