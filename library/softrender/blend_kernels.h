@@ -19,7 +19,7 @@
 //             BlendLerp6Table; alpha and weight: lerp(.., a * p, 16), (.., W * p, 16),
 //             (.., W * a * p, 24)
 //   add, sub  source term t = BlendMulTable[p][x], x = s', s' * W >> 8, s' * a >> 8 or
-//             s' * W * a >> 16; packed saturating d + t (16-bit ORed with
+//             s' * W * a >> 16 (a = 255 counts as no alpha only there); packed saturating d + t (16-bit ORed with
 //             (d | t) & 0x0820) or d - t; p = 255 specials use s itself
 //   multiply  s' * d >> w (w = channel width), with a: >> (w + 8), with W: >> (w + 8),
 //             both >> (w + 16)
@@ -242,14 +242,15 @@ ZQ_BLEND_INLINE Rgb AlphaByParameter(const BlendConstants& k, const Rgb& d, cons
         return LerpChannels<8>(d, x, uint32_t(k.p));
 }
 
-// The source term of add and subtract.
+// The source term of add and subtract. Alpha scales it at every value, 255 included;
+// only beside a blend image does alpha 255 count as no alpha.
 template <BlitVariant V>
 ZQ_BLEND_INLINE Rgb SourceTerm(const BlendConstants& k, const Rgb& s, uint32_t a, uint32_t w) {
-    const bool alphaTerm = V.source == BlitSourceAlpha && a != 255;
+    constexpr bool srcAlpha = V.source == BlitSourceAlpha;
     return EachChannel(s, s, [&](int32_t x, int32_t, int) {
-        if (V.blend && alphaTerm) x = int32_t((uint32_t(x) * w * a) >> 16);
+        if (V.blend && srcAlpha && a != 255) x = int32_t((uint32_t(x) * w * a) >> 16);
         else if (V.blend) x = int32_t((uint32_t(x) * w) >> 8);
-        else if (alphaTerm) x = int32_t((uint32_t(x) * a) >> 8);
+        else if (srcAlpha) x = int32_t((uint32_t(x) * a) >> 8);
         return k.mulP[x];
     });
 }

@@ -74,6 +74,40 @@ TEST_F(BlitCasesTest, WorkedValues) {
     }
 }
 
+// Worked values of the two blitters side by side: the 1:1 blitter's 16-bit alpha goes
+// through BlendLerp6Table[100 >> 2] (red (25 * 31) / 63 = 12, green (38 * 63) / 63 = 38,
+// blue (38 * 31) / 63 = 18), the scaled one's through BlendSignedMulTable[100] (red
+// 100 * 31 / 255 = 12, green 63 - 24 = 39, blue 31 - 12 = 19). An alpha source in add
+// and subtract without a blend image scales by (s * a) >> 8 at every alpha, 255 included:
+// white at alpha 255 gives the term 254 (30, 62, 30 in RGB565).
+TEST_F(BlitCasesTest, WorkedValuesOfBothBlitters) {
+    struct Row {
+        const char* what;
+        int kind, mode, p, alpha, transparent;
+        uint32_t source, dest, want1to1, wantScaled;
+    } rows[] = {
+        {"565 alpha 100", MemImgFormat16, BlendAlpha, 100, 0, 0, 0xF800, 0x07FF, 0x64D2, 0x64F3},
+        {"8888 add 255, alpha 255", MemImgFormat32, BlendAdd, 255, 1, 0, 0xFFFFFFFF, 0, 0xFEFEFE, 0xFEFEFE},
+        {"8888 add 255, alpha 255, transparent", MemImgFormat32, BlendAdd, 255, 1, 1, 0xFFFFFFFF, 0, 0xFEFEFE, 0xFEFEFE},
+        {"8888 subtract 255, alpha 255", MemImgFormat32, BlendSubtract, 255, 1, 0, 0xFFFFFFFF, 0xFFFFFF, 0x010101, 0x010101},
+        {"565 add 255, alpha 255", MemImgFormat16, BlendAdd, 255, 1, 0, 0x00FFFFFF, 0, 0xF7DE, 0xF7DE},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SetDrawSettings(row.mode, row.p, 0xFFFFFF, RECT{0, 0, 2, 1}, 0);
+        Image source = MakeImage(row.kind, 1, 1, row.alpha);
+        WritePixel(source.get(), 0, 0, row.source);
+        Image dest = MakeImage(row.kind, 2, 1);
+        WritePixel(dest.get(), 0, 0, row.dest);
+        DrawImageOnMemImg(dest.get(), source.get(), 0, 0, row.transparent, nullptr);
+        EXPECT_EQ(ReadPixel(dest.get(), 0, 0), row.want1to1);
+        WritePixel(dest.get(), 0, 0, row.dest);
+        const RECT twoWide{0, 0, 2, 1};
+        DrawStretchedImageOnMemImg(dest.get(), source.get(), &twoWide, row.transparent, nullptr);
+        EXPECT_EQ(ReadPixel(dest.get(), 0, 0), row.wantScaled);
+    }
+}
+
 TEST_F(BlitCasesTest, AlphaSourcesAndTransparency) {
     // A 16-bit alpha source in mode none: without the flag alpha is ignored; with it,
     // alpha 0 is skipped and alpha 255 copied.

@@ -173,10 +173,9 @@ bool Kernel(const Draw& dr, uint32_t s, uint32_t a, uint32_t W, uint32_t d, uint
             uint32_t t = 0;
             for (int c = 0; c < 3; c++) {
                 uint32_t x = Get(sp, ch[c]);
-                const bool useA = alphaSrc && a != 255;
-                if (dr.blend && useA) x = x * W * a >> 16;
+                if (dr.blend && alphaSrc && a != 255) x = x * W * a >> 16;
                 else if (dr.blend) x = x * W >> 8;
-                else if (useA) x = x * a >> 8;
+                else if (alphaSrc) x = x * a >> 8;
                 t |= uint32_t(BlendMulTable[p][x]) << ch[c].shift;
             }
             if (dr.is16) *out = add ? (Add565(t, d) | ((d | t) & 0x0820)) : Sub565(d, t);
