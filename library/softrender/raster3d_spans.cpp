@@ -13,6 +13,9 @@
 #include "library/graph/draw_state.h"
 #include "library/softrender/memimg.h"
 #include "library/softrender/raster3d_kernels.h"
+#include "library/softrender/raster3d_span_colour.h"
+#include "library/softrender/raster3d_span_prepare.h"
+#include "library/softrender/simd_level.h"
 
 bool ChooseRaster3DVariant(const MEMIMG* texture, int transparent, bool blendImage, int gouraud,
                            Raster3DVariant* variant) {
@@ -52,6 +55,8 @@ struct SpanConstants {
     uint32_t texWidth, texHeight;
     const uint8_t* blendPixels;
     int blendPitch;
+    bool whiteTexture;
+    SoftRenderSimd simd;
 };
 
 // The plane values at the centre of pixel `first` of the current row.
@@ -62,75 +67,112 @@ ZQ_BLEND_INLINE int32_t AtPixel(const Raster3DPlane& p, int first) {
 // Fixed-point values wrap.
 ZQ_BLEND_INLINE void Step(int32_t& value, int32_t delta) { value = int32_t(uint32_t(value) + uint32_t(delta)); }
 
+// ---- The first half of every loop: one function per depth use, shading and vector
+// level, chosen once per triangle ----
+
+using PrepareChunkFn = void (*)(Raster3DCursor*, uint32_t, uint32_t, uint16_t*, int, Raster3DChunk*);
+
+template <Raster3DDepthUse D, bool Gouraud>
+void PrepareChunkSse2(Raster3DCursor* cursor, uint32_t w, uint32_t h, uint16_t* depth, int n, Raster3DChunk* out) {
+    raster3d_simd::PrepareChunk<D, Gouraud>(cursor, w, h, depth, n, out);
+}
+template <Raster3DDepthUse D, bool Gouraud>
+ZQ_TARGET_AVX2 void PrepareChunkAvx2(Raster3DCursor* cursor, uint32_t w, uint32_t h, uint16_t* depth, int n,
+                                     Raster3DChunk* out) {
+    raster3d_simd::PrepareChunk<D, Gouraud>(cursor, w, h, depth, n, out);
+}
+
+template <bool Gouraud>
+PrepareChunkFn ChoosePrepare(SoftRenderSimd simd, Raster3DDepthUse depth) {
+    if (simd == SoftRenderSimdAvx2) {
+        return depth == Raster3DDepthNone   ? &PrepareChunkAvx2<Raster3DDepthNone, Gouraud>
+               : depth == Raster3DDepthTest ? &PrepareChunkAvx2<Raster3DDepthTest, Gouraud>
+                                            : &PrepareChunkAvx2<Raster3DDepthTestWrite, Gouraud>;
+    }
+    return depth == Raster3DDepthNone   ? &PrepareChunkSse2<Raster3DDepthNone, Gouraud>
+           : depth == Raster3DDepthTest ? &PrepareChunkSse2<Raster3DDepthTest, Gouraud>
+                                        : &PrepareChunkSse2<Raster3DDepthTestWrite, Gouraud>;
+}
+
+// ---- The second half: the colour step of the chunk's pixels ----
+
+using ColourChunkFn = void (*)(const raster3d_simd::ColourInputs&, const Raster3DChunk&, int, uint8_t*);
+
 template <Raster3DVariant V>
-void DrawSpan(const SpanConstants& c, const Raster3DTarget& t, const Raster3DPlane* planes, int y, int first,
-              int count) {
+void ColourChunkSse2(const raster3d_simd::ColourInputs& in, const Raster3DChunk& px, int n, uint8_t* dp) {
+    raster3d_simd::ColourChunk<V, false>(in, px, n, dp);
+}
+template <Raster3DVariant V>
+ZQ_TARGET_AVX2 void ColourChunkAvx2(const raster3d_simd::ColourInputs& in, const Raster3DChunk& px, int n, uint8_t* dp) {
+    raster3d_simd::ColourChunk<V, true>(in, px, n, dp);
+}
+
+// Every other variant: one pixel at a time through the kernels of raster3d_kernels.h.
+template <Raster3DVariant V>
+ZQ_BLEND_INLINE void ColourChunkScalar(const SpanConstants& c, const Raster3DChunk& px, int n, uint8_t* dp) {
     constexpr BlitVariant B = AsBlitVariant(V);
     constexpr int texelBytes = SourceTraits<B>::bytes;
     constexpr int destBytes = sizeof(typename PixelLayout<V.format>::Pixel);
-
-    int32_t w = AtPixel(planes[Raster3DW], first);
-    if (w == 0) return;  // the whole row is left out
-    int32_t u = AtPixel(planes[Raster3DU], first), v = AtPixel(planes[Raster3DV], first);
-    int32_t z = AtPixel(planes[Raster3DZ], first);
-    int32_t cr = 0, cg = 0, cb = 0, ca = 0;
-    if constexpr (V.gouraud) {
-        cr = AtPixel(planes[Raster3DR], first);
-        cg = AtPixel(planes[Raster3DG], first);
-        cb = AtPixel(planes[Raster3DB], first);
-        ca = AtPixel(planes[Raster3DA], first);
-    }
-    const int32_t dw = planes[Raster3DW].dx, du = planes[Raster3DU].dx, dv = planes[Raster3DV].dx;
-    const int32_t dz = planes[Raster3DZ].dx;
-
-    uint8_t* dp = t.dest->pixels + intptr_t(y) * t.dest->pitch + intptr_t(first) * destBytes;
-    uint16_t* zp = t.depthImage != nullptr
-                       ? reinterpret_cast<uint16_t*>(t.depthImage->pixels + intptr_t(y) * t.depthImage->pitch) + first
-                       : nullptr;
-
-    for (int i = 0; i < count; i++, dp += destBytes) {
-        const int32_t pw = w, pu = u, pv = v, pz = z;
-        const VertexColour colour{cr / 16384, cg / 16384, cb / 16384, ca / 16384};
-        Step(w, dw);
-        Step(u, du);
-        Step(v, dv);
-        Step(z, dz);
-        if constexpr (V.gouraud) {
-            Step(cr, planes[Raster3DR].dx);
-            Step(cg, planes[Raster3DG].dx);
-            Step(cb, planes[Raster3DB].dx);
-            Step(ca, planes[Raster3DA].dx);
-        }
-        // 1/W would overflow or divide by zero where W has run out (rhw near 0).
-        if (pw <= 0) continue;
-        if (zp != nullptr) {
-            const uint16_t depth = uint16_t(pz >> 8);
-            if (depth > zp[i]) continue;
-            if (t.depthWrite) zp[i] = depth;
-        }
-        const uint32_t inverse = uint32_t((int32_t(1) << 29) / pw);
-        const uint32_t tu = (uint32_t(pu >> 10) * c.texWidth * inverse) >> 19;
-        const uint32_t tv = (uint32_t(pv >> 10) * c.texHeight * inverse) >> 19;
-        if (tu > c.texWidth - 1 || tv > c.texHeight - 1) continue;
-
-        const SourceSample texel = ReadSource<B>(c.k, c.texels + tu * texelBytes + intptr_t(tv) * c.texPitch);
+    for (int i = 0; i < n; i++, dp += destBytes) {
+        const int32_t tu = px.tu[i];
+        if (tu < 0) continue;
+        const intptr_t tv = px.tv[i];
+        const SourceSample texel = ReadSource<B>(c.k, c.texels + intptr_t(tu) * texelBytes + tv * c.texPitch);
         if (IsSkipped<B>(c.k, texel)) continue;
-        const uint32_t weight = V.blend ? c.k.weights[c.blendPixels[tu + intptr_t(tv) * c.blendPitch]] : 0;
+        const uint32_t weight = V.blend ? c.k.weights[c.blendPixels[tu + tv * c.blendPitch]] : 0;
         const uint32_t d = LoadPixel<V.format>(dp);
-        if constexpr (V.gouraud)
+        if constexpr (V.gouraud) {
+            const VertexColour colour{px.colour[0][i], px.colour[1][i], px.colour[2][i], px.colour[3][i]};
             StorePixel<V.format>(dp, GouraudPixel<V>(texel, colour, weight, d));
-        else
+        } else {
             StorePixel<V.format>(dp, UniformPixel<V>(c.k, texel, weight, d));
+        }
     }
 }
 
 template <Raster3DVariant V>
-void DrawSpans(const SpanConstants& c, const Raster3DTarget& t, Raster3DSetup* s) {
+ColourChunkFn ChooseColourSimd(SoftRenderSimd simd) {
+    if constexpr (raster3d_simd::HasColourSimd(V))
+        return simd == SoftRenderSimdAvx2 ? &ColourChunkAvx2<V> : &ColourChunkSse2<V>;
+    else
+        return nullptr;
+}
+
+template <Raster3DVariant V>
+void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3DSetup* s) {
+    constexpr int destBytes = sizeof(typename PixelLayout<V.format>::Pixel);
+    // Per-draw values in locals, where stores to the pixels cannot touch them.
+    const SpanConstants c = constants;
+    const raster3d_simd::ColourInputs in{c.texels, c.texPitch, c.whiteTexture, c.k.p};
+    const Raster3DDepthUse depthUse = t.depthImage == nullptr ? Raster3DDepthNone
+                                      : t.depthWrite          ? Raster3DDepthTestWrite
+                                                              : Raster3DDepthTest;
+    const PrepareChunkFn prepare = ChoosePrepare<V.gouraud>(c.simd, depthUse);
+    const ColourChunkFn colourSimd = ChooseColourSimd<V>(c.simd);
+    uint8_t* const destPixels = t.dest->pixels;
+    const intptr_t destPitch = t.dest->pitch;
+    uint8_t* const depthPixels = t.depthImage != nullptr ? t.depthImage->pixels : nullptr;
+    const intptr_t depthPitch = t.depthImage != nullptr ? t.depthImage->pitch : 0;
+
     Raster3DPlane planes[Raster3DAttrCount];
     std::copy(s->planes, s->planes + Raster3DAttrCount, planes);
+    Raster3DCursor cursor;
+    for (int a = 0; a < Raster3DAttrCount; a++) cursor.step[a] = planes[a].dx;
+    Raster3DChunk chunk;
     int first = 0, count = 0;
     for (int y = s->firstRow; NextRaster3DSpan(s, &first, &count); y++) {
-        if (count > 0) DrawSpan<V>(c, t, planes, y, first, count);
+        if (count > 0 && AtPixel(planes[Raster3DW], first) != 0) {  // W = 0: the whole row is left out
+            for (int a = 0; a < Raster3DAttrCount; a++) cursor.value[a] = AtPixel(planes[a], first);
+            uint8_t* dp = destPixels + y * destPitch + intptr_t(first) * destBytes;
+            uint16_t* zp = depthPixels != nullptr ? reinterpret_cast<uint16_t*>(depthPixels + y * depthPitch) + first
+                                                  : nullptr;
+            for (int done = 0; done < count; done += kRaster3DChunk) {
+                const int n = std::min(kRaster3DChunk, count - done);
+                prepare(&cursor, c.texWidth, c.texHeight, zp != nullptr ? zp + done : nullptr, n, &chunk);
+                if (colourSimd != nullptr) colourSimd(in, chunk, n, dp + done * destBytes);
+                else ColourChunkScalar<V>(c, chunk, n, dp + done * destBytes);
+            }
+        }
         for (Raster3DPlane& p : planes) Step(p.row, p.dy);
     }
 }
@@ -198,6 +240,8 @@ void DrawRaster3DSpans(const Raster3DVariant& variant, const Raster3DTarget& t, 
     c.texPitch = t.texture->pitch;
     c.texWidth = uint32_t(t.texture->width);
     c.texHeight = uint32_t(t.texture->height);
+    c.whiteTexture = t.texture == Raster3DWhiteTexture(t.texture->formatKind);
+    c.simd = SoftRenderSimdLevel();
     if (t.blendImage != nullptr) {
         c.blendPixels = t.blendImage->pixels;
         c.blendPitch = t.blendImage->pitch;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "library/d3d/d3d.h"
+#include "library/softrender/simd_level.h"
 #include "library/softrender/triangle.h"
 #include "raster3d_reference.h"
 #include "softrender_test_support.h"
@@ -56,12 +57,17 @@ protected:
 
     float Uniform(float lo, float hi) { return lo + (hi - lo) * float(rng() % 100000) / 100000.0f; }
 
+    // The image drawn into; wide images make spans longer than the loops' chunks.
+    int width = 40, height = 32;
+    // Sometimes an rhw so small that W drops to a few units (rhw below 2^-18).
+    bool tinyRhw = false;
+
     ScreenVertex RandomVertex() {
         ScreenVertex v{};
-        v.x = Uniform(-8, 48);
-        v.y = Uniform(-8, 40);
+        v.x = Uniform(-8, float(width) + 8);
+        v.y = Uniform(-8, float(height) + 8);
         v.z = Uniform(0, 1);
-        v.rhw = Uniform(0.3f, 2.0f);
+        v.rhw = tinyRhw && rng() % 3 == 0 ? Uniform(1e-8f, 6e-6f) : Uniform(0.3f, 2.0f);
         v.colour = uint32_t(rng());
         v.u = Uniform(-0.1f, 1.1f);
         v.v = Uniform(-0.1f, 1.1f);
@@ -69,9 +75,9 @@ protected:
     }
 
     void Run(const Case& c) {
-        Image dest = MakeImage(c.kind, 40, 32);
+        Image dest = MakeImage(c.kind, width, height);
         FillRandom(dest.get(), rng);
-        Image depth = MakeImage(MemImgFormatZ16, 40, 32);
+        Image depth = MakeImage(MemImgFormatZ16, width, height);
         FillRandom(depth.get(), rng);
         const uint32_t keyMask = c.texture == Palette ? 0xFF : c.kind == MemImgFormat16 ? 0xFFFF : 0xFFFFFFFF;
         Image texture = MakeImage(c.kind, 16, 8, c.texture == WithAlpha, c.texture == Palette, 0, uint32_t(rng()) & keyMask);
@@ -79,7 +85,8 @@ protected:
         Image blend = MakeImage(MemImgFormat8, 16, 8);
         FillRandom(blend.get(), rng);
 
-        SetDrawSettings(c.mode, c.p, c.brightness, RECT{LONG(rng() % 6), LONG(rng() % 6), 36 + LONG(rng() % 10), 28 + LONG(rng() % 10)}, 0);
+        SetDrawSettings(c.mode, c.p, c.brightness,
+                        RECT{LONG(rng() % 6), LONG(rng() % 6), width - 4 + LONG(rng() % 10), height - 4 + LONG(rng() % 10)}, 0);
         const ScreenVertex v[3] = {RandomVertex(), RandomVertex(), RandomVertex()};
         const MEMIMG* tex = c.texture == NoTexture ? nullptr : texture.get();
         const MEMIMG* bl = c.blend ? blend.get() : nullptr;
@@ -113,11 +120,40 @@ protected:
                             for (int repeat = 0; repeat < 2; repeat++)
                                 Run(Case{kind, texture, m[0], m[1], brightness, blend, transparent, gouraud, n++ % 3});
     }
+
+
+    // Every vector level the processor has: the SSE2 loops, then the widest.
+    template <class Fn>
+    void AtEachSimdLevel(Fn fn) {
+        for (SoftRenderSimd level : {SoftRenderSimdSse2, SoftRenderSimdAvx2}) {
+            SCOPED_TRACE(level == SoftRenderSimdSse2 ? "SSE2" : "widest");
+            const SoftRenderSimd before = LimitSoftRenderSimd(level);
+            fn();
+            LimitSoftRenderSimd(before);
+        }
+    }
 };
 
-TEST_F(Raster3DDiffTest, Uniform16) { RunAll(MemImgFormat16, false); }
-TEST_F(Raster3DDiffTest, Uniform32) { RunAll(MemImgFormat32, false); }
-TEST_F(Raster3DDiffTest, Gouraud16) { RunAll(MemImgFormat16, true); }
-TEST_F(Raster3DDiffTest, Gouraud32) { RunAll(MemImgFormat32, true); }
+TEST_F(Raster3DDiffTest, Uniform16) { AtEachSimdLevel([&] { RunAll(MemImgFormat16, false); }); }
+TEST_F(Raster3DDiffTest, Uniform32) { AtEachSimdLevel([&] { RunAll(MemImgFormat32, false); }); }
+TEST_F(Raster3DDiffTest, Gouraud16) { AtEachSimdLevel([&] { RunAll(MemImgFormat16, true); }); }
+TEST_F(Raster3DDiffTest, Gouraud32) { AtEachSimdLevel([&] { RunAll(MemImgFormat32, true); }); }
+
+// Spans longer than the loops' chunks of pixels, and W falling to a few units (where the
+// division goes one pixel at a time), in the commonest modes.
+TEST_F(Raster3DDiffTest, WideSpansAndTinyRhw) {
+    width = 200;
+    height = 24;
+    tinyRhw = true;
+    AtEachSimdLevel([&] {
+        int n = 0;
+        for (int kind : {MemImgFormat16, MemImgFormat32})
+            for (TextureKind texture : {NoTexture, Direct, WithAlpha, Palette})
+                for (const auto& m : {std::pair{BlendNone, 0}, std::pair{BlendAlpha, 128}, std::pair{BlendAdd, 200}})
+                    for (bool gouraud : {false, true})
+                        for (int repeat = 0; repeat < 4; repeat++)
+                            Run(Case{kind, texture, m.first, m.second, 0xFFFFFF, false, false, gouraud, n++ % 3});
+    });
+}
 
 }  // namespace

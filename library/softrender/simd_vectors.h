@@ -1,0 +1,53 @@
+// simd_vectors.h - eight 32-bit lanes as GCC vector types, for kernels written once and
+// compiled twice: as SSE2 (two registers per vector) and, inside functions marked
+// ZQ_TARGET_AVX2, as AVX2 (one register). Arithmetic on the unsigned type wraps.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+// Vectors of 32 bytes travel only between inlined functions; the ABI note is moot.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#define ZQ_TARGET_AVX2 [[gnu::target("avx2")]]
+
+namespace simd {
+
+typedef int32_t I32x8 __attribute__((vector_size(32)));
+typedef uint32_t U32x8 __attribute__((vector_size(32)));
+typedef float F32x8 __attribute__((vector_size(32)));
+typedef uint16_t U16x8 __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline U32x8 Splat(uint32_t v) { return U32x8{} + v; }
+[[gnu::always_inline]] inline I32x8 SplatI(int32_t v) { return I32x8{} + v; }
+[[gnu::always_inline]] inline I32x8 Lanes() { return I32x8{0, 1, 2, 3, 4, 5, 6, 7}; }
+
+template <class T>
+[[gnu::always_inline]] inline T Load(const void* p) {
+    T v;
+    std::memcpy(&v, p, sizeof(v));
+    return v;
+}
+template <class T>
+[[gnu::always_inline]] inline void Store(void* p, const T& v) {
+    std::memcpy(p, &v, sizeof(v));
+}
+
+// mask lanes (all ones) take a, the others b.
+[[gnu::always_inline]] inline U32x8 Select(const I32x8& mask, const U32x8& a, const U32x8& b) {
+    const U32x8 m = U32x8(mask);
+    return (a & m) | (b & ~m);
+}
+
+// Whether any lane of a comparison mask is set.
+[[gnu::always_inline]] inline bool Any(const I32x8& mask) {
+    const U32x8 m = U32x8(mask);
+    uint64_t parts[4];
+    std::memcpy(parts, &m, sizeof(parts));
+    return (parts[0] | parts[1] | parts[2] | parts[3]) != 0;
+}
+
+// Arithmetic shift right of wrapped values: floor(x / 2^n).
+[[gnu::always_inline]] inline U32x8 Shr(const U32x8& x, int n) { return U32x8(I32x8(x) >> n); }
+
+}  // namespace simd
