@@ -14,6 +14,8 @@
 // rare lanes with W <= 256 (rhw below 2^-18) are divided one by one.
 #pragma once
 
+#include <cstdint>
+
 #include "library/softrender/simd_vectors.h"
 
 // Pixels per chunk: the colour half's buffers.
@@ -54,7 +56,10 @@ using namespace simd;
     return U32x8(q);
 }
 
-template <Raster3DDepthUse D, bool Gouraud>
+// Inside: every pixel of the span is known to map inside the texture, which is the
+// white texture (all its texels alike) and no blend image is read at the texel, so no
+// division is made and texel (0, 0) stands for every pixel.
+template <Raster3DDepthUse D, bool Gouraud, bool Inside>
 [[gnu::always_inline]] inline void PrepareChunk(Raster3DCursor* cursor, uint32_t texWidth, uint32_t texHeight,
                                                  uint16_t* depth, int n, Raster3DChunk* out) {
     const int32_t* at = cursor->value;
@@ -84,12 +89,17 @@ template <Raster3DDepthUse D, bool Gouraud>
                 if (zp == tail) std::memcpy(depth + i, tail, size_t(n - i) * 2);
             }
         }
-        const U32x8 inverse = InverseW(I32x8(w), drawn);
-        const U32x8 tu = (Shr(u, 10) * width * inverse) >> 19;
-        const U32x8 tv = (Shr(v, 10) * height * inverse) >> 19;
-        drawn &= (tu < width) & (tv < height);
-        Store(out->tu + i, Select(drawn, tu, Splat(~0u)));
-        Store(out->tv + i, tv);
+        if constexpr (Inside) {
+            Store(out->tu + i, ~drawn);  // texel (0, 0) for the drawn pixels
+            Store(out->tv + i, Splat(0));
+        } else {
+            const U32x8 inverse = InverseW(I32x8(w), drawn);
+            const U32x8 tu = (Shr(u, 10) * width * inverse) >> 19;
+            const U32x8 tv = (Shr(v, 10) * height * inverse) >> 19;
+            drawn &= (tu < width) & (tv < height);
+            Store(out->tu + i, Select(drawn, tu, Splat(~0u)));
+            Store(out->tv + i, tv);
+        }
         w += dw, u += du, v += dv, z += dz;
         if constexpr (Gouraud) {
             for (int c = 0; c < 4; c++) {
@@ -101,6 +111,24 @@ template <Raster3DDepthUse D, bool Gouraud>
     }
     for (int a = 0; a < (Gouraud ? 8 : 4); a++)
         cursor->value[a] = int32_t(uint32_t(at[a]) + uint32_t(step[a]) * uint32_t(n));
+}
+
+// Whether every pixel of a span of n pixels from the cursor maps inside a texture of
+// fewer than 8192 x 8192 texels: W > 0 and 0 <= U < W and 0 <= V < W at both ends
+// without wrapping (the values are linear along the span). Then (U >> 10) * invW <=
+// U * 2^19 / W < 2^19, so ((U >> 10) * width * invW) stays below 2^32 and u < width;
+// v < height alike.
+inline bool SpanMapsInsideTexture(const Raster3DCursor& cursor, int n) {
+    int64_t ends[2][3];
+    for (int e = 0; e < 2; e++) {
+        for (int a = 0; a < 3; a++) {
+            ends[e][a] = cursor.value[a] + int64_t(cursor.step[a]) * (e == 0 ? 0 : n - 1);
+            if (ends[e][a] < INT32_MIN || ends[e][a] > INT32_MAX) return false;
+        }
+        const int64_t w = ends[e][0], u = ends[e][1], v = ends[e][2];
+        if (!(w > 0 && u >= 0 && u < w && v >= 0 && v < w)) return false;
+    }
+    return true;
 }
 
 }  // namespace raster3d_simd

@@ -72,26 +72,27 @@ ZQ_BLEND_INLINE void Step(int32_t& value, int32_t delta) { value = int32_t(uint3
 
 using PrepareChunkFn = void (*)(Raster3DCursor*, uint32_t, uint32_t, uint16_t*, int, Raster3DChunk*);
 
-template <Raster3DDepthUse D, bool Gouraud>
+template <Raster3DDepthUse D, bool Gouraud, bool Inside>
 void PrepareChunkSse2(Raster3DCursor* cursor, uint32_t w, uint32_t h, uint16_t* depth, int n, Raster3DChunk* out) {
-    raster3d_simd::PrepareChunk<D, Gouraud>(cursor, w, h, depth, n, out);
+    raster3d_simd::PrepareChunk<D, Gouraud, Inside>(cursor, w, h, depth, n, out);
 }
-template <Raster3DDepthUse D, bool Gouraud>
+template <Raster3DDepthUse D, bool Gouraud, bool Inside>
 ZQ_TARGET_AVX2 void PrepareChunkAvx2(Raster3DCursor* cursor, uint32_t w, uint32_t h, uint16_t* depth, int n,
                                      Raster3DChunk* out) {
-    raster3d_simd::PrepareChunk<D, Gouraud>(cursor, w, h, depth, n, out);
+    raster3d_simd::PrepareChunk<D, Gouraud, Inside>(cursor, w, h, depth, n, out);
 }
 
-template <bool Gouraud>
+template <bool Gouraud, bool Inside>
 PrepareChunkFn ChoosePrepare(SoftRenderSimd simd, Raster3DDepthUse depth) {
+    constexpr Raster3DDepthUse none = Raster3DDepthNone, test = Raster3DDepthTest, write = Raster3DDepthTestWrite;
     if (simd == SoftRenderSimdAvx2) {
-        return depth == Raster3DDepthNone   ? &PrepareChunkAvx2<Raster3DDepthNone, Gouraud>
-               : depth == Raster3DDepthTest ? &PrepareChunkAvx2<Raster3DDepthTest, Gouraud>
-                                            : &PrepareChunkAvx2<Raster3DDepthTestWrite, Gouraud>;
+        return depth == none   ? &PrepareChunkAvx2<none, Gouraud, Inside>
+               : depth == test ? &PrepareChunkAvx2<test, Gouraud, Inside>
+                               : &PrepareChunkAvx2<write, Gouraud, Inside>;
     }
-    return depth == Raster3DDepthNone   ? &PrepareChunkSse2<Raster3DDepthNone, Gouraud>
-           : depth == Raster3DDepthTest ? &PrepareChunkSse2<Raster3DDepthTest, Gouraud>
-                                        : &PrepareChunkSse2<Raster3DDepthTestWrite, Gouraud>;
+    return depth == none   ? &PrepareChunkSse2<none, Gouraud, Inside>
+           : depth == test ? &PrepareChunkSse2<test, Gouraud, Inside>
+                           : &PrepareChunkSse2<write, Gouraud, Inside>;
 }
 
 // ---- The second half: the colour step of the chunk's pixels ----
@@ -147,7 +148,11 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
     const Raster3DDepthUse depthUse = t.depthImage == nullptr ? Raster3DDepthNone
                                       : t.depthWrite          ? Raster3DDepthTestWrite
                                                               : Raster3DDepthTest;
-    const PrepareChunkFn prepare = ChoosePrepare<V.gouraud>(c.simd, depthUse);
+    const PrepareChunkFn prepare = ChoosePrepare<V.gouraud, false>(c.simd, depthUse);
+    // Spans of the white texture that map inside it need no division (unless a blend
+    // image is read at the texel).
+    const PrepareChunkFn prepareInside =
+        c.whiteTexture && !V.blend ? ChoosePrepare<V.gouraud, true>(c.simd, depthUse) : nullptr;
     const ColourChunkFn colourSimd = ChooseColourSimd<V>(c.simd);
     uint8_t* const destPixels = t.dest->pixels;
     const intptr_t destPitch = t.dest->pitch;
@@ -166,9 +171,10 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
             uint8_t* dp = destPixels + y * destPitch + intptr_t(first) * destBytes;
             uint16_t* zp = depthPixels != nullptr ? reinterpret_cast<uint16_t*>(depthPixels + y * depthPitch) + first
                                                   : nullptr;
+            const bool inside = prepareInside != nullptr && raster3d_simd::SpanMapsInsideTexture(cursor, count);
             for (int done = 0; done < count; done += kRaster3DChunk) {
                 const int n = std::min(kRaster3DChunk, count - done);
-                prepare(&cursor, c.texWidth, c.texHeight, zp != nullptr ? zp + done : nullptr, n, &chunk);
+                (inside ? prepareInside : prepare)(&cursor, c.texWidth, c.texHeight, zp != nullptr ? zp + done : nullptr, n, &chunk);
                 if (colourSimd != nullptr) colourSimd(in, chunk, n, dp + done * destBytes);
                 else ColourChunkScalar<V>(c, chunk, n, dp + done * destBytes);
             }
