@@ -8,11 +8,10 @@
 //                  32-bit (d * 256 + (s - d) * p) >> 8
 //   Gouraud        m = (t * k) >> 8; none m; alpha (d * 256 + (m - d) * a) >> 8; in
 //                  wrapping 32-bit lanes, the low bits of each channel kept
-// Texels are fetched one lane at a time (the white texture of an untextured draw is not
-// read at all); the pixels a chunk leaves out keep their bytes.
+// Texels are fetched one at a time into a buffer; the white texture of an untextured
+// draw is not read at all, and its spans go through in one pass. Pixels left out keep
+// their bytes.
 #pragma once
-
-#include <immintrin.h>
 
 #include "library/softrender/raster3d.h"
 #include "library/softrender/raster3d_span_prepare.h"
@@ -29,7 +28,6 @@ constexpr bool HasColourSimd(const Raster3DVariant& v) {
 struct ColourInputs {
     const uint8_t* texels;
     int texPitch;
-    bool whiteTexture;  // every texel white: nothing to fetch
     int p;              // blend parameter, uniform alpha
 };
 
@@ -41,8 +39,9 @@ struct ColourInputs {
     return (q ^ sign) - sign;
 }
 
+// The new pixels for texels t on destination pixels d; k the vertex colour channels.
 template <Raster3DVariant V>
-[[gnu::always_inline]] inline U32x8 ColourStep(const ColourInputs& in, const Raster3DChunk& px, int i, const U32x8& t, const U32x8& d) {
+[[gnu::always_inline]] inline U32x8 ColourStep(const ColourInputs& in, const U32x8* k, const U32x8& t, const U32x8& d) {
     constexpr bool is16 = V.format == BlitFormat16;
     // Channel fields: red, green, blue.
     constexpr int shift[3] = {is16 ? 11 : 16, is16 ? 5 : 8, 0};
@@ -54,10 +53,9 @@ template <Raster3DVariant V>
         const U32x8 tc = (t >> shift[c]) & mask[c], dc = (d >> shift[c]) & mask[c];
         U32x8 r;
         if constexpr (V.gouraud) {
-            const U32x8 k = Load<U32x8>(px.colour[c] + i);
-            const U32x8 m = Shr(tc * k, 8);
+            const U32x8 m = Shr(tc * k[c], 8);
             if constexpr (V.mode == BlendNone) r = m;
-            else r = Shr(dc * 256u + (m - dc) * Load<U32x8>(px.colour[3] + i), 8);
+            else r = Shr(dc * 256u + (m - dc) * k[3], 8);
         } else if constexpr (is16) {
             r = dc + U32x8(DivideBy255TowardZero(I32x8(tc - dc) * in.p));
         } else {
@@ -68,39 +66,72 @@ template <Raster3DVariant V>
     return out;
 }
 
-// The texels of the drawn lanes (the others read the first texel, which always exists).
-template <int Bytes, bool Avx2>
-[[gnu::always_inline]] inline U32x8 FetchTexels(const uint8_t* texels, const I32x8& offsetsIfDrawn, const I32x8& drawn) {
-    const I32x8 offsets = offsetsIfDrawn & drawn;
-    auto at = [&](int j) __attribute__((always_inline)) -> uint32_t {
-        if constexpr (Bytes == 2) return Load<uint16_t>(texels + offsets[j]);
-        else return Load<uint32_t>(texels + offsets[j]);
-    };
-    return U32x8{at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7)};
+// Eight pixels at p (the first `left` of them when fewer): the drawn ones coloured.
+template <Raster3DVariant V>
+[[gnu::always_inline]] inline void BlendEight(const ColourInputs& in, const U32x8* k, const U32x8& t, const I32x8& drawn,
+                                              int left, uint8_t* p) {
+    constexpr int bytes = V.format == BlitFormat16 ? 2 : 4;
+    // The tail goes through a buffer so that nothing past the span is touched.
+    alignas(32) uint8_t tail[32];
+    uint8_t* at = left < 8 ? static_cast<uint8_t*>(std::memcpy(tail, p, size_t(left) * bytes)) : p;
+    U32x8 d;
+    if constexpr (bytes == 2) d = __builtin_convertvector(Load<U16x8>(at), U32x8);
+    else d = Load<U32x8>(at);
+    const U32x8 result = Select(drawn, ColourStep<V>(in, k, t, d), d);
+    if constexpr (bytes == 2) Store(at, __builtin_convertvector(result, U16x8));
+    else Store(at, result);
+    if (at == tail) std::memcpy(p, tail, size_t(left) * bytes);
 }
 
-// The colour half of one chunk of n pixels at dp.
-template <Raster3DVariant V, bool Avx2>
-[[gnu::always_inline]] inline void ColourChunk(const ColourInputs& in, const Raster3DChunk& px, int n, uint8_t* dp) {
+// The colour half of a chunk of n textured pixels at dp: the texels are fetched one by
+// one into a buffer first, then coloured eight at a time. Steps the cursor's colour.
+template <Raster3DVariant V>
+[[gnu::always_inline]] inline void ColourChunk(Raster3DCursor* cursor, const ColourInputs& in, const Raster3DChunk& px,
+                                               int n, uint8_t* dp) {
     constexpr int bytes = V.format == BlitFormat16 ? 2 : 4;
-    for (int i = 0; i < n; i += 8) {
-        const I32x8 tu = Load<I32x8>(px.tu + i);
-        const I32x8 drawn = (tu >= 0) & (Lanes() < n - i);
-        if (!Any(drawn)) continue;
-        const U32x8 t = in.whiteTexture ? Splat(~0u)
-                                        : FetchTexels<bytes, Avx2>(in.texels, tu * bytes + Load<I32x8>(px.tv + i) * in.texPitch, drawn);
-        // The tail goes through a buffer so that nothing past the span is touched.
-        alignas(32) uint8_t tail[32];
-        uint8_t* p = dp + i * bytes;
-        if (n - i < 8) p = static_cast<uint8_t*>(std::memcpy(tail, p, size_t(n - i) * bytes));
-        U32x8 d;
-        if constexpr (bytes == 2) d = __builtin_convertvector(Load<U16x8>(p), U32x8);
-        else d = Load<U32x8>(p);
-        const U32x8 result = Select(drawn, ColourStep<V>(in, px, i, t, d), d);
-        if constexpr (bytes == 2) Store(p, __builtin_convertvector(result, U16x8));
-        else Store(p, result);
-        if (p == tail) std::memcpy(dp + i * bytes, tail, size_t(n - i) * bytes);
+    const uint8_t* const texelBase = in.texels;
+    const intptr_t pitch = in.texPitch;
+    alignas(32) uint32_t texels[kRaster3DChunk];
+    for (int i = 0; i < n; i++) {
+        // Pixels left out read the first texel, which always exists.
+        const intptr_t tu = px.tu[i], offset = tu >= 0 ? tu * bytes + intptr_t(px.tv[i]) * pitch : 0;
+        if constexpr (bytes == 2) texels[i] = Load<uint16_t>(texelBase + offset);
+        else texels[i] = Load<uint32_t>(texelBase + offset);
     }
+    Colour8 colour(*cursor);
+    for (int i = 0; i < n; i += 8, colour.Next()) {
+        const I32x8 drawn = (Load<I32x8>(px.tu + i) >= 0) & (Lanes() < n - i);
+        if (!Any(drawn)) continue;
+        U32x8 k[4];
+        if constexpr (V.gouraud) {
+#pragma GCC unroll 4
+            for (int c = 0; c < 4; c++) k[c] = colour.Colour(c);
+        }
+        BlendEight<V>(in, k, Load<U32x8>(texels + i), drawn, n - i, dp + i * bytes);
+    }
+    AdvanceCursor(cursor, 4, 4, n);
+}
+
+// A whole span of n pixels of the white texture at dp (and depth): tests and colour,
+// eight pixels at a time.
+template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
+[[gnu::always_inline]] inline void DrawSpanSimd(Raster3DCursor* cursor, const ColourInputs& in, uint32_t texWidth,
+                                                 uint32_t texHeight, uint16_t* depth, int n, uint8_t* dp) {
+    constexpr int bytes = V.format == BlitFormat16 ? 2 : 4;
+    Attributes8<0, V.gouraud ? 8 : 4> at(*cursor);
+    const U32x8 width = Splat(texWidth), height = Splat(texHeight);
+    for (int i = 0; i < n; i += 8, at.Next()) {
+        U32x8 tu, tv;
+        const I32x8 drawn = TestEight<D, Inside>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), width, height, &tu, &tv);
+        if (!Any(drawn)) continue;
+        U32x8 k[4];
+        if constexpr (V.gouraud) {
+#pragma GCC unroll 4
+            for (int c = 0; c < 4; c++) k[c] = at.Colour(c);
+        }
+        BlendEight<V>(in, k, Splat(~0u), drawn, n - i, dp + i * bytes);
+    }
+    AdvanceCursor(cursor, 0, 8, n);
 }
 
 }  // namespace raster3d_simd

@@ -1,7 +1,8 @@
 // raster3d_span_prepare.h - the first half of a span loop, eight pixels at a time: the
 // attribute steps, the depth test and write, the perspective division, the texel
 // coordinates and their range test, and (Gouraud) the vertex colour channels. It fills
-// a chunk of per-pixel results that the colour half (raster3d_spans.cpp) reads.
+// a chunk of per-pixel results that the colour half reads (raster3d_span_colour.h, or
+// one pixel at a time in raster3d_spans.cpp), which steps the colour channels itself.
 //
 // Per pixel, as the one-at-a-time loop does it: W <= 0 leaves the pixel; depth
 // d = (Z >> 8) & 0xFFFF is drawn when d <= stored, and stored at once when depth is
@@ -30,12 +31,10 @@ struct Raster3DCursor {
     int32_t step[8];
 };
 
-// One chunk of results: tu = -1 where the pixel is left as it is; colour channels
-// (attribute / 2^14, truncated toward zero) for Gouraud spans.
+// One chunk of results: the texel coordinates, tu = -1 where the pixel is left as it is.
 struct Raster3DChunk {
     alignas(32) int32_t tu[kRaster3DChunk];
     alignas(32) int32_t tv[kRaster3DChunk];
-    alignas(32) int32_t colour[4][kRaster3DChunk];
 };
 
 namespace raster3d_simd {
@@ -56,61 +55,87 @@ using namespace simd;
     return U32x8(q);
 }
 
+// Attributes First .. First + Count - 1 of eight pixels in vectors, stepped eight pixels
+// at a time.
+template <int First, int Count>
+struct Attributes8 {
+    U32x8 value[Count], step[Count];
+
+    [[gnu::always_inline]] explicit Attributes8(const Raster3DCursor& cursor) {
+#pragma GCC unroll 8
+        for (int a = 0; a < Count; a++) {
+            value[a] = Splat(uint32_t(cursor.value[First + a])) + U32x8(Lanes()) * uint32_t(cursor.step[First + a]);
+            step[a] = Splat(uint32_t(cursor.step[First + a]) * 8u);
+        }
+    }
+    [[gnu::always_inline]] void Next() {
+#pragma GCC unroll 8
+        for (int a = 0; a < Count; a++) value[a] += step[a];
+    }
+    [[gnu::always_inline]] const U32x8& operator[](int attribute) const { return value[attribute - First]; }
+    // The vertex colour channel c (0 red .. 3 alpha): attribute / 2^14 toward zero.
+    [[gnu::always_inline]] U32x8 Colour(int c) const {
+        const I32x8 x = I32x8((*this)[4 + c]);
+        return U32x8((x + ((x >> 31) & 16383)) >> 14);
+    }
+};
+using Position8 = Attributes8<0, 4>;  // W, U, V, Z
+using Colour8 = Attributes8<4, 4>;    // R, G, B, A
+
+// Attributes first .. first + count - 1 of the cursor moved on by n pixels.
+[[gnu::always_inline]] inline void AdvanceCursor(Raster3DCursor* cursor, int first, int count, int n) {
+    for (int a = first; a < first + count; a++)
+        cursor->value[a] = int32_t(uint32_t(cursor->value[a]) + uint32_t(cursor->step[a]) * uint32_t(n));
+}
+
+// The first `left` of eight pixels (more than eight: all of them): which are drawn after
+// the W, depth and range tests (depth written as it goes), and their texel coordinates.
 // Inside: every pixel of the span is known to map inside the texture, which is the
 // white texture (all its texels alike) and no blend image is read at the texel, so no
 // division is made and texel (0, 0) stands for every pixel.
-template <Raster3DDepthUse D, bool Gouraud, bool Inside>
+template <Raster3DDepthUse D, bool Inside, class A>
+[[gnu::always_inline]] inline I32x8 TestEight(const A& at, int left, uint16_t* depth, const U32x8& width,
+                                              const U32x8& height, U32x8* tu, U32x8* tv) {
+    I32x8 drawn = (Lanes() < left) & (I32x8(at[0]) > 0);
+    if constexpr (D != Raster3DDepthNone) {
+        // The tail's stored depths go through a buffer so that nothing past the span is
+        // touched.
+        uint16_t tail[8];
+        uint16_t* zp = depth;
+        if (left < 8) zp = static_cast<uint16_t*>(std::memcpy(tail, depth, size_t(left) * 2));
+        const I32x8 stored = __builtin_convertvector(Load<U16x8>(zp), I32x8);
+        const I32x8 d = I32x8(Shr(at[3], 8) & 0xFFFF);
+        drawn &= d <= stored;
+        if constexpr (D == Raster3DDepthTestWrite) {
+            Store(zp, __builtin_convertvector(drawn ? d : stored, U16x8));
+            if (zp == tail) std::memcpy(depth, tail, size_t(left) * 2);
+        }
+    }
+    if constexpr (Inside) {
+        *tu = *tv = Splat(0);
+    } else {
+        const U32x8 inverse = InverseW(I32x8(at[0]), drawn);
+        *tu = (Shr(at[1], 10) * width * inverse) >> 19;
+        *tv = (Shr(at[2], 10) * height * inverse) >> 19;
+        drawn &= (*tu < width) & (*tv < height);
+    }
+    return drawn;
+}
+
+// The first half of a chunked span: n pixels' tests and texel coordinates. The colour
+// attributes are left to the colour half.
+template <Raster3DDepthUse D, bool Inside>
 [[gnu::always_inline]] inline void PrepareChunk(Raster3DCursor* cursor, uint32_t texWidth, uint32_t texHeight,
                                                  uint16_t* depth, int n, Raster3DChunk* out) {
-    const int32_t* at = cursor->value;
-    const int32_t* step = cursor->step;
-    auto start = [&](int a) __attribute__((always_inline)) { return I32x8(Splat(uint32_t(at[a])) + U32x8(Lanes()) * uint32_t(step[a])); };
-    auto step8 = [&](int a) __attribute__((always_inline)) { return Splat(uint32_t(step[a]) * 8u); };
-    U32x8 w = U32x8(start(0)), u = U32x8(start(1)), v = U32x8(start(2)), z = U32x8(start(3));
-    const U32x8 dw = step8(0), du = step8(1), dv = step8(2), dz = step8(3);
-    U32x8 colour[4], dcolour[4];
-    if constexpr (Gouraud) {
-        for (int c = 0; c < 4; c++) colour[c] = U32x8(start(4 + c)), dcolour[c] = step8(4 + c);
-    }
+    Position8 at(*cursor);
     const U32x8 width = Splat(texWidth), height = Splat(texHeight);
-    for (int i = 0; i < n; i += 8) {
-        I32x8 drawn = (Lanes() < n - i) & (I32x8(w) > 0);
-        if constexpr (D != Raster3DDepthNone) {
-            // The tail's stored depths go through a buffer so that nothing past the span
-            // is touched.
-            uint16_t tail[8];
-            uint16_t* zp = depth + i;
-            if (n - i < 8) zp = static_cast<uint16_t*>(std::memcpy(tail, depth + i, size_t(n - i) * 2));
-            const I32x8 stored = __builtin_convertvector(Load<U16x8>(zp), I32x8);
-            const I32x8 d = I32x8(Shr(z, 8) & 0xFFFF);
-            drawn &= d <= stored;
-            if constexpr (D == Raster3DDepthTestWrite) {
-                Store(zp, __builtin_convertvector(drawn ? d : stored, U16x8));
-                if (zp == tail) std::memcpy(depth + i, tail, size_t(n - i) * 2);
-            }
-        }
-        if constexpr (Inside) {
-            Store(out->tu + i, ~drawn);  // texel (0, 0) for the drawn pixels
-            Store(out->tv + i, Splat(0));
-        } else {
-            const U32x8 inverse = InverseW(I32x8(w), drawn);
-            const U32x8 tu = (Shr(u, 10) * width * inverse) >> 19;
-            const U32x8 tv = (Shr(v, 10) * height * inverse) >> 19;
-            drawn &= (tu < width) & (tv < height);
-            Store(out->tu + i, Select(drawn, tu, Splat(~0u)));
-            Store(out->tv + i, tv);
-        }
-        w += dw, u += du, v += dv, z += dz;
-        if constexpr (Gouraud) {
-            for (int c = 0; c < 4; c++) {
-                const I32x8 x = I32x8(colour[c]);
-                Store(out->colour[c] + i, (x + ((x >> 31) & 16383)) >> 14);
-                colour[c] += dcolour[c];
-            }
-        }
+    for (int i = 0; i < n; i += 8, at.Next()) {
+        U32x8 tu, tv;
+        const I32x8 drawn = TestEight<D, Inside>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), width, height, &tu, &tv);
+        Store(out->tu + i, Select(drawn, tu, Splat(~0u)));
+        Store(out->tv + i, tv);
     }
-    for (int a = 0; a < (Gouraud ? 8 : 4); a++)
-        cursor->value[a] = int32_t(uint32_t(at[a]) + uint32_t(step[a]) * uint32_t(n));
+    AdvanceCursor(cursor, 0, 4, n);
 }
 
 // Whether every pixel of a span of n pixels from the cursor maps inside a texture of

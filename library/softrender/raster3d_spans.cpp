@@ -67,54 +67,53 @@ ZQ_BLEND_INLINE int32_t AtPixel(const Raster3DPlane& p, int first) {
 // Fixed-point values wrap.
 ZQ_BLEND_INLINE void Step(int32_t& value, int32_t delta) { value = int32_t(uint32_t(value) + uint32_t(delta)); }
 
-// ---- The first half of every loop: one function per depth use, shading and vector
-// level, chosen once per triangle ----
+// ---- The first half of a chunked loop: one function per depth use and vector level,
+// chosen once per triangle ----
 
 using PrepareChunkFn = void (*)(Raster3DCursor*, uint32_t, uint32_t, uint16_t*, int, Raster3DChunk*);
 
-template <Raster3DDepthUse D, bool Gouraud, bool Inside>
+template <Raster3DDepthUse D, bool Inside>
 void PrepareChunkSse2(Raster3DCursor* cursor, uint32_t w, uint32_t h, uint16_t* depth, int n, Raster3DChunk* out) {
-    raster3d_simd::PrepareChunk<D, Gouraud, Inside>(cursor, w, h, depth, n, out);
+    raster3d_simd::PrepareChunk<D, Inside>(cursor, w, h, depth, n, out);
 }
-template <Raster3DDepthUse D, bool Gouraud, bool Inside>
+template <Raster3DDepthUse D, bool Inside>
 ZQ_TARGET_AVX2 void PrepareChunkAvx2(Raster3DCursor* cursor, uint32_t w, uint32_t h, uint16_t* depth, int n,
                                      Raster3DChunk* out) {
-    raster3d_simd::PrepareChunk<D, Gouraud, Inside>(cursor, w, h, depth, n, out);
+    raster3d_simd::PrepareChunk<D, Inside>(cursor, w, h, depth, n, out);
 }
 
-template <bool Gouraud, bool Inside>
+template <bool Inside>
 PrepareChunkFn ChoosePrepare(SoftRenderSimd simd, Raster3DDepthUse depth) {
     constexpr Raster3DDepthUse none = Raster3DDepthNone, test = Raster3DDepthTest, write = Raster3DDepthTestWrite;
     if (simd == SoftRenderSimdAvx2) {
-        return depth == none   ? &PrepareChunkAvx2<none, Gouraud, Inside>
-               : depth == test ? &PrepareChunkAvx2<test, Gouraud, Inside>
-                               : &PrepareChunkAvx2<write, Gouraud, Inside>;
+        return depth == none   ? &PrepareChunkAvx2<none, Inside>
+               : depth == test ? &PrepareChunkAvx2<test, Inside>
+                               : &PrepareChunkAvx2<write, Inside>;
     }
-    return depth == none   ? &PrepareChunkSse2<none, Gouraud, Inside>
-           : depth == test ? &PrepareChunkSse2<test, Gouraud, Inside>
-                           : &PrepareChunkSse2<write, Gouraud, Inside>;
+    return depth == none   ? &PrepareChunkSse2<none, Inside>
+           : depth == test ? &PrepareChunkSse2<test, Inside>
+                           : &PrepareChunkSse2<write, Inside>;
 }
 
-// ---- The second half: the colour step of the chunk's pixels ----
-
-using ColourChunkFn = void (*)(const raster3d_simd::ColourInputs&, const Raster3DChunk&, int, uint8_t*);
+// ---- The second half, one pixel at a time through the kernels of raster3d_kernels.h:
+// every variant without a vector colour step. Steps the cursor's colour ----
 
 template <Raster3DVariant V>
-void ColourChunkSse2(const raster3d_simd::ColourInputs& in, const Raster3DChunk& px, int n, uint8_t* dp) {
-    raster3d_simd::ColourChunk<V, false>(in, px, n, dp);
-}
-template <Raster3DVariant V>
-ZQ_TARGET_AVX2 void ColourChunkAvx2(const raster3d_simd::ColourInputs& in, const Raster3DChunk& px, int n, uint8_t* dp) {
-    raster3d_simd::ColourChunk<V, true>(in, px, n, dp);
-}
-
-// Every other variant: one pixel at a time through the kernels of raster3d_kernels.h.
-template <Raster3DVariant V>
-ZQ_BLEND_INLINE void ColourChunkScalar(const SpanConstants& c, const Raster3DChunk& px, int n, uint8_t* dp) {
+ZQ_BLEND_INLINE void ColourChunkScalar(Raster3DCursor* cursor, const SpanConstants& c, const Raster3DChunk& px, int n,
+                                       uint8_t* dp) {
     constexpr BlitVariant B = AsBlitVariant(V);
     constexpr int texelBytes = SourceTraits<B>::bytes;
     constexpr int destBytes = sizeof(typename PixelLayout<V.format>::Pixel);
+    int32_t cr = cursor->value[Raster3DR], cg = cursor->value[Raster3DG], cb = cursor->value[Raster3DB];
+    int32_t ca = cursor->value[Raster3DA];
     for (int i = 0; i < n; i++, dp += destBytes) {
+        const VertexColour colour{cr / 16384, cg / 16384, cb / 16384, ca / 16384};
+        if constexpr (V.gouraud) {
+            Step(cr, cursor->step[Raster3DR]);
+            Step(cg, cursor->step[Raster3DG]);
+            Step(cb, cursor->step[Raster3DB]);
+            Step(ca, cursor->step[Raster3DA]);
+        }
         const int32_t tu = px.tu[i];
         if (tu < 0) continue;
         const intptr_t tv = px.tv[i];
@@ -122,21 +121,67 @@ ZQ_BLEND_INLINE void ColourChunkScalar(const SpanConstants& c, const Raster3DChu
         if (IsSkipped<B>(c.k, texel)) continue;
         const uint32_t weight = V.blend ? c.k.weights[c.blendPixels[tu + tv * c.blendPitch]] : 0;
         const uint32_t d = LoadPixel<V.format>(dp);
-        if constexpr (V.gouraud) {
-            const VertexColour colour{px.colour[0][i], px.colour[1][i], px.colour[2][i], px.colour[3][i]};
+        if constexpr (V.gouraud)
             StorePixel<V.format>(dp, GouraudPixel<V>(texel, colour, weight, d));
-        } else {
+        else
             StorePixel<V.format>(dp, UniformPixel<V>(c.k, texel, weight, d));
-        }
+    }
+    if constexpr (V.gouraud) {
+        cursor->value[Raster3DR] = cr, cursor->value[Raster3DG] = cg, cursor->value[Raster3DB] = cb;
+        cursor->value[Raster3DA] = ca;
     }
 }
 
+// ---- The commonest variants, eight pixels at a time: textured chunks after the first
+// half, and whole spans of the white texture in one pass ----
+
+using ColourChunkFn = void (*)(Raster3DCursor*, const raster3d_simd::ColourInputs&, const Raster3DChunk&, int,
+                               uint8_t*);
+using WhiteSpanFn = void (*)(Raster3DCursor*, const raster3d_simd::ColourInputs&, uint32_t, uint32_t, uint16_t*, int,
+                             uint8_t*);
+
 template <Raster3DVariant V>
-ColourChunkFn ChooseColourSimd(SoftRenderSimd simd) {
-    if constexpr (raster3d_simd::HasColourSimd(V))
-        return simd == SoftRenderSimdAvx2 ? &ColourChunkAvx2<V> : &ColourChunkSse2<V>;
-    else
+void ColourChunkSse2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, const Raster3DChunk& px, int n,
+                     uint8_t* dp) {
+    raster3d_simd::ColourChunk<V>(cursor, in, px, n, dp);
+}
+template <Raster3DVariant V>
+ZQ_TARGET_AVX2 void ColourChunkAvx2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in,
+                                    const Raster3DChunk& px, int n, uint8_t* dp) {
+    raster3d_simd::ColourChunk<V>(cursor, in, px, n, dp);
+}
+
+template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
+void WhiteSpanSse2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, uint32_t w, uint32_t h,
+                   uint16_t* depth, int n, uint8_t* dp) {
+    raster3d_simd::DrawSpanSimd<V, D, Inside>(cursor, in, w, h, depth, n, dp);
+}
+template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
+ZQ_TARGET_AVX2 void WhiteSpanAvx2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, uint32_t w, uint32_t h,
+                                  uint16_t* depth, int n, uint8_t* dp) {
+    raster3d_simd::DrawSpanSimd<V, D, Inside>(cursor, in, w, h, depth, n, dp);
+}
+
+template <Raster3DVariant V>
+ColourChunkFn ChooseColourChunk(SoftRenderSimd simd) {
+    if constexpr (!raster3d_simd::HasColourSimd(V)) return nullptr;
+    else return simd == SoftRenderSimdAvx2 ? &ColourChunkAvx2<V> : &ColourChunkSse2<V>;
+}
+
+template <Raster3DVariant V, bool Inside>
+WhiteSpanFn ChooseWhiteSpan(SoftRenderSimd simd, Raster3DDepthUse depth) {
+    constexpr Raster3DDepthUse none = Raster3DDepthNone, test = Raster3DDepthTest, write = Raster3DDepthTestWrite;
+    if constexpr (!raster3d_simd::HasColourSimd(V)) {
         return nullptr;
+    } else if (simd == SoftRenderSimdAvx2) {
+        return depth == none   ? &WhiteSpanAvx2<V, none, Inside>
+               : depth == test ? &WhiteSpanAvx2<V, test, Inside>
+                               : &WhiteSpanAvx2<V, write, Inside>;
+    } else {
+        return depth == none   ? &WhiteSpanSse2<V, none, Inside>
+               : depth == test ? &WhiteSpanSse2<V, test, Inside>
+                               : &WhiteSpanSse2<V, write, Inside>;
+    }
 }
 
 template <Raster3DVariant V>
@@ -144,16 +189,18 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
     constexpr int destBytes = sizeof(typename PixelLayout<V.format>::Pixel);
     // Per-draw values in locals, where stores to the pixels cannot touch them.
     const SpanConstants c = constants;
-    const raster3d_simd::ColourInputs in{c.texels, c.texPitch, c.whiteTexture, c.k.p};
+    const raster3d_simd::ColourInputs in{c.texels, c.texPitch, c.k.p};
     const Raster3DDepthUse depthUse = t.depthImage == nullptr ? Raster3DDepthNone
                                       : t.depthWrite          ? Raster3DDepthTestWrite
                                                               : Raster3DDepthTest;
-    const PrepareChunkFn prepare = ChoosePrepare<V.gouraud, false>(c.simd, depthUse);
     // Spans of the white texture that map inside it need no division (unless a blend
     // image is read at the texel).
-    const PrepareChunkFn prepareInside =
-        c.whiteTexture && !V.blend ? ChoosePrepare<V.gouraud, true>(c.simd, depthUse) : nullptr;
-    const ColourChunkFn colourSimd = ChooseColourSimd<V>(c.simd);
+    const bool insideWhite = c.whiteTexture && !V.blend;
+    const PrepareChunkFn prepare = ChoosePrepare<false>(c.simd, depthUse);
+    const PrepareChunkFn prepareInside = insideWhite ? ChoosePrepare<true>(c.simd, depthUse) : nullptr;
+    const ColourChunkFn colourChunk = ChooseColourChunk<V>(c.simd);
+    const WhiteSpanFn whiteSpan = c.whiteTexture ? ChooseWhiteSpan<V, false>(c.simd, depthUse) : nullptr;
+    const WhiteSpanFn whiteSpanInside = c.whiteTexture ? ChooseWhiteSpan<V, true>(c.simd, depthUse) : nullptr;
     uint8_t* const destPixels = t.dest->pixels;
     const intptr_t destPitch = t.dest->pitch;
     uint8_t* const depthPixels = t.depthImage != nullptr ? t.depthImage->pixels : nullptr;
@@ -171,12 +218,17 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
             uint8_t* dp = destPixels + y * destPitch + intptr_t(first) * destBytes;
             uint16_t* zp = depthPixels != nullptr ? reinterpret_cast<uint16_t*>(depthPixels + y * depthPitch) + first
                                                   : nullptr;
-            const bool inside = prepareInside != nullptr && raster3d_simd::SpanMapsInsideTexture(cursor, count);
-            for (int done = 0; done < count; done += kRaster3DChunk) {
-                const int n = std::min(kRaster3DChunk, count - done);
-                (inside ? prepareInside : prepare)(&cursor, c.texWidth, c.texHeight, zp != nullptr ? zp + done : nullptr, n, &chunk);
-                if (colourSimd != nullptr) colourSimd(in, chunk, n, dp + done * destBytes);
-                else ColourChunkScalar<V>(c, chunk, n, dp + done * destBytes);
+            const bool inside = insideWhite && raster3d_simd::SpanMapsInsideTexture(cursor, count);
+            if (whiteSpan != nullptr) {
+                (inside ? whiteSpanInside : whiteSpan)(&cursor, in, c.texWidth, c.texHeight, zp, count, dp);
+            } else {
+                for (int done = 0; done < count; done += kRaster3DChunk) {
+                    const int n = std::min(kRaster3DChunk, count - done);
+                    (inside ? prepareInside : prepare)(&cursor, c.texWidth, c.texHeight,
+                                                       zp != nullptr ? zp + done : nullptr, n, &chunk);
+                    if (colourChunk != nullptr) colourChunk(&cursor, in, chunk, n, dp + done * destBytes);
+                    else ColourChunkScalar<V>(&cursor, c, chunk, n, dp + done * destBytes);
+                }
             }
         }
         for (Raster3DPlane& p : planes) Step(p.row, p.dy);
