@@ -220,7 +220,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
-            const double ns = run.real_accumulated_time * 1e9 / double(run.iterations);
+            const double ns = run.cpu_accumulated_time * 1e9 / double(run.iterations);
             const std::string name = run.run_name.function_name;
             auto it = fastest.find(name);
             if (it == fastest.end() || ns < it->second) fastest[name] = ns;

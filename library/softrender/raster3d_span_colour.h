@@ -90,13 +90,10 @@ template <Raster3DVariant V>
                                                int n, uint8_t* dp) {
     constexpr int bytes = V.format == BlitFormat16 ? 2 : 4;
     const uint8_t* const texelBase = in.texels;
-    const intptr_t pitch = in.texPitch;
     alignas(32) uint32_t texels[kRaster3DChunk];
     for (int i = 0; i < n; i++) {
-        // Pixels left out read the first texel, which always exists.
-        const intptr_t tu = px.tu[i], offset = tu >= 0 ? tu * bytes + intptr_t(px.tv[i]) * pitch : 0;
-        if constexpr (bytes == 2) texels[i] = Load<uint16_t>(texelBase + offset);
-        else texels[i] = Load<uint32_t>(texelBase + offset);
+        if constexpr (bytes == 2) texels[i] = Load<uint16_t>(texelBase + px.offset[i]);
+        else texels[i] = Load<uint32_t>(texelBase + px.offset[i]);
     }
     Colour8 colour(*cursor);
     for (int i = 0; i < n; i += 8, colour.Next()) {
@@ -115,14 +112,13 @@ template <Raster3DVariant V>
 // A whole span of n pixels of the white texture at dp (and depth): tests and colour,
 // eight pixels at a time.
 template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
-[[gnu::always_inline]] inline void DrawSpanSimd(Raster3DCursor* cursor, const ColourInputs& in, uint32_t texWidth,
-                                                 uint32_t texHeight, uint16_t* depth, int n, uint8_t* dp) {
+[[gnu::always_inline]] inline void DrawSpanSimd(Raster3DCursor* cursor, const ColourInputs& in,
+                                                 const Raster3DTexelGrid& grid, uint16_t* depth, int n, uint8_t* dp) {
     constexpr int bytes = V.format == BlitFormat16 ? 2 : 4;
     Attributes8<0, V.gouraud ? 8 : 4> at(*cursor);
-    const U32x8 width = Splat(texWidth), height = Splat(texHeight);
     for (int i = 0; i < n; i += 8, at.Next()) {
         U32x8 tu, tv;
-        const I32x8 drawn = TestEight<D, Inside>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), width, height, &tu, &tv);
+        const I32x8 drawn = TestEight<D, Inside>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid, &tu, &tv);
         if (!Any(drawn)) continue;
         U32x8 k[4];
         if constexpr (V.gouraud) {

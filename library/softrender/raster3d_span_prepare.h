@@ -31,10 +31,22 @@ struct Raster3DCursor {
     int32_t step[8];
 };
 
-// One chunk of results: the texel coordinates, tu = -1 where the pixel is left as it is.
+// One chunk of results: the texel coordinates and the texel's byte offset in the
+// texture; tu is -1 where the pixel is left as it is, and offset 0 (the first texel,
+// which always exists).
 struct Raster3DChunk {
     alignas(32) int32_t tu[kRaster3DChunk];
     alignas(32) int32_t tv[kRaster3DChunk];
+    alignas(32) int32_t offset[kRaster3DChunk];
+};
+
+// The texture's size and layout as the loops use them. A power-of-two width or height
+// multiplies by a shift (the same wrapped product).
+struct Raster3DTexelGrid {
+    uint32_t width, height;
+    int widthShift, heightShift;  // log2 of a power-of-two size, else -1
+    int32_t pitch;
+    int bytesShift;  // log2 of the texel's bytes
 };
 
 namespace raster3d_simd {
@@ -94,8 +106,8 @@ using Colour8 = Attributes8<4, 4>;    // R, G, B, A
 // white texture (all its texels alike) and no blend image is read at the texel, so no
 // division is made and texel (0, 0) stands for every pixel.
 template <Raster3DDepthUse D, bool Inside, class A>
-[[gnu::always_inline]] inline I32x8 TestEight(const A& at, int left, uint16_t* depth, const U32x8& width,
-                                              const U32x8& height, U32x8* tu, U32x8* tv) {
+[[gnu::always_inline]] inline I32x8 TestEight(const A& at, int left, uint16_t* depth, const Raster3DTexelGrid& grid,
+                                              U32x8* tu, U32x8* tv) {
     I32x8 drawn = (Lanes() < left) & (I32x8(at[0]) > 0);
     if constexpr (D != Raster3DDepthNone) {
         // The tail's stored depths go through a buffer so that nothing past the span is
@@ -115,9 +127,10 @@ template <Raster3DDepthUse D, bool Inside, class A>
         *tu = *tv = Splat(0);
     } else {
         const U32x8 inverse = InverseW(I32x8(at[0]), drawn);
-        *tu = (Shr(at[1], 10) * width * inverse) >> 19;
-        *tv = (Shr(at[2], 10) * height * inverse) >> 19;
-        drawn &= (*tu < width) & (*tv < height);
+        const U32x8 su = Shr(at[1], 10) * inverse, sv = Shr(at[2], 10) * inverse;
+        *tu = (grid.widthShift >= 0 ? su << grid.widthShift : su * grid.width) >> 19;
+        *tv = (grid.heightShift >= 0 ? sv << grid.heightShift : sv * grid.height) >> 19;
+        drawn &= (*tu < grid.width) & (*tv < grid.height);
     }
     return drawn;
 }
@@ -125,15 +138,15 @@ template <Raster3DDepthUse D, bool Inside, class A>
 // The first half of a chunked span: n pixels' tests and texel coordinates. The colour
 // attributes are left to the colour half.
 template <Raster3DDepthUse D, bool Inside>
-[[gnu::always_inline]] inline void PrepareChunk(Raster3DCursor* cursor, uint32_t texWidth, uint32_t texHeight,
-                                                 uint16_t* depth, int n, Raster3DChunk* out) {
+[[gnu::always_inline]] inline void PrepareChunk(Raster3DCursor* cursor, const Raster3DTexelGrid& grid, uint16_t* depth,
+                                                 int n, Raster3DChunk* out) {
     Position8 at(*cursor);
-    const U32x8 width = Splat(texWidth), height = Splat(texHeight);
     for (int i = 0; i < n; i += 8, at.Next()) {
         U32x8 tu, tv;
-        const I32x8 drawn = TestEight<D, Inside>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), width, height, &tu, &tv);
+        const I32x8 drawn = TestEight<D, Inside>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid, &tu, &tv);
         Store(out->tu + i, Select(drawn, tu, Splat(~0u)));
         Store(out->tv + i, tv);
+        Store(out->offset + i, ((tu << grid.bytesShift) + tv * uint32_t(grid.pitch)) & U32x8(drawn));
     }
     AdvanceCursor(cursor, 0, 4, n);
 }

@@ -7,6 +7,7 @@
 // is outside the texture or transparent still stores its depth.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <utility>
 
 #include "library/display/blend_tables.h"
@@ -52,7 +53,7 @@ struct SpanConstants {
     BlendConstants k;
     const uint8_t* texels;
     int texPitch;
-    uint32_t texWidth, texHeight;
+    Raster3DTexelGrid grid;
     const uint8_t* blendPixels;
     int blendPitch;
     bool whiteTexture;
@@ -70,16 +71,17 @@ ZQ_BLEND_INLINE void Step(int32_t& value, int32_t delta) { value = int32_t(uint3
 // ---- The first half of a chunked loop: one function per depth use and vector level,
 // chosen once per triangle ----
 
-using PrepareChunkFn = void (*)(Raster3DCursor*, uint32_t, uint32_t, uint16_t*, int, Raster3DChunk*);
+using PrepareChunkFn = void (*)(Raster3DCursor*, const Raster3DTexelGrid&, uint16_t*, int, Raster3DChunk*);
 
 template <Raster3DDepthUse D, bool Inside>
-void PrepareChunkSse2(Raster3DCursor* cursor, uint32_t w, uint32_t h, uint16_t* depth, int n, Raster3DChunk* out) {
-    raster3d_simd::PrepareChunk<D, Inside>(cursor, w, h, depth, n, out);
+void PrepareChunkSse2(Raster3DCursor* cursor, const Raster3DTexelGrid& grid, uint16_t* depth, int n,
+                      Raster3DChunk* out) {
+    raster3d_simd::PrepareChunk<D, Inside>(cursor, grid, depth, n, out);
 }
 template <Raster3DDepthUse D, bool Inside>
-ZQ_TARGET_AVX2 void PrepareChunkAvx2(Raster3DCursor* cursor, uint32_t w, uint32_t h, uint16_t* depth, int n,
+ZQ_TARGET_AVX2 void PrepareChunkAvx2(Raster3DCursor* cursor, const Raster3DTexelGrid& grid, uint16_t* depth, int n,
                                      Raster3DChunk* out) {
-    raster3d_simd::PrepareChunk<D, Inside>(cursor, w, h, depth, n, out);
+    raster3d_simd::PrepareChunk<D, Inside>(cursor, grid, depth, n, out);
 }
 
 template <bool Inside>
@@ -137,8 +139,8 @@ ZQ_BLEND_INLINE void ColourChunkScalar(Raster3DCursor* cursor, const SpanConstan
 
 using ColourChunkFn = void (*)(Raster3DCursor*, const raster3d_simd::ColourInputs&, const Raster3DChunk&, int,
                                uint8_t*);
-using WhiteSpanFn = void (*)(Raster3DCursor*, const raster3d_simd::ColourInputs&, uint32_t, uint32_t, uint16_t*, int,
-                             uint8_t*);
+using WhiteSpanFn = void (*)(Raster3DCursor*, const raster3d_simd::ColourInputs&, const Raster3DTexelGrid&, uint16_t*,
+                             int, uint8_t*);
 
 template <Raster3DVariant V>
 void ColourChunkSse2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, const Raster3DChunk& px, int n,
@@ -152,14 +154,14 @@ ZQ_TARGET_AVX2 void ColourChunkAvx2(Raster3DCursor* cursor, const raster3d_simd:
 }
 
 template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
-void WhiteSpanSse2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, uint32_t w, uint32_t h,
+void WhiteSpanSse2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, const Raster3DTexelGrid& grid,
                    uint16_t* depth, int n, uint8_t* dp) {
-    raster3d_simd::DrawSpanSimd<V, D, Inside>(cursor, in, w, h, depth, n, dp);
+    raster3d_simd::DrawSpanSimd<V, D, Inside>(cursor, in, grid, depth, n, dp);
 }
 template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
-ZQ_TARGET_AVX2 void WhiteSpanAvx2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, uint32_t w, uint32_t h,
-                                  uint16_t* depth, int n, uint8_t* dp) {
-    raster3d_simd::DrawSpanSimd<V, D, Inside>(cursor, in, w, h, depth, n, dp);
+ZQ_TARGET_AVX2 void WhiteSpanAvx2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in,
+                                  const Raster3DTexelGrid& grid, uint16_t* depth, int n, uint8_t* dp) {
+    raster3d_simd::DrawSpanSimd<V, D, Inside>(cursor, in, grid, depth, n, dp);
 }
 
 template <Raster3DVariant V>
@@ -220,12 +222,12 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
                                                   : nullptr;
             const bool inside = insideWhite && raster3d_simd::SpanMapsInsideTexture(cursor, count);
             if (whiteSpan != nullptr) {
-                (inside ? whiteSpanInside : whiteSpan)(&cursor, in, c.texWidth, c.texHeight, zp, count, dp);
+                (inside ? whiteSpanInside : whiteSpan)(&cursor, in, c.grid, zp, count, dp);
             } else {
                 for (int done = 0; done < count; done += kRaster3DChunk) {
                     const int n = std::min(kRaster3DChunk, count - done);
-                    (inside ? prepareInside : prepare)(&cursor, c.texWidth, c.texHeight,
-                                                       zp != nullptr ? zp + done : nullptr, n, &chunk);
+                    (inside ? prepareInside : prepare)(&cursor, c.grid, zp != nullptr ? zp + done : nullptr, n,
+                                                       &chunk);
                     if (colourChunk != nullptr) colourChunk(&cursor, in, chunk, n, dp + done * destBytes);
                     else ColourChunkScalar<V>(&cursor, c, chunk, n, dp + done * destBytes);
                 }
@@ -296,8 +298,15 @@ void DrawRaster3DSpans(const Raster3DVariant& variant, const Raster3DTarget& t, 
     c.k.palette = t.texture->paletteA;
     c.texels = t.texture->pixels;
     c.texPitch = t.texture->pitch;
-    c.texWidth = uint32_t(t.texture->width);
-    c.texHeight = uint32_t(t.texture->height);
+    c.grid.width = uint32_t(t.texture->width);
+    c.grid.height = uint32_t(t.texture->height);
+    c.grid.widthShift = std::has_single_bit(c.grid.width) ? std::countr_zero(c.grid.width) : -1;
+    c.grid.heightShift = std::has_single_bit(c.grid.height) ? std::countr_zero(c.grid.height) : -1;
+    c.grid.pitch = t.texture->pitch;
+    // Texels of 1 (palette index), 2 (RGB565) or 4 bytes (32-bit, or RGB565 with alpha).
+    c.grid.bytesShift = variant.source == BlitSourcePalette                                      ? 0
+                        : variant.format == BlitFormat32 || variant.source == BlitSourceAlpha ? 2
+                                                                                                : 1;
     c.whiteTexture = t.texture == Raster3DWhiteTexture(t.texture->formatKind);
     c.simd = SoftRenderSimdLevel();
     if (t.blendImage != nullptr) {
