@@ -2,7 +2,9 @@
 #include <cstring>
 
 #include "library/softrender/blend_rows_sse2.h"
+#include "library/softrender/blit_rows_wide.h"
 #include "library/softrender/blit_walk.h"
+#include "library/softrender/simd_level.h"
 
 namespace {
 
@@ -36,8 +38,17 @@ void PairRowTail(const BlendConstants& k, uint8_t* d, const uint8_t* s, int x, i
     if (x < width) DrawPixel<V>(k, d + 2 * x, s + x * sb, nullptr);
 }
 
+// The variant with 32-byte rows (blit_rows_wide.h): 32-bit alpha sources in mode none
+// with the transparent flag.
 template <BlitVariant V>
-void WalkPlainRows(const BlendConstants& k, const BlitRows& rows) {
+constexpr bool HasWideRows() {
+    return V.format == BlitFormat32 && V.source == BlitSourceAlpha && V.mode == BlendNone && !V.bright &&
+           !V.blend && V.transparent;
+}
+
+// Wide: inside an AVX2 walk, the variant's 32-byte rows.
+template <BlitVariant V, bool Wide>
+ZQ_BLEND_INLINE void WalkPlainRowsBody(const BlendConstants& k, const BlitRows& rows) {
     constexpr int sb = SourceTraits<V>::bytes, db = sizeof(typename PixelLayout<V.format>::Pixel);
     constexpr bool pairs = V.format == BlitFormat16 && V.special == BlitSpecialPacked && !V.transparent;
     for (int y = 0; y < rows.height; y++) {
@@ -47,7 +58,9 @@ void WalkPlainRows(const BlendConstants& k, const BlitRows& rows) {
             CopyRow<V>(k, d, s, rows.width);
             continue;
         }
-        int x = BlendRowSimd<V>(k, d, s, rows.width);
+        int x = 0;
+        if constexpr (Wide) x = wide::NoneAlpha8888Rows(d, s, rows.width);
+        x += BlendRowSimd<V>(k, d + x * db, s + x * sb, rows.width - x);
         if constexpr (pairs) {
             PairRowTail<V>(k, d, s, x, rows.width);
         } else {
@@ -57,8 +70,23 @@ void WalkPlainRows(const BlendConstants& k, const BlitRows& rows) {
     }
 }
 
+template <BlitVariant V>
+void WalkPlainRows(const BlendConstants& k, const BlitRows& rows) {
+    WalkPlainRowsBody<V, false>(k, rows);
+}
+template <BlitVariant V>
+ZQ_TARGET_AVX2 void WalkPlainRowsAvx2(const BlendConstants& k, const BlitRows& rows) {
+    WalkPlainRowsBody<V, true>(k, rows);
+}
+
 }  // namespace
 
 void RunPlainWalk(const BlitVariant& variant, const BlendConstants& k, const BlitRows& rows) {
-    DispatchBlitVariant<BlitWalkPlain>(variant, [&]<BlitVariant V>() { WalkPlainRows<V>(k, rows); });
+    const bool avx2 = SoftRenderSimdLevel() == SoftRenderSimdAvx2;
+    DispatchBlitVariant<BlitWalkPlain>(variant, [&]<BlitVariant V>() {
+        if constexpr (HasWideRows<V>()) {
+            if (avx2) return WalkPlainRowsAvx2<V>(k, rows);
+        }
+        WalkPlainRows<V>(k, rows);
+    });
 }

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "library/softrender/blend_rows_sse2.h"
+#include "library/softrender/blit_rows_wide.h"
 #include "library/softrender/blit_walk.h"
+#include "library/softrender/simd_level.h"
 #include "library/softrender/memimg.h"
 
 namespace {
@@ -33,17 +35,25 @@ void BlendRun(const BlendConstants& k, uint8_t* d, const uint8_t* s, const uint8
     }
 }
 
-// An opaque run under a copy kernel: the source colours as they are.
+// Whether opaque runs are moved as memory: copy kernels of pixels laid out as the
+// destination's.
 template <BlitVariant V>
-void CopyRun(const BlendConstants& k, uint8_t* d, const uint8_t* s, int n) {
-    if constexpr (V.source == BlitSourcePalette || (V.format == BlitFormat16 && V.source == BlitSourceAlpha))
-        BlendRun<V>(k, d, s, nullptr, n);
-    else
-        CopyPixelBytes(d, s, size_t(n) * SourceTraits<V>::bytes);
+constexpr bool CopiesRunBytes() {
+    return IsCopyKernel<V>() && V.source != BlitSourcePalette &&
+           !(V.format == BlitFormat16 && V.source == BlitSourceAlpha);
 }
 
-template <BlitVariant V>
-void WalkRunStream(const BlendConstants& k, const BlitRows& rows) {
+// An opaque run under a copy kernel: the source colours as they are. Wide: inside an
+// AVX2 walk, 32-byte moves.
+template <BlitVariant V, bool Wide>
+ZQ_BLEND_INLINE void CopyRun(const BlendConstants& k, uint8_t* d, const uint8_t* s, int n) {
+    if constexpr (!CopiesRunBytes<V>()) BlendRun<V>(k, d, s, nullptr, n);
+    else if constexpr (Wide) wide::CopyPixelBytes(d, s, size_t(n) * SourceTraits<V>::bytes);
+    else CopyPixelBytes(d, s, size_t(n) * SourceTraits<V>::bytes);
+}
+
+template <BlitVariant V, bool Wide>
+ZQ_BLEND_INLINE void WalkRunStreamBody(const BlendConstants& k, const BlitRows& rows) {
     constexpr int sb = SourceTraits<V>::bytes, db = sizeof(typename PixelLayout<V.format>::Pixel);
     const uint8_t* code = rows.runStream;
     for (int y = 0; y < rows.height; y++) {
@@ -63,14 +73,29 @@ void WalkRunStream(const BlendConstants& k, const BlitRows& rows) {
             // A run never crosses the row's end (kept so even for a damaged stream).
             const int end = std::min(x, rows.width);
             if (end <= start) continue;
-            if (copy) CopyRun<V>(k, d + start * db, s + start * sb, end - start);
+            if (copy) CopyRun<V, Wide>(k, d + start * db, s + start * sb, end - start);
             else BlendRun<V>(k, d + start * db, s + start * sb, V.blend ? b + start : nullptr, end - start);
         }
     }
 }
 
+template <BlitVariant V>
+void WalkRunStream(const BlendConstants& k, const BlitRows& rows) {
+    WalkRunStreamBody<V, false>(k, rows);
+}
+template <BlitVariant V>
+ZQ_TARGET_AVX2 void WalkRunStreamAvx2(const BlendConstants& k, const BlitRows& rows) {
+    WalkRunStreamBody<V, true>(k, rows);
+}
+
 }  // namespace
 
 void RunRunStreamWalk(const BlitVariant& variant, const BlendConstants& k, const BlitRows& rows) {
-    DispatchBlitVariant<BlitWalkRunStream>(variant, [&]<BlitVariant V>() { WalkRunStream<V>(k, rows); });
+    const bool avx2 = SoftRenderSimdLevel() == SoftRenderSimdAvx2;
+    DispatchBlitVariant<BlitWalkRunStream>(variant, [&]<BlitVariant V>() {
+        if constexpr (CopiesRunBytes<V>()) {
+            if (avx2) return WalkRunStreamAvx2<V>(k, rows);
+        }
+        WalkRunStream<V>(k, rows);
+    });
 }

@@ -3,6 +3,8 @@
 // ZQ_TARGET_AVX2, as AVX2 (one register). Arithmetic on the unsigned type wraps.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -39,12 +41,19 @@ template <class T>
     return (a & m) | (b & ~m);
 }
 
-// Whether any lane of a comparison mask is set.
+typedef uint32_t U32x4 __attribute__((vector_size(16)));
+
+// The sign bits of the bytes of a 16-byte vector (SSE2 pmovmskb).
+[[gnu::always_inline]] inline int ByteSigns(const U32x4& v) { return _mm_movemask_epi8(__m128i(v)); }
+
+// Whether any lane of a comparison mask is set; whether all are.
 [[gnu::always_inline]] inline bool Any(const I32x8& mask) {
     const U32x8 m = U32x8(mask);
-    uint64_t parts[4];
-    std::memcpy(parts, &m, sizeof(parts));
-    return (parts[0] | parts[1] | parts[2] | parts[3]) != 0;
+    return ByteSigns(__builtin_shufflevector(m, m, 0, 1, 2, 3) | __builtin_shufflevector(m, m, 4, 5, 6, 7)) != 0;
+}
+[[gnu::always_inline]] inline bool All(const I32x8& mask) {
+    const U32x8 m = U32x8(mask);
+    return ByteSigns(__builtin_shufflevector(m, m, 0, 1, 2, 3) & __builtin_shufflevector(m, m, 4, 5, 6, 7)) == 0xFFFF;
 }
 
 // Arithmetic shift right of wrapped values: floor(x / 2^n).

@@ -8,6 +8,7 @@
 
 #include "blit_reference.h"
 #include "library/softrender/blit.h"
+#include "library/softrender/simd_level.h"
 #include "softrender_test_support.h"
 
 namespace {
@@ -123,6 +124,48 @@ TEST_F(BlitDiffTest, EveryVariantAgreesWithTheModel) {
                             CheckWalks(c);
                             ASSERT_LT(failures, 20) << "stopping after 20 mismatches";
                         }
+}
+
+// Sources made of long stretches (up to 100 pixels) of key or alpha-0 pixels, opaque
+// pixels and partial alpha, at every vector level: the wide copies of opaque runs and
+// the eight-pixel alpha rows, with their all-opaque and all-transparent steps.
+TEST_F(BlitDiffTest, LongRunsAtEverySimdLevel) {
+    for (SoftRenderSimd level : {SoftRenderSimdSse2, SoftRenderSimdAvx2}) {
+        const SoftRenderSimd before = LimitSoftRenderSimd(level);
+        for (int n = 0; n < 200 && failures < 20; n++) {
+            Case c{};
+            c.kind = n % 2 ? MemImgFormat32 : MemImgFormat16;
+            c.source = (n / 2) % 2;  // direct, keyed, or with alpha
+            c.mode = BlendNone;
+            c.brightness = 0xFFFFFF;
+            c.transparent = true;
+            SetDrawSettings(c.mode, 0, c.brightness, RECT{0, 0, 160, 8}, 0);
+            Image dest = MakeImage(c.kind, 160, 8);
+            FillRandom(dest.get(), rng);
+            const bool runStream = (n / 4) % 2;
+            Image source = MakeImage(c.kind, 150, 5, c.source == 1, 0, runStream ? 1 : 0, 0x1234);
+            FillRandom(source.get(), rng);
+            for (int y = 0; y < 5; y++) {
+                for (int x = 0; x < 150;) {
+                    const int length = 1 + int(rng() % 100), look = int(rng() % 3);  // key / opaque / partial
+                    for (int end = std::min(150, x + length); x < end; x++) {
+                        uint32_t v = uint32_t(rng()) & (c.kind == MemImgFormat16 ? 0xFFFF : 0xFFFFFF);
+                        if (c.source == 0 && look == 0) v = 0x1234;
+                        if (c.source == 0 && v == 0x1234) v = 0x4321;
+                        if (c.source == 1) {
+                            const uint32_t alpha = look == 0 ? 0 : look == 1 ? 255 : 1 + uint32_t(rng() % 254);
+                            v |= c.kind == MemImgFormat16 ? alpha << 16 : alpha << 24;
+                        }
+                        WritePixel(source.get(), x, y, v);
+                    }
+                }
+            }
+            if (runStream) BuildMemImgRunStream(source.get());
+            Check(c, dest.get(), source.get(), nullptr, nullptr, int(rng() % 10), int(rng() % 4), "long runs");
+        }
+        LimitSoftRenderSimd(before);
+    }
+    EXPECT_EQ(failures, 0);
 }
 
 TEST_F(BlitDiffTest, RandomImagesPositionsAndClips) {
