@@ -219,6 +219,25 @@ ZQ_BLEND_INLINE __m128i MapBytesKeepTop(__m128i s, __m128i d, Fn fn) {
     return Select(Set32(0xFF000000), d, _mm_packus_epi16(lo, hi));
 }
 
+// Alpha by the blend parameter p, the rule of the triangle filler and the fills:
+// XRGB8888 lerp(d, s, p, 8) = (d * (256 - p) + s * p) >> 8 per byte, byte 3 kept (ps and
+// pd hold p and 256 - p in every u16 lane) ...
+ZQ_BLEND_INLINE __m128i AlphaByParameter8888(__m128i s, __m128i d, __m128i ps, __m128i pd) {
+    return MapBytesKeepTop(s, d, [&](__m128i sc, __m128i dc, int) {
+        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(dc, pd), _mm_mullo_epi16(sc, ps)), 8);
+    });
+}
+// ... and RGB565 d + trunc(p * (s - d) / 255) per channel (BlendSignedMulTable[p]): the
+// product stays within +-16065, whose magnitude Div255 divides exactly.
+ZQ_BLEND_INLINE __m128i AlphaByParameter565(__m128i s, __m128i d, __m128i ps) {
+    return Map565(s, d, [&](__m128i sc, __m128i dc, int) {
+        const __m128i product = _mm_mullo_epi16(_mm_sub_epi16(sc, dc), ps);
+        const __m128i sign = _mm_srai_epi16(product, 15);
+        const __m128i quotient = Div255(_mm_sub_epi16(_mm_xor_si128(product, sign), sign));
+        return _mm_add_epi16(dc, _mm_sub_epi16(_mm_xor_si128(quotient, sign), sign));
+    });
+}
+
 // 32-bit sources with alpha, mode none with the transparent flag; steps whose pixels
 // are all opaque are copied, all transparent skipped.
 ZQ_BLEND_INLINE int NoneAlpha8888Rows(uint8_t* d, const uint8_t* s, int n) {
@@ -268,11 +287,8 @@ ZQ_BLEND_INLINE int Rows8888(const BlendConstants& k, uint8_t* d, const uint8_t*
         });
     } else if constexpr (V.mode == BlendAlpha && !V.blend && !V.bright) {
         const __m128i ps = Set16(k.p), pd = Set16(256 - k.p);
-        return EachStep<BlitFormat32, T>(k, d, s, n, [&](__m128i sv, __m128i dv) {
-            return MapBytesKeepTop(sv, dv, [&](__m128i sc, __m128i dc, int) {
-                return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(dc, pd), _mm_mullo_epi16(sc, ps)), 8);
-            });
-        });
+        return EachStep<BlitFormat32, T>(k, d, s, n,
+                                         [&](__m128i sv, __m128i dv) { return AlphaByParameter8888(sv, dv, ps, pd); });
     } else if constexpr (V.mode == BlendAdd && V.special == BlitSpecialPackedMMX) {
         return EachStep<BlitFormat32, T>(k, d, s, n, [](__m128i sv, __m128i dv) { return _mm_adds_epu8(sv, dv); });
     } else if constexpr (V.mode == BlendSubtract && V.special == BlitSpecialPackedMMX) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "library/softrender/blend_kernels.h"
+#include "library/softrender/blend_rows_sse2.h"
 #include "library/softrender/memimg.h"
 
 struct PrimitiveColour {
@@ -43,6 +44,21 @@ ZQ_BLEND_INLINE uint32_t PrimitivePixel(const PrimitiveColour& c, uint32_t d) {
 template <BlitFormat F>
 void FillRowWithValue(uint8_t* d, int width, uint32_t colour);
 
+// Alpha by the parameter over the whole 16-byte steps of a row (SSE2); returns the
+// pixels done.
+template <BlitFormat F>
+ZQ_BLEND_INLINE int AlphaRowWithColour(const PrimitiveColour& c, uint8_t* d, int width) {
+    using namespace sse2;
+    constexpr int perStep = F == BlitFormat16 ? 8 : 4;
+    const __m128i colour = RepeatPixel<F>(c.colour), ps = Set16(c.k.p), pd = Set16(256 - c.k.p);
+    int x = 0;
+    for (; x + perStep <= width; x += perStep) {
+        uint8_t* p = d + x * (16 / perStep);
+        Store(p, F == BlitFormat16 ? AlphaByParameter565(colour, Load(p), ps) : AlphaByParameter8888(colour, Load(p), ps, pd));
+    }
+    return x;
+}
+
 // Blends the primitive's colour into width pixels of a row.
 template <BlitFormat F, int Mode>
 void BlendRowWithColour(const PrimitiveColour& c, uint8_t* d, int width) {
@@ -50,8 +66,9 @@ void BlendRowWithColour(const PrimitiveColour& c, uint8_t* d, int width) {
     if constexpr (Mode == BlendNone) {
         FillRowWithValue<F>(d, width, c.colour);
     } else {
-        for (int x = 0; x < width; x++)
-            StorePixel<F>(d + x * bpp, PrimitivePixel<F, Mode>(c, LoadPixel<F>(d + x * bpp)));
+        int x = 0;
+        if constexpr (Mode == BlendAlpha) x = AlphaRowWithColour<F>(c, d, width);
+        for (; x < width; x++) StorePixel<F>(d + x * bpp, PrimitivePixel<F, Mode>(c, LoadPixel<F>(d + x * bpp)));
     }
 }
 
