@@ -59,7 +59,7 @@ ZQ_BLEND_INLINE uint32_t TriangleTexelPixel(const BlendConstants& k, const Sourc
             source = EachChannel(e, e, [&k](int32_t x, int32_t, int) { return k.mulP[x]; });
         } else if constexpr (V.format == BlitFormat32) {
             const uint32_t fp = f * uint32_t(k.p);
-            source = EachChannel(e, e, [fp, shift](int32_t x, int32_t, int) {
+            source = EachChannel(e, e, [&](int32_t x, int32_t, int) {
                 return int32_t(uint32_t(x) * fp >> (shift + 8));
             });
         } else if (V.bright && alphaRule && !V.blend) {
@@ -68,7 +68,7 @@ ZQ_BLEND_INLINE uint32_t TriangleTexelPixel(const BlendConstants& k, const Sourc
                 return k.mulP[k.brightRow[c][uint32_t(x) * s.alpha >> 8]];
             });
         } else {
-            source = EachChannel(e, e, [&k, f, shift](int32_t x, int32_t, int) {
+            source = EachChannel(e, e, [&](int32_t x, int32_t, int) {
                 return k.mulP[uint32_t(x) * f >> shift];
             });
         }
