@@ -11,10 +11,12 @@
 
 #define ZQ_TARGET_AVX2 [[gnu::target("avx2")]]
 
-// Vectors of 32 bytes pass only between inlined functions, so clang's warning that
-// their passing differs without AVX does not apply.
+// Vectors of 32 bytes pass only between inlined functions, so the warning that their
+// passing differs without AVX does not apply.
 #ifdef __clang__
 #pragma clang diagnostic ignored "-Wpsabi"
+#else
+#pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
 namespace simd {
