@@ -10,7 +10,7 @@
 //      the rows, handing out one span {first x, count} per row.
 //   3. raster3d_spans: picks one compiled span loop for the whole triangle and runs it
 //      over the spans: depth test and write, perspective division, texel fetch, colour
-//      kernel (raster3d_kernels.h).
+//      kernel (raster3d_kernels.h), eight pixels at a time where it can.
 //
 // Fixed point (signed 32-bit, wrapping): W = rhw, U = u * rhw and V = v * rhw scaled by
 // 2^26, Z = z by 2^24, the vertex colour channels R, G, B, A (0..255) by 2^14. Edge
@@ -101,14 +101,15 @@ void DrawRaster3DSpans(const Raster3DVariant& variant, const Raster3DTarget& tar
 // The 8 x 8 white texture of the format kind (16 or 32), shared and never written.
 const MEMIMG* Raster3DWhiteTexture(int formatKind);
 
-// DrawTriangle3DOnMemImg with the number of depth cuts already on the stack: a piece
-// whose re-projected corner still lies past a plane is cut again, up to a few levels.
+// DrawTriangle3DOnMemImg with the number of depth cuts already on the stack (the pieces
+// of a cut lie within depth 0..1; only non-finite corners could ask for another cut, and
+// a few levels down nothing is drawn).
 void DrawRaster3DTriangle(MEMIMG* dest, MEMIMG* depthImage, const MEMIMG* texture, const ScreenVertex vertices[3],
                           int transparent, const MEMIMG* blendImage, int depthWrite, int pieceDepthWrite,
                           int gouraud, int clipDepth, int nesting);
 
 // Cuts the triangle at depth 0 and 1 and draws the visible pieces as a fan of nested
-// calls (Gouraud shaded, depth written by pieceDepthWrite, cut again when needed);
+// calls (Gouraud shaded, depth written by pieceDepthWrite);
 // false when no vertex lies outside 0..1, so the caller draws the triangle as it is.
 bool ClipAndDrawRaster3DPieces(MEMIMG* dest, MEMIMG* depthImage, const MEMIMG* texture,
                                const ScreenVertex vertices[3], int transparent, const MEMIMG* blendImage,

@@ -5,6 +5,14 @@
 // write, perspective division (1/W), texel coordinates, range test, transparency,
 // colour kernel. The depth write comes before the texel tests, so a pixel whose texel
 // is outside the texture or transparent still stores its depth.
+//
+// A loop runs in two halves over chunks of a span: the first (raster3d_span_prepare.h)
+// takes eight pixels at a time through the tests up to the texel coordinates; the
+// second colours the chunk's pixels, eight at a time for the commonest variants
+// (raster3d_span_colour.h), one at a time for the others. Spans of the white texture in
+// the commonest variants go through both in one pass. Depth use, vector level and
+// whether a span of the white texture maps inside it are settled per triangle or span,
+// never per pixel.
 #include <algorithm>
 #include <array>
 #include <bit>
