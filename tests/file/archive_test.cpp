@@ -260,6 +260,21 @@ TEST_F(ArchiveReader, TheArchiveDecidesAndItsPathIsCached) {
     EXPECT_EQ("", Log());
 }
 
+// The root of a drive has no folder name, so no archive stands for it: a file
+// named ".ZQA" in the current directory (where "C:.ZQA" would lead) takes over
+// no path.
+TEST_F(ArchiveReader, TheDriveRootHasNoArchive) {
+    std::vector<ArchiveWriterItem> items(1);
+    items[0].path = "x.txt";
+    items[0].data = BytesOf("inside");
+    WriteArchive(".ZQA", items);
+    root.write("dir/y.txt", "outside");
+    EXPECT_EQ(BytesOf("outside"), ReadFile(root / "dir/y.txt"));
+    EXPECT_EQ(BytesOf("outside"), ReadFile(ScratchDirectory::libraryForm(root / "dir/y.txt")));
+    EXPECT_EQ(BytesOf("outside"), ReadFile("dir\\y.txt"));
+    EXPECT_EQ(-1, FindOpenArchive("C:.ZQA"));
+}
+
 TEST_F(ArchiveReader, FindListsPseudoEntriesThenTableOrder) {
     WriteArchive("DATA.ZQA", SmallTree());
     std::vector<std::string> names;
