@@ -193,7 +193,6 @@ void ConvertStoredRow(const RowConverter& conv, const uint8_t* row, uint8_t* out
 // the output, the others through one stored row. The last row may lack its padding.
 int ReadUncompressedRows(StreamSource* source, const BmpInfo& info, uint8_t* out, int64_t pitch) {
     int64_t dataLeft = info.streamSize - info.pixelOffset;
-    if (dataLeft < info.storedStride * (info.height - 1) + info.storedRowBytes) return -1;
 
     RowConverter conv{&info, {}};
     bool inPlace = info.bitCount == 8 || info.bitCount == 24;
@@ -277,13 +276,19 @@ int DecodeBmpGraphImage(StreamSource* source, GraphImage* image) {
 
     bool palette = info.bitCount == 4 || info.bitCount == 8;
     bool converted = info.bitCount == 1 || info.bitCount == 16 || info.bitCount == 32;
+    bool runLength = info.compression == kBmpRle8 || info.compression == kBmpRle4;
     int64_t pitch = (int64_t(info.width) * (palette ? 1 : 3) + 3) & ~int64_t(3);
+    // The stream must hold what the header promises before the output is made.
+    int64_t dataBytes = info.streamSize - info.pixelOffset;
+    if (runLength ? !IsFillPlausible(pitch * info.height, dataBytes)
+                  : dataBytes < info.storedStride * (info.height - 1) + info.storedRowBytes) {
+        return -1;
+    }
     uint8_t* pixels = static_cast<uint8_t*>(ZqAllocZero(size_t(pitch * info.height)));
     if (pixels == nullptr) {
         if (converted) WriteLogText("２４ビットカラー化したグラフィックを格納するメモリ領域の確保に失敗しました\n");
         return -1;
     }
-    bool runLength = info.compression == kBmpRle8 || info.compression == kBmpRle4;
     int result = runLength ? ReadRunLengthPixels(source, info, pixels, pitch)
                            : ReadUncompressedRows(source, info, pixels, pitch);
     if (result != 0) {

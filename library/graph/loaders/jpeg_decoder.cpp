@@ -138,6 +138,7 @@ int ReadJpegImage(JpegDecodeState* state, StreamSource* source, GraphImage* out)
     cinfo->mem->max_memory_to_use = long(2 * kMaxImageBytes);
     state->progress.progress_monitor = JpegLimitScans;
     cinfo->progress = &state->progress;
+    const int64_t streamBytes = StreamBytesLeft(source);
     SetJpegStreamSource(cinfo, source);
     jpeg_read_header(cinfo, TRUE);
     if (cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = JCS_EXT_BGR;
@@ -146,7 +147,10 @@ int ReadJpegImage(JpegDecodeState* state, StreamSource* source, GraphImage* out)
     int components = cinfo->output_components;
     int64_t rowBytes = int64_t(cinfo->output_width) * components;
     if (components != 1 && components != 3) return -1;
-    if (!IsImageSizeAllowed(cinfo->output_width, cinfo->output_height, rowBytes)) return -1;
+    if (!IsImageSizeAllowed(cinfo->output_width, cinfo->output_height, rowBytes) ||
+        !IsFillPlausible(rowBytes * cinfo->output_height, streamBytes)) {
+        return -1;
+    }
     jpeg_start_decompress(cinfo);
 
     state->pixels = static_cast<uint8_t*>(ZqAlloc(size_t(rowBytes) * cinfo->output_height));

@@ -175,8 +175,8 @@ TEST(BmpDecoder, RefusesHostileFiles) {
     with("width 0", [](BmpSpec& s) { s.width = 0; });
     with("width negative", [](BmpSpec& s) { s.width = -2; });
     with("height 0", [](BmpSpec& s) { s.height = 0; });
-    with("width 32768", [](BmpSpec& s) { s.width = 32768; });
-    with("height -32768", [](BmpSpec& s) { s.height = -32768; });
+    with("width 65536", [](BmpSpec& s) { s.width = 65536; });
+    with("height -65536", [](BmpSpec& s) { s.height = -65536; });
     with("height INT_MIN", [](BmpSpec& s) { s.height = INT_MIN; });
     with("over the byte limit", [](BmpSpec& s) { s.width = 32767, s.height = 32767; });
     with("bit count 2", [](BmpSpec& s) { s.bitCount = 2; });

@@ -89,7 +89,7 @@ TEST(DdsDecoder, RefusesHostileFiles) {
     with("pitch negative", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 0xFFFFFFF8; });
     with("width 0", [](DdsSpec& s) { s.width = 0; });
     with("height 0", [](DdsSpec& s) { s.height = 0; });
-    with("width 32768", [](DdsSpec& s) { s.width = 32768; });
+    with("width 65536", [](DdsSpec& s) { s.width = 65536; });
     with("over the byte limit", [](DdsSpec& s) { s.width = 30000, s.height = 30000; });
     with("huge pitch times height", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 0x7FFFFFFF, s.height = 3; });
     ExpectAllRefused(DecodeDdsGraphImage, cases);
@@ -122,7 +122,7 @@ TEST(BgraDecoder, RefusesHostileFiles) {
         {"channel size 0x20202020", BuildBgra(0x20202020, 2, 2, four)},
         {"width 0", BuildBgra(0x08080808, 0, 2, four)},
         {"height negative", BuildBgra(0x08080808, 2, -2, four)},
-        {"width 32768", BuildBgra(0x08080808, 32768, 1, four)},
+        {"width 65536", BuildBgra(0x08080808, 65536, 1, four)},
         {"over the byte limit", BuildBgra(0x08080808, 32767, 32767, four)},
         {"8-bit pixels cut", Bytes(valid.begin(), valid.end() - 1)},
         {"16-bit pixels cut", BuildBgra(0x10101010, 2, 2, Bytes(31, 1))},
