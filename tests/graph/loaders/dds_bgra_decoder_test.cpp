@@ -66,6 +66,32 @@ TEST(DdsDecoder, DecodesTableAndMaskFormats) {
     }
 }
 
+// R3G3B2 is one byte per pixel: it loads as a palette image whose palette holds
+// what each of the 256 values means, channels widened to 0..255.
+TEST(DdsDecoder, R3G3B2LoadsAsAPaletteImage) {
+    DdsSpec rgb;
+    rgb.formatFlags = 0x40, rgb.bitCount = 8, rgb.width = 4, rgb.height = 1;
+    rgb.masks[0] = 0xE0, rgb.masks[1] = 0x1C, rgb.masks[2] = 0x03, rgb.masks[3] = 0;
+    rgb.pixels = {0xE0, 0x1C, 0x03, 0x49};
+    const struct {
+        const char* name;
+        DdsSpec layout;
+    } files[] = {{"FourCC 27", FourCC(27, 4, 1, rgb.pixels)}, {"RGB masks, 8 bits", rgb}};
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        GraphImage image{};
+        ASSERT_EQ(DecodeBytes(DecodeDdsGraphImage, BuildDds(f.layout), &image), 0);
+        ExpectImage(image, {4, 1, 4, 1, rgb.pixels});
+        EXPECT_EQ(0xFF0000u, image.format.palette[0xE0]);
+        EXPECT_EQ(0x00FF00u, image.format.palette[0x1C]);
+        EXPECT_EQ(0x0000FFu, image.format.palette[0x03]);
+        EXPECT_EQ(0x484855u, image.format.palette[0x49]) << "red 2/7, green 2/7, blue 1/3";
+        EXPECT_EQ(0xFFFFFFu, image.format.palette[0xFF]);
+        EXPECT_EQ(0u, image.format.palette[0]);
+        FreeDecoded(&image);
+    }
+}
+
 TEST(DdsDecoder, RefusesHostileFiles) {
     DdsSpec good;
     good.width = 2, good.height = 1, good.pixels.assign(8, 7);
@@ -78,9 +104,10 @@ TEST(DdsDecoder, RefusesHostileFiles) {
     cases.push_back({"header cut", Bytes(valid.begin(), valid.begin() + 100)});
     cases.push_back({"pixels cut", Bytes(valid.begin(), valid.end() - 1)});
     with("unknown FourCC (DXT1)", [](DdsSpec& s) { s = FourCC(0x31545844, 2, 1, s.pixels); });
-    with("8-bit FourCC (R3G3B2)", [](DdsSpec& s) { s = FourCC(27, 2, 1, s.pixels); });
     with("FourCC with RGB flag clear and no FourCC flag", [](DdsSpec& s) { s.formatFlags = 0x1; });
-    with("RGB 8 bits", [](DdsSpec& s) { s.bitCount = 8, s.masks[0] = 0xE0, s.masks[1] = 0x1C, s.masks[2] = 3; });
+    with("RGB 8 bits with alpha", [](DdsSpec& s) {
+        s.formatFlags = 0x41, s.bitCount = 8, s.masks[0] = 0x30, s.masks[1] = 0x0C, s.masks[2] = 3, s.masks[3] = 0xC0;
+    });
     with("RGB 12 bits", [](DdsSpec& s) { s.bitCount = 12; });
     with("RGB 0 bits", [](DdsSpec& s) { s.bitCount = 0; });
     with("mask beyond the pixel", [](DdsSpec& s) { s.bitCount = 16, s.masks[0] = 0xF0000; });
