@@ -250,6 +250,7 @@ struct JpegSpec {
     int components = 3;  // 1 grey, 3 RGB, 4 CMYK
     int quality = 95;
     bool progressive = false;
+    bool ycck = false;   // 4 components stored as YCCK
     Bytes pixels;        // width x components bytes per row, top row first
 };
 
@@ -266,6 +267,7 @@ inline Bytes EncodeJpeg(const JpegSpec& s) {
     cinfo.input_components = s.components;
     cinfo.in_color_space = s.components == 1 ? JCS_GRAYSCALE : s.components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
+    if (s.ycck) jpeg_set_colorspace(&cinfo, JCS_YCCK);
     jpeg_set_quality(&cinfo, s.quality, TRUE);
     if (s.progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
