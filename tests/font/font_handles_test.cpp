@@ -280,10 +280,10 @@ TEST_F(FontHandleTest, TheDefaultFontFollowsItsSettings) {
     EXPECT_EQ(16, DefaultFontSettings.size);
     SetDefaultFontTypeCore(-1);
     EXPECT_EQ(0, DefaultFontSettings.typeFlags);
-    EXPECT_EQ(0, SetDefaultFontSizeThickness(20, 4));
+    EXPECT_EQ(0, SetDefaultFontSizeThickness("", 20, 4));
     EXPECT_EQ(20, GetFontRecord(FetchDefaultFontHandle())->size);
     EXPECT_EQ(4, GetFontRecord(FetchDefaultFontHandle())->thickness);
-    EXPECT_EQ(0, SetDefaultFontSizeThickness(-1, -1));
+    EXPECT_EQ(0, SetDefaultFontSizeThickness("", -1, -1));
     EXPECT_EQ(16, DefaultFontSettings.size);
     EXPECT_EQ(6, DefaultFontSettings.thickness);
 
@@ -346,18 +346,19 @@ TEST_F(FontHandleTest, WithoutADirectDrawObjectFontsAreRefused) {
     g_Screen.directDraw = nullptr;
     EXPECT_EQ(-1, MakeFont(0));
     EXPECT_EQ(-1, ResetFontSystem());
-    EXPECT_EQ(-1, SetDefaultFontSizeThickness(16, 6));
+    EXPECT_EQ(-1, SetDefaultFontSizeThickness("", 16, 6));
     EXPECT_EQ(-1, MeasureTextWidthWithFont("A", -1, FetchDefaultFontHandle(), 0));
     g_Screen.directDraw = object;
     EXPECT_NE(-1, MakeFont(0));
 }
 
-TEST_F(FontHandleTest, AScreenModeChangeKeepsTheDefaultFontsSizeAndThickness) {
+TEST_F(FontHandleTest, AScreenModeChangeKeepsTheDefaultFontsFaceSizeAndThickness) {
     StartSurfaces(DesktopFormat::Rgb565);
-    SetDefaultFontSizeThickness(18, 3);
+    SetDefaultFontSizeThickness("Wide", 18, 3);
     ASSERT_EQ(0, ChangeScreenMode(80, 60, 16, 1, 60));
     const FontRecord* font = GetFontRecord(FetchDefaultFontHandle());
     ASSERT_NE(nullptr, font);
+    EXPECT_STREQ("Wide", font->face);
     EXPECT_EQ(18, font->size);
     EXPECT_EQ(3, font->thickness);
     EXPECT_EQ(80, g_Screen.width);  // the change took place: fonts and graphs were made again
