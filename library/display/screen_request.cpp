@@ -16,13 +16,17 @@ int RequestScreenMode(int width, int height, int colorBits, int refreshRate) {
     if (colorBits == -1) colorBits = GetScreenColorBitDepth();
     if (refreshRate == -1) refreshRate = s.refreshRate;
     if (width == 0 || height == 0 || (colorBits != 8 && colorBits != 16 && colorBits != 32)) return -1;
+    // A window takes the desktop's depth, which is never 8 bits: a palette screen can
+    // only be had in full screen. Refused before anything changes.
+    if (colorBits == 8 && GetWindowedFlag() && s.startupDone) return -1;
 
     const int previousWidth = s.width, previousHeight = s.height, previousBits = s.colorBits;
     const int previousRefresh = s.refreshRate;
     s.requestedColorBits = colorBits;
     ChangeScreenMode(width, height, colorBits, 0, refreshRate);
 
-    // In a window the desktop decides the depth, so only the size and refresh count there.
+    // In a window the desktop decides between 16 and 32 bits, so only the size and
+    // refresh count there.
     const bool depthMatches = s.colorBits == colorBits || GetWindowedFlag();
     if (s.width == width && s.height == height && depthMatches && s.refreshRate == refreshRate) return 0;
     if (s.width == previousWidth && s.height == previousHeight && s.colorBits == previousBits &&

@@ -325,6 +325,33 @@ TEST_F(DisplayTest, SetScreenModeRefusesBadRequestsAndResetsThePresentCount) {
     EXPECT_EQ(150, client.bottom);
 }
 
+// A window cannot show 8 bits: the request fails and the screen stays as it was, with
+// DirectDraw output and with GDI output (what library start-up gives without Direct3D).
+TEST_F(DisplayTest, EightBitsInAWindowAreRefusedAndChangeNothing) {
+    for (const bool gdi : {false, true}) {
+        SCOPED_TRACE(gdi ? "GDI output" : "DirectDraw output");
+        GameSettings();
+        if (gdi) StartLibrary();
+        else StartDisplay(true);
+        ASSERT_EQ(gdi ? 1 : 0, g_Screen.noDirectDraw);
+        const ScreenState before = g_Screen;
+        const DDPIXELFORMAT format = *GetScreenPixelFormat();
+        EXPECT_EQ(-1, SetScreenMode(-1, -1, 8, -1));
+        EXPECT_EQ(-1, SetScreenMode(320, 240, 8, 60));
+        EXPECT_EQ(before.width, g_Screen.width);
+        EXPECT_EQ(before.height, g_Screen.height);
+        EXPECT_EQ(before.colorBits, g_Screen.colorBits);
+        EXPECT_EQ(before.requestedColorBits, g_Screen.requestedColorBits);
+        EXPECT_EQ(before.refreshRate, g_Screen.refreshRate);
+        EXPECT_EQ(0, std::memcmp(&format, GetScreenPixelFormat(), sizeof format));
+        EXPECT_EQ(before.lastModeChangeTime, g_Screen.lastModeChangeTime);  // no change was made
+        EXPECT_EQ(0, SetTransparentColorKey(1, 2, 3));
+        EXPECT_EQ(0x010203u, g_DrawState.transparentColor);
+        ShutdownLibrary();
+        started_ = false;
+    }
+}
+
 TEST_F(DisplayTest, FullScreenInTheGdiCompatibleStateBlitsInsteadOfFlipping) {
     StartDisplay(true);
     SelectDrawTarget(BackBufferTarget);
