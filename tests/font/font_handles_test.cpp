@@ -2,6 +2,7 @@
 // geometry, the 40 slots and check numbers, the default font and its settings, reset,
 // shutdown and re-creation after a device restore.
 #include "font/font_test_support.h"
+#include "library/core/apilock.h"
 #include "library/display/screen_mode.h"
 
 using namespace fonttest;
@@ -354,8 +355,11 @@ TEST_F(FontHandleTest, WithoutADirectDrawObjectFontsAreRefused) {
 
 TEST_F(FontHandleTest, AScreenModeChangeKeepsTheDefaultFontsFaceSizeAndThickness) {
     StartSurfaces(DesktopFormat::Rgb565);
+    EnterApiLock();  // the message-pump thread runs: change the mode as an entry point does
     SetDefaultFontSizeThickness("Wide", 18, 3);
-    ASSERT_EQ(0, ChangeScreenMode(80, 60, 16, 1, 60));
+    const int changed = ChangeScreenMode(80, 60, 16, 1, 60);
+    LeaveApiLock();
+    ASSERT_EQ(0, changed);
     const FontRecord* font = GetFontRecord(FetchDefaultFontHandle());
     ASSERT_NE(nullptr, font);
     EXPECT_STREQ("Wide", font->face);
