@@ -222,7 +222,19 @@ constexpr uint32_t kClipperMagic = 0x50494C43u; // "CLIP"
 constexpr uint32_t kPaletteMagic = 0x4C415050u; // "PPAL"
 bool ValidClipper(IDirectDrawClipper* c) { return DDrawTracked(c) && c->magic == kClipperMagic && c->refs > 0; }
 bool ValidPalette(IDirectDrawPalette* p) { return DDrawTracked(p) && p->magic == kPaletteMagic && p->refs > 0; }
+
+void StoreEntries(IDirectDrawPalette* p, DWORD start, DWORD count, const PALETTEENTRY* entries) {
+    std::memcpy(&p->entries[start], entries, count * sizeof(PALETTEENTRY));
+    for (DWORD i = start; i < start + count; ++i)
+        p->colours[i] = uint32_t(p->entries[i].peRed) << 16 | uint32_t(p->entries[i].peGreen) << 8 | p->entries[i].peBlue;
+}
 } // namespace
+
+void DDrawRealizePalette(IDirectDrawPalette* p, DWORD start, DWORD count) {
+    for (IDirectDraw7* dd : g_objects)
+        if (dd->primary && dd->primary->palette == p)
+            DesktopSetPaletteEntries(static_cast<int>(start), static_cast<int>(count), &p->colours[start]);
+}
 
 HRESULT IDirectDraw7_CreateClipper(IDirectDraw7* dd, DWORD flags, IDirectDrawClipper** out, void* outer) {
     if (out) *out = nullptr;
@@ -270,7 +282,7 @@ HRESULT IDirectDraw7_CreatePalette(IDirectDraw7* dd, DWORD flags, PALETTEENTRY* 
     auto* p = new IDirectDrawPalette{};
     p->magic = kPaletteMagic;
     p->refs = 1;
-    std::memcpy(p->entries, entries, sizeof(p->entries));
+    StoreEntries(p, 0, 256, entries);
     DDrawTrack(p, true);
     *out = p;
     return DD_OK;
@@ -293,7 +305,8 @@ HRESULT IDirectDrawPalette_SetEntries(IDirectDrawPalette* p, DWORD flags, DWORD 
                                       PALETTEENTRY* entries) {
     if (!ValidPalette(p)) return DDERR_INVALIDOBJECT;
     if (flags || !entries || start > 256 || count > 256 - start) return DDERR_INVALIDPARAMS;
-    std::memcpy(&p->entries[start], entries, count * sizeof(PALETTEENTRY));
+    StoreEntries(p, start, count, entries);
+    if (count) DDrawRealizePalette(p, start, count);
     return DD_OK;
 }
 

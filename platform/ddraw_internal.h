@@ -61,9 +61,16 @@ struct IDirectDrawPalette {
     uint32_t magic;
     int refs;
     PALETTEENTRY entries[256];
+    uint32_t colours[256]; // the same entries as 0x00RRGGBB, the palette of pixel views
 };
 
-// The surface's pixels as they are now, or false for a null or destroyed surface.
+// A palette attached to a primary surface is the desktop's: its entries go to the
+// display at once (ddraw.cpp).
+void DDrawRealizePalette(IDirectDrawPalette* palette, DWORD start, DWORD count);
+
+// The surface's pixels as they are now, or false for a null or destroyed surface. An
+// 8-bit surface's view carries its palette, or the desktop's when it has none (as GDI
+// maps colours on such a surface).
 bool DDrawSurfaceView(IDirectDrawSurface7* s, PixelView* view);
 // True when writes to this surface show on the desktop (marks what to present).
 bool DDrawSurfaceIsOnDesktop(IDirectDrawSurface7* s);

@@ -86,9 +86,10 @@ void Destroy(IDirectDrawSurface7* s) {
 }
 
 // Checks an explicit pixel format for a colour surface: RGB with 16, 24 or 32 bits and
-// disjoint masks inside the pixel.
-bool ColourFormatOk(const DDPIXELFORMAT& f) {
-    if (!(f.dwFlags & DDPF_RGB) || (f.dwFlags & (DDPF_FOURCC | DDPF_PALETTEINDEXED8 | DDPF_ZBUFFER))) return false;
+// disjoint masks inside the pixel, or (not for a texture) 8-bit palette indices.
+bool ColourFormatOk(const DDPIXELFORMAT& f, bool texture) {
+    if (!(f.dwFlags & DDPF_RGB) || (f.dwFlags & (DDPF_FOURCC | DDPF_ZBUFFER))) return false;
+    if (f.dwFlags & DDPF_PALETTEINDEXED8) return f.dwRGBBitCount == 8 && !texture;
     if (f.dwRGBBitCount != 16 && f.dwRGBBitCount != 24 && f.dwRGBBitCount != 32) return false;
     DWORD alpha = (f.dwFlags & DDPF_ALPHAPIXELS) ? f.dwRGBAlphaBitMask : 0;
     DWORD masks[4] = {f.dwRBitMask, f.dwGBitMask, f.dwBBitMask, alpha};
@@ -171,7 +172,7 @@ HRESULT CreatePlain(IDirectDraw7* dd, const DDSURFACEDESC2& desc, IDirectDrawSur
     if (!(asked & (DDSCAPS_OFFSCREENPLAIN | DDSCAPS_TEXTURE))) return DDERR_INVALIDCAPS;
     PixelLayout layout = DesktopView().layout;
     if (desc.dwFlags & DDSD_PIXELFORMAT) {
-        if (!ColourFormatOk(desc.ddpfPixelFormat)) return DDERR_INVALIDPIXELFORMAT;
+        if (!ColourFormatOk(desc.ddpfPixelFormat, (asked & DDSCAPS_TEXTURE) != 0)) return DDERR_INVALIDPIXELFORMAT;
         layout = LayoutFromDDPixelFormat(desc.ddpfPixelFormat);
     }
     DWORD caps2 = desc.ddsCaps.dwCaps2 & DDSCAPS2_TEXTUREMANAGE;
@@ -213,6 +214,12 @@ void FillDesc(IDirectDrawSurface7* s, const PixelView& view, DDSURFACEDESC2* des
 
 bool IsDepth(IDirectDrawSurface7* s) { return (s->caps.dwCaps & DDSCAPS_ZBUFFER) != 0; }
 
+// Blits between two 8-bit surfaces move indices as they are, whatever palettes the
+// surfaces have: the source is read through the destination's palette.
+void ShareIndexedPalette(const PixelView& dst, PixelView* src) {
+    if (dst.layout.indexed && src->layout.indexed) src->palette = dst.palette;
+}
+
 void PresentIfOnDesktop(IDirectDrawSurface7* s, const RECT& rect) {
     if (s->storage == SurfaceStorage::Desktop) DesktopPresent(rect);
 }
@@ -228,7 +235,9 @@ bool DDrawSurfaceView(IDirectDrawSurface7* s, PixelView* view) {
     if (s->storage == SurfaceStorage::Desktop) {
         *view = DesktopView();
     } else {
-        *view = PixelView{s->pixels.data(), s->pitch, s->width, s->height, s->layout, nullptr};
+        const uint32_t* palette = nullptr;
+        if (s->layout.indexed) palette = s->palette ? s->palette->colours : DesktopPalette();
+        *view = PixelView{s->pixels.data(), s->pitch, s->width, s->height, s->layout, palette};
     }
     return true;
 }
@@ -317,6 +326,7 @@ HRESULT IDirectDrawSurface7_Blt(IDirectDrawSurface7* dst, RECT* dstRect, IDirect
     if (IsDepth(src) != IsDepth(dst)) return DDERR_INVALIDPIXELFORMAT;
     PixelView sv;
     DDrawSurfaceView(src, &sv);
+    ShareIndexedPalette(dv, &sv);
     RECT sr = srcRect ? *srcRect : ViewBounds(sv);
     if (!IsRectInside(sr, ViewBounds(sv))) return DDERR_INVALIDRECT;
     if (IsRectEmpty(area)) return DD_OK; // wholly clipped away
@@ -344,6 +354,7 @@ HRESULT IDirectDrawSurface7_BltFast(IDirectDrawSurface7* dst, DWORD x, DWORD y, 
     PixelView dv, sv;
     DDrawSurfaceView(dst, &dv);
     DDrawSurfaceView(src, &sv);
+    ShareIndexedPalette(dv, &sv);
     RECT sr = srcRect ? *srcRect : ViewBounds(sv);
     if (!IsRectInside(sr, ViewBounds(sv)) || x > INT_MAX / 2 || y > INT_MAX / 2) return DDERR_INVALIDRECT;
     RECT d{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x) + (sr.right - sr.left),
@@ -514,6 +525,8 @@ HRESULT IDirectDrawSurface7_SetPalette(IDirectDrawSurface7* s, IDirectDrawPalett
     }
     if (s->palette) IDirectDrawPalette_Release(s->palette);
     s->palette = palette;
+    // On the primary it becomes the display's palette.
+    if (palette && s->storage == SurfaceStorage::Desktop) DesktopSetPaletteEntries(0, 256, palette->colours);
     return DD_OK;
 }
 

@@ -19,6 +19,7 @@ struct Desktop {
     int bitsPerPixel = 32;
     std::vector<uint8_t> buffer;
     int pitch = 0;
+    uint32_t palette[256] = {};  // 0x00RRGGBB, shown through in an 8-bit mode
     WindowClientLocator locator = nullptr;
     DesktopPresentHook presentHook = nullptr;
     DesktopPresentHook captureHook = nullptr;
@@ -36,6 +37,16 @@ PixelLayout LayoutOfFormat(DesktopFormat format) {
     case DesktopFormat::Rgb888: return LayoutRgb888();
     default: return LayoutXrgb8888();
     }
+}
+
+PixelLayout LayoutOfBits(int bitsPerPixel) {
+    if (bitsPerPixel == 8) return PixelLayout{1, 0, 0, 0, 0, true};
+    return bitsPerPixel == 16 ? LayoutRgb565() : LayoutXrgb8888();
+}
+
+// What an 8-bit mode shows before a palette is set.
+void ResetPalette() {
+    for (uint32_t i = 0; i < 256; ++i) g_desktop.palette[i] = i << 16 | i << 8 | i;
 }
 
 int BitsOfFormat(DesktopFormat format) {
@@ -89,12 +100,14 @@ void DesktopConfigure(const DesktopSettings& settings) {
     if (g_desktop.home.refresh < 60) g_desktop.home.refresh = 60;
     g_desktop.modeInForce = false;
     g_desktop.refresh = g_desktop.home.refresh;
+    ResetPalette();
     Allocate(settings.width, settings.height, LayoutOfFormat(settings.format), BitsOfFormat(settings.format));
 }
 
 PixelView DesktopView() {
     EnsureReady();
-    return PixelView{g_desktop.buffer.data(), g_desktop.pitch, g_desktop.width, g_desktop.height, g_desktop.layout, nullptr};
+    return PixelView{g_desktop.buffer.data(), g_desktop.pitch, g_desktop.width, g_desktop.height, g_desktop.layout,
+                     g_desktop.layout.indexed ? g_desktop.palette : nullptr};
 }
 
 int DesktopWidth() { EnsureReady(); return g_desktop.width; }
@@ -109,21 +122,34 @@ DDPIXELFORMAT DesktopPixelFormat() {
     return f;
 }
 
+const uint32_t* DesktopPalette() {
+    EnsureReady();
+    return g_desktop.palette;
+}
+
+void DesktopSetPaletteEntries(int start, int count, const uint32_t* colours) {
+    EnsureReady();
+    if (start < 0 || count <= 0 || start > 256 - count) return;
+    std::memcpy(&g_desktop.palette[start], colours, static_cast<size_t>(count) * sizeof(uint32_t));
+    if (g_desktop.layout.indexed) DesktopPresent(RECT{0, 0, g_desktop.width, g_desktop.height});
+}
+
 bool DesktopIsModeAccepted(int width, int height, int bitsPerPixel, int refresh) {
     EnsureReady();
     if (g_desktop.modeFilter) return g_desktop.modeFilter(width, height, bitsPerPixel, refresh);
     bool sizeOk = width >= 1 && height >= 1 && width <= 4096 && height <= 4096;
-    bool depthOk = bitsPerPixel == 16 || bitsPerPixel == 32;
+    bool depthOk = bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 32;
     bool refreshOk = refresh == 0 || refresh == 60 || refresh == g_desktop.home.refresh;
     return sizeOk && depthOk && refreshOk;
 }
 
 bool DesktopSetMode(int width, int height, int bitsPerPixel, int refresh) {
     if (!DesktopIsModeAccepted(width, height, bitsPerPixel, refresh)) return false;
-    PixelLayout layout = bitsPerPixel == 16 ? LayoutRgb565() : LayoutXrgb8888();
+    const bool enteringPalette = bitsPerPixel == 8 && !g_desktop.layout.indexed;
     g_desktop.modeInForce = true;
     g_desktop.refresh = refresh > 0 ? refresh : g_desktop.home.refresh;
-    Allocate(width, height, layout, bitsPerPixel);
+    if (enteringPalette) ResetPalette();
+    Allocate(width, height, LayoutOfBits(bitsPerPixel), bitsPerPixel);
     if (g_desktop.modeChangeHook) g_desktop.modeChangeHook(width, height, bitsPerPixel);
     return true;
 }

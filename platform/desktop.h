@@ -7,6 +7,10 @@
 // with DesktopPresent(rect), which counts the frame, captures it for tests and calls
 // the present hook, through which the window group shows it (presenter.h).
 //
+// An 8-bit display mode holds palette indices; the desktop's palette (the one the
+// display shows them through) is set from the palette attached to the primary surface,
+// and a change of it presents the whole desktop, as the colours on screen change at once.
+//
 // Settings (read from the environment once, on first use):
 //   ZQ_DESKTOP_FORMAT   XRGB8888 (default, reports 32 bits), RGB565, RGB555 (both 16 bits),
 //                       or RGB888 (a packed 24-bit desktop, which the library refuses)
@@ -32,15 +36,24 @@ struct DesktopSettings {
 };
 
 // The current pixels; the view changes when the mode changes or a flip swaps buffers.
+// In an 8-bit mode the view carries the desktop's palette.
 PixelView DesktopView();
 int DesktopWidth();
 int DesktopHeight();
 int DesktopRefreshRate();
-// Bits per pixel as the display reports them: 16, 32, or 24 for a packed RGB888 desktop.
+// Bits per pixel as the display reports them: 16, 32, 8 in a palette mode, or 24 for a
+// packed RGB888 desktop.
 int DesktopBitsPerPixel();
 DDPIXELFORMAT DesktopPixelFormat();
 
-// Display modes. A mode in force replaces the desktop's own mode until it is restored.
+// The palette of an 8-bit mode: 256 entries 0x00RRGGBB (a grey ramp until one is set).
+const uint32_t* DesktopPalette();
+// Sets entries start .. start + count - 1; in an 8-bit mode the whole desktop is
+// presented again with them.
+void DesktopSetPaletteEntries(int start, int count, const uint32_t* colours);
+
+// Display modes (16 or 32 bits, or 8 with a palette). A mode in force replaces the
+// desktop's own mode until it is restored.
 bool DesktopIsModeAccepted(int width, int height, int bitsPerPixel, int refresh);
 bool DesktopSetMode(int width, int height, int bitsPerPixel, int refresh); // false: refused
 void DesktopRestoreMode();

@@ -34,33 +34,54 @@ struct MovieAudioOutput {
 namespace {
 
 STREAM_TIME FramesToTime(int64_t frames, int rate) { return frames * 10000000 / rate; }
+int64_t TimeToFrames(STREAM_TIME time, int rate) { return time * rate / 10000000; }
+
+// Sound further than this from the stream time is not steered onto: sound that came
+// too late (the decoder fell behind) is dropped, and sound still to come waits behind
+// silence, so the clock only ever follows the sound across small gaps.
+constexpr STREAM_TIME kSyncWindow = 500000;   // 50 ms
 
 void FillDevice(void* userdata, Uint8* stream, int length) {
     auto* out = static_cast<MovieAudioOutput*>(userdata);
     const int frameBytes = 2 * out->channels;
-    const int wanted = length / frameBytes;
-    int written = 0;
-    STREAM_TIME first = -1;
+    const int64_t wanted = length / frameBytes;
+    const STREAM_TIME start = StreamClockNow(*out->clock);   // the stream time this buffer starts at
+    int64_t written = 0;
+    int64_t played = 0;
+    STREAM_TIME heard = -1;   // the stream time the sound puts the buffer's start at
     {
         std::lock_guard<std::mutex> lock(out->m);
         while (written < wanted && !out->chunks.empty()) {
             AudioChunk& c = out->chunks.front();
-            const size_t total = c.samples.size() / out->channels;
-            if (first < 0) first = c.time + FramesToTime(static_cast<int64_t>(c.offsetFrames), out->rate);
-            const int n = static_cast<int>(std::min<size_t>(total - c.offsetFrames, wanted - written));
-            std::memcpy(stream + static_cast<size_t>(written) * frameBytes,
-                        c.samples.data() + c.offsetFrames * out->channels, static_cast<size_t>(n) * frameBytes);
-            c.offsetFrames += n;
-            written += n;
-            out->queuedFrames -= n;
-            if (c.offsetFrames == total) out->chunks.pop_front();
+            const int64_t left = static_cast<int64_t>(c.samples.size() / out->channels - c.offsetFrames);
+            const STREAM_TIME at = c.time + FramesToTime(static_cast<int64_t>(c.offsetFrames), out->rate);
+            const STREAM_TIME slot = start + FramesToTime(written, out->rate);
+            if (at < slot - kSyncWindow) {   // late: skip up to the stream time
+                const int64_t n = std::clamp<int64_t>(TimeToFrames(slot - at, out->rate), 1, left);
+                c.offsetFrames += n;
+                out->queuedFrames -= n;
+            } else if (at > slot + kSyncWindow) {   // early: silence until it is due
+                const int64_t n = std::clamp<int64_t>(TimeToFrames(at - slot, out->rate), 1, wanted - written);
+                std::memset(stream + written * frameBytes, 0, static_cast<size_t>(n) * frameBytes);
+                written += n;
+                continue;
+            } else {
+                if (heard < 0) heard = at - FramesToTime(written, out->rate);
+                const int64_t n = std::min(left, wanted - written);
+                std::memcpy(stream + written * frameBytes, c.samples.data() + c.offsetFrames * out->channels,
+                            static_cast<size_t>(n) * frameBytes);
+                c.offsetFrames += n;
+                written += n;
+                played += n;
+                out->queuedFrames -= n;
+            }
+            if (c.offsetFrames * out->channels == c.samples.size()) out->chunks.pop_front();
         }
     }
-    std::memset(stream + static_cast<size_t>(written) * frameBytes, 0,
-                static_cast<size_t>(length) - static_cast<size_t>(written) * frameBytes);
-    if (written > 0) {
-        g_movieAudioFramesPlayed.fetch_add(written);
-        StreamClockSet(*out->clock, first);   // what is heard now sets the stream time
+    std::memset(stream + written * frameBytes, 0, static_cast<size_t>(length - written * frameBytes));
+    if (played > 0) {
+        g_movieAudioFramesPlayed.fetch_add(played);
+        StreamClockFollow(*out->clock, heard);   // what is heard now leads the stream time
     }
 }
 

@@ -1,10 +1,11 @@
 // dshow_audio.h - the audio track of a movie on the default audio output (SDL2 audio).
 //
 // The decoder queues signed 16-bit interleaved chunks stamped with their stream time;
-// the device callback plays them and sets the stream clock to the time of what it
-// plays, so the audio is the master clock. Seeking flushes the queue; chunks decoded
-// for an earlier position (older generation) and samples before the seek target are
-// dropped.
+// the device callback plays them and steers the stream clock towards the time of what
+// it plays, so the audio is the master clock. Sound that falls well behind the stream
+// time is skipped and sound ahead of it waits, so the clock never has to run back.
+// Seeking flushes the queue; chunks decoded for an earlier position (older generation)
+// and samples before the seek target are dropped.
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,12 @@
 // the thread with the latest due frame, or with MS_S_ENDOFSTREAM once the file is
 // exhausted and every frame has been handed out.
 //
+// Files often store their sound later than the pictures it goes with (MPEG program
+// streams by half a second, Ogg files by a second or more). While the sound queued for
+// the device is short, the thread reads on whatever the pictures hold, keeping the
+// video packets it meets undecoded in a queue bounded by their bytes, and decodes them
+// as the frames fall due.
+//
 // Files are read through a file descriptor of our own (no protocol names are parsed),
 // probed from their first megabyte, and accepted only as one of the movie containers
 // below with a video stream of non-zero size no larger than MOVIE_MAX_FRAME_SIDE.
@@ -40,8 +46,8 @@ namespace {
 constexpr int kIoBufferBytes = 32 * 1024;
 constexpr int kProbeBytes = 1 << 20;
 constexpr size_t kFramesAhead = 3;          // decoded frames kept ahead of the stream time
-constexpr size_t kFramesMost = 16;          // more only while the audio needs data
 constexpr int64_t kAudioAheadMs = 500;      // audio kept queued ahead of the device
+constexpr size_t kVideoPacketBytesMost = 32 << 20;   // undecoded video read ahead for the sound
 constexpr STREAM_TIME kHns = 10000000;      // 100 ns units per second
 constexpr AVRational kHnsBase{1, 10000000};
 
@@ -77,6 +83,8 @@ struct MoviePlayback {
     std::vector<uint8_t> scratch;           // XRGB rows for surfaces that need packing
     std::vector<int16_t> audioBuffer;
     AVPacket* packet = nullptr;
+    std::deque<AVPacket*> videoPackets;     // read ahead of the decoder, oldest first
+    size_t videoPacketBytes = 0;
     AVFrame* decoded = nullptr;
     STREAM_TIME origin = 0;                 // container start time
     STREAM_TIME timePerFrame = 0;
@@ -136,8 +144,15 @@ void QuietLibraries() {
     });
 }
 
+void DropVideoPackets(MoviePlayback* p) {
+    for (AVPacket*& packet : p->videoPackets) av_packet_free(&packet);
+    p->videoPackets.clear();
+    p->videoPacketBytes = 0;
+}
+
 void FreePlayback(MoviePlayback* p) {
     for (VideoFrame& f : p->queue) av_frame_free(&f.frame);
+    DropVideoPackets(p);
     CloseMovieAudio(p->sound);
     sws_freeContext(p->scaler);
     swr_free(&p->resampler);
@@ -295,10 +310,10 @@ void DecodeAudio(MoviePlayback* p, const AVPacket* packet, uint64_t generation) 
     }
 }
 
-// Reads one packet and decodes it; at the end of the file drains the video decoder.
-void DecodeStep(MoviePlayback* p, uint64_t generation) {
-    if (void (*hook)() = g_movieDecodeHook.load()) hook();
-    if (p->demuxEnded) {
+// Decodes the oldest video packet read ahead; at the end of the file, once none is
+// left, drains the video decoder.
+void DecodeVideoStep(MoviePlayback* p, uint64_t generation) {
+    if (p->videoPackets.empty()) {
         if (!p->flushSent) {
             avcodec_send_packet(p->video, nullptr);
             p->flushSent = true;
@@ -306,27 +321,46 @@ void DecodeStep(MoviePlayback* p, uint64_t generation) {
         ReceiveVideoFrames(p, generation);
         return;
     }
-    const int ret = av_read_frame(p->format, p->packet);
-    if (ret < 0) {
+    AVPacket* packet = p->videoPackets.front();
+    p->videoPackets.pop_front();
+    p->videoPacketBytes -= static_cast<size_t>(packet->size);
+    avcodec_send_packet(p->video, packet);   // a damaged packet is skipped
+    av_packet_free(&packet);
+    ReceiveVideoFrames(p, generation);
+}
+
+// Reads one packet: sound is decoded and queued for the device at once, pictures are
+// queued for the video decoder.
+void DemuxStep(MoviePlayback* p, uint64_t generation) {
+    if (av_read_frame(p->format, p->packet) < 0) {
         p->demuxEnded = true;   // the end, or a read error that ends the stream the same way
         return;
     }
     if (p->packet->stream_index == p->videoIndex) {
-        avcodec_send_packet(p->video, p->packet);   // a damaged packet is skipped
-        ReceiveVideoFrames(p, generation);
+        if (AVPacket* copy = av_packet_alloc()) {
+            av_packet_move_ref(copy, p->packet);
+            p->videoPacketBytes += static_cast<size_t>(copy->size);
+            p->videoPackets.push_back(copy);
+        }
     } else if (p->sound && p->packet->stream_index == p->audioIndex) {
         DecodeAudio(p, p->packet, generation);
     }
     av_packet_unref(p->packet);
 }
 
-// Whether the thread should decode more: frames ahead for the video, or sound ahead.
-bool WantsMoreData(MoviePlayback* p) {
-    if (p->endOfStream) return false;
-    if (p->queue.size() < kFramesAhead) return true;
-    if (p->sound && !p->demuxEnded && p->queue.size() < kFramesMost)
-        return QueuedMovieAudioFrames(p->sound) * 1000 < kAudioAheadMs * MovieAudioRate(p->sound);
-    return false;
+// The next piece of work for the thread: pictures while fewer than kFramesAhead frames
+// are decoded; reading while the pictures need packets or the sound runs short (up to
+// kVideoPacketBytesMost of pictures read ahead).
+enum class Work { None, DecodeVideo, Demux };
+
+Work NextWork(MoviePlayback* p) {
+    const bool framesWanted = !p->endOfStream && p->queue.size() < kFramesAhead;
+    if (framesWanted && (!p->videoPackets.empty() || p->demuxEnded)) return Work::DecodeVideo;
+    if (p->demuxEnded) return Work::None;
+    if (framesWanted) return Work::Demux;
+    const bool soundShort =
+        p->sound && QueuedMovieAudioFrames(p->sound) * 1000 < kAudioAheadMs * MovieAudioRate(p->sound);
+    return soundShort && p->videoPacketBytes < kVideoPacketBytesMost ? Work::Demux : Work::None;
 }
 
 void SeekDemuxer(MoviePlayback* p, STREAM_TIME target) {
@@ -338,6 +372,7 @@ void SeekDemuxer(MoviePlayback* p, STREAM_TIME target) {
     if (av_seek_frame(p->format, p->videoIndex, at, AVSEEK_FLAG_BACKWARD) < 0 &&
         av_seek_frame(p->format, p->videoIndex, start, AVSEEK_FLAG_BACKWARD) < 0)
         avformat_seek_file(p->format, -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
+    DropVideoPackets(p);
     avcodec_flush_buffers(p->video);
     if (p->audio) {
         avcodec_flush_buffers(p->audio);
@@ -360,10 +395,13 @@ void DecodeThread(MoviePlayback* p) {
             continue;
         }
         if (TryDeliver(p, lock)) continue;
-        if (WantsMoreData(p)) {
+        const Work work = NextWork(p);
+        if (work != Work::None) {
             const uint64_t generation = p->generation;
             lock.unlock();
-            DecodeStep(p, generation);
+            if (void (*hook)() = g_movieDecodeHook.load()) hook();
+            if (work == Work::DecodeVideo) DecodeVideoStep(p, generation);
+            else DemuxStep(p, generation);
             lock.lock();
             continue;
         }

@@ -60,17 +60,24 @@ void FinishUpdate(UpdateRequest* request, HRESULT status);
 // Microseconds of the platform's high-resolution counter (the virtual clock in tests).
 int64_t MoviePlatformMicroseconds();
 
-// Stream time that runs on the platform clock from a reference point; the audio output
-// moves the reference point as it plays (the audio clock is the master).
+// Stream time that runs on the platform clock from a reference point. While a sound
+// track plays, the audio output leads it: each report of the sound's position turns
+// the clock's speed a little up or down (by a tenth at most) so that it drifts onto the
+// sound instead of jumping, and the time never runs backwards. Only a seek sets the
+// time outright.
 struct StreamClock {
     std::mutex m;
     bool running = false;
     STREAM_TIME base = 0;       // stream time at the reference point
     int64_t referenceUs = 0;    // platform microseconds at the reference point
+    int speedPerMille = 1000;   // stream time per platform time since the reference point
 };
 STREAM_TIME StreamClockNow(StreamClock& clock);
 void StreamClockSetRunning(StreamClock& clock, bool running);
+// Seeking: the time becomes the given one at once, at normal speed.
 void StreamClockSet(StreamClock& clock, STREAM_TIME time);
+// The sound now being played is at the given stream time: steer towards it.
+void StreamClockFollow(StreamClock& clock, STREAM_TIME soundTime);
 
 // ---- Engines --------------------------------------------------------------------------
 
@@ -141,5 +148,6 @@ void ClearInjectedMovieFailures();
 // last opened movie's audio device opened.
 extern std::atomic<int64_t> g_movieAudioFramesPlayed;
 extern std::atomic<int> g_movieAudioDevicesOpen;
-// When set, the decoding thread calls it before each packet it decodes (outside its lock).
+// When set, the decoding thread calls it before each packet it reads or decodes (outside
+// its lock).
 extern std::atomic<void (*)()> g_movieDecodeHook;

@@ -212,6 +212,8 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
         return nullptr;
     PixelLayout layout = DeviceLayoutOf(dc);
     GdiBitmap* b = GdiNewBitmap(width, height, layout, (width * layout.bytesPerPixel + 3) & ~3);
+    // An 8-bit device's indices mean the display's palette.
+    if (layout.indexed) std::memcpy(b->palette, DesktopPalette(), sizeof b->palette);
     return reinterpret_cast<HBITMAP>(static_cast<PlatformGdiObject*>(b));
 }
 

@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include <vector>
+
 #include "platform/desktop.h"
 
 struct DesktopPresenter {
@@ -12,11 +14,13 @@ struct DesktopPresenter {
     int textureWidth;
     int textureHeight;
     Uint32 textureFormat;
+    std::vector<uint32_t> expanded; // an 8-bit desktop's rectangle through its palette
 };
 
 namespace {
 
 Uint32 SdlFormatOf(const PixelLayout& layout) {
+    if (layout.indexed) return SDL_PIXELFORMAT_RGB888;                // expanded to XRGB8888
     if (layout.bytesPerPixel == 2) return layout.greenMask == 0x07E0u ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB555;
     if (layout.bytesPerPixel == 3) return SDL_PIXELFORMAT_BGR24; // bytes blue, green, red
     return SDL_PIXELFORMAT_RGB888;                                // XRGB8888
@@ -28,7 +32,7 @@ DesktopPresenter* CreateDesktopPresenter(SDL_Window* window) {
     if (!window) return nullptr;
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
     if (!renderer) return nullptr;
-    return new DesktopPresenter{window, renderer, nullptr, 0, 0, 0};
+    return new DesktopPresenter{window, renderer, nullptr, 0, 0, 0, {}};
 }
 
 void DestroyDesktopPresenter(DesktopPresenter* presenter) {
@@ -56,7 +60,18 @@ int PresentDesktopRect(DesktopPresenter* presenter, const RECT& source) {
         presenter->textureFormat = format;
         SDL_RenderSetLogicalSize(presenter->renderer, w, h);
     }
-    if (SDL_UpdateTexture(presenter->texture, nullptr, PixelAt(desktop, r.left, r.top), desktop.pitch) != 0) return -1;
+    const void* pixels = PixelAt(desktop, r.left, r.top);
+    int pitch = desktop.pitch;
+    if (desktop.layout.indexed) {
+        // Indices are shown through the palette the display has now.
+        presenter->expanded.resize(static_cast<size_t>(w) * h);
+        const PixelView rgb{reinterpret_cast<uint8_t*>(presenter->expanded.data()), w * 4, w, h, LayoutXrgb8888(),
+                            nullptr};
+        CopyPixels(rgb, 0, 0, desktop, r);
+        pixels = presenter->expanded.data();
+        pitch = w * 4;
+    }
+    if (SDL_UpdateTexture(presenter->texture, nullptr, pixels, pitch) != 0) return -1;
     SDL_SetRenderDrawColor(presenter->renderer, 0, 0, 0, 255);
     SDL_RenderClear(presenter->renderer);
     if (SDL_RenderCopy(presenter->renderer, presenter->texture, nullptr, nullptr) != 0) return -1;

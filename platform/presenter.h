@@ -18,7 +18,8 @@ DesktopPresenter* CreateDesktopPresenter(SDL_Window* window);
 void DestroyDesktopPresenter(DesktopPresenter* presenter);
 
 // Uploads `source` (desktop coordinates, cut to the desktop) into the streaming texture
-// (RGB565, XRGB1555, XRGB8888 or packed 24-bit, as the desktop is) and shows it over the
-// whole window, scaled by nearest neighbour and letterboxed to keep its shape.
+// (RGB565, XRGB1555, XRGB8888 or packed 24-bit, as the desktop is; an 8-bit desktop's
+// indices expanded through its palette to XRGB8888) and shows it over the whole
+// window, scaled by nearest neighbour and letterboxed to keep its shape.
 // Returns 0, or -1 when SDL refuses.
 int PresentDesktopRect(DesktopPresenter* presenter, const RECT& source);

@@ -59,6 +59,13 @@ void WriteBmpSeeds() {
     rle.palette.resize(16);
     rle.pixels = {5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 2, 1, 1, 3, 0xAB, 0, 1};
     Write("fuzz_bmp", "rle4.bmp", BuildBmp(rle));
+    for (int bits : {1, 4, 8, 24}) {
+        BmpSpec os2;
+        os2.headerSize = 12, os2.width = w, os2.height = h, os2.bitCount = uint16_t(bits);
+        if (bits <= 8) os2.palette.assign(palette.begin(), palette.begin() + (1 << bits));
+        os2.pixels = TestPicture(BmpStride(bits, w) / 4, h, 4);
+        Write("fuzz_bmp", "os2_" + std::to_string(bits) + "bit.bmp", BuildBmp(os2));
+    }
 }
 
 void WriteTgaSeeds() {
@@ -89,6 +96,13 @@ void WriteTgaSeeds() {
     mapped.data = {0x85, 5, 0x02, 6, 7, 8, 0x8F, 9};
     mapped.footer = true;
     Write("fuzz_tga", "mapped_rle.tga", BuildTga(mapped));
+    TgaSpec withMap;  // true colour carrying a colour map, which is skipped
+    withMap.width = w, withMap.height = h, withMap.mapLength = 3, withMap.mapEntryBits = 24;
+    withMap.map = TestPicture(3, 1, 3);
+    withMap.data = TestPicture(w, h, 3);
+    Write("fuzz_tga", "24_with_map.tga", BuildTga(withMap));
+    withMap.type = 10, withMap.data = {0x97, 1, 2, 3};
+    Write("fuzz_tga", "24_rle_with_map.tga", BuildTga(withMap));
 }
 
 void WriteDdsSeeds() {
@@ -109,6 +123,13 @@ void WriteDdsSeeds() {
     rgb.masks[0] = 0xF800, rgb.masks[1] = 0x07E0, rgb.masks[2] = 0x001F;
     rgb.pixels = TestPicture(w, h, 2);
     Write("fuzz_dds", "rgb565.dds", BuildDds(rgb));
+    DdsSpec r3g3b2;
+    r3g3b2.formatFlags = 0x4, r3g3b2.fourCC = 27, r3g3b2.width = w, r3g3b2.height = h;
+    r3g3b2.pixels = TestPicture(w, h, 1);
+    Write("fuzz_dds", "fourcc27.dds", BuildDds(r3g3b2));
+    rgb.bitCount = 8, rgb.masks[0] = 0xE0, rgb.masks[1] = 0x1C, rgb.masks[2] = 0x03;
+    rgb.pixels = TestPicture(w, h, 1);
+    Write("fuzz_dds", "rgb332.dds", BuildDds(rgb));
 }
 
 void WriteBgraSeeds() {
@@ -163,6 +184,12 @@ void WriteJpegSeeds() {
             std::string name = std::string(components == 1 ? "grey" : "colour") + (progressive ? "_progressive" : "");
             Write("fuzz_jpeg", name + ".jpg", EncodeJpeg(s));
         }
+    }
+    for (bool ycck : {false, true}) {
+        JpegSpec s;
+        s.width = 19, s.height = 11, s.components = 4, s.quality = 75, s.ycck = ycck;
+        s.pixels = TestPicture(s.width, s.height, 4);
+        Write("fuzz_jpeg", ycck ? "ycck.jpg" : "cmyk.jpg", EncodeJpeg(s));
     }
 }
 

@@ -55,9 +55,10 @@ void StoreMode(const ScreenMode& mode) {
     s.refreshRate = mode.refreshRate;
 }
 
-// The default font's size and thickness, kept across the change.
+// The default font's face, size and thickness, kept across the change.
 struct KeptFont {
     bool kept = false;
+    char face[FontFaceCapacity] = {};
     int size = -1;
     int thickness = -1;
 };
@@ -66,7 +67,7 @@ KeptFont KeepDefaultFont(void) {
     KeptFont font;
     FontHandle handle = FetchDefaultFontHandle();
     if (IsLiveFontHandle(handle)) {
-        font.kept = GetFontFaceAndSize(nullptr, &font.size, &font.thickness, handle) == 0;
+        font.kept = GetFontFaceAndSize(font.face, &font.size, &font.thickness, handle) == 0;
     }
     return font;
 }
@@ -238,7 +239,7 @@ int ChangeScreenMode(int width, int height, int colorBits, int force, int refres
     }
 
     InitGraphManager();
-    if (font.kept) SetDefaultFontSizeThickness(font.size, font.thickness);
+    if (font.kept) SetDefaultFontSizeThickness(font.face, font.size, font.thickness);
     InitOnScreenLog();
     CreateScreenPalette();
     MeasureCopyMethod();

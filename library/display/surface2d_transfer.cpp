@@ -6,16 +6,20 @@
 #include <algorithm>
 #include <cstring>
 
+#include "library/core/alloc.h"
 #include "library/core/log.h"
 #include "library/display/pixel_converter.h"
 #include "library/display/screen_state.h"
 #include "library/display/surface2d.h"
 #include "library/display/surface_data.h"
+#include "library/graph/dib_graph.h"
 #include "library/graph/draw_state.h"
+#include "library/graph/graph_create.h"
 #include "library/graph/graph_record.h"
 #include "library/graph/movie_record.h"
 #include "library/softrender/memimg_formats.h"
 #include "platform/ddraw.h"
+#include "platform/gdi.h"
 
 namespace {
 
@@ -72,6 +76,40 @@ int TransferIntoSurface(SurfaceDataRecord* data, const RECT& source, int destX, 
     return 0;
 }
 
+// An 8-bit screen: the image goes in through GDI, which maps its colours onto the
+// screen palette. The alpha image plays no part.
+int TransferThroughGdi(SurfaceDataRecord* data, const RECT& source, int destX, int destY, const GraphImage* image) {
+    HDC memory = CreateCompatibleDC(nullptr);
+    HDC surfaceDc = nullptr;
+    if (memory == nullptr || data->surface == nullptr || IDirectDrawSurface7_GetDC(data->surface, &surfaceDc) != DD_OK) {
+        if (memory != nullptr) DeleteDC(memory);
+        return -1;
+    }
+    BmpInfoBlock block;
+    void* bits = nullptr;
+    const int converted = ConvertGraphImageToBmp(image, &block, &bits, 0, 0);
+    HBITMAP bitmap = nullptr;
+    if (converted >= 0) {
+        bitmap = CreateDIBSectionFromBitmapInfo(reinterpret_cast<const BITMAPINFO*>(&block), bits, 0, &image->format);
+        if (converted == 1) ZqFree(bits);
+    }
+    int result = 0;
+    if (converted < 0) {
+        result = WriteLogText("GraphImage を BMP に変換する処理が失敗しました");
+    } else if (bitmap == nullptr) {
+        result = WriteLogText("ＢＭＰデータからＢＭＰハンドルを作成する処理が失敗しました");
+    } else {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(surfaceDc, destX, destY, source.right - source.left, source.bottom - source.top, memory, source.left,
+               source.top, SRCCOPY);
+        SelectObject(memory, previous);
+    }
+    IDirectDrawSurface7_ReleaseDC(data->surface, surfaceDc);
+    DeleteDC(memory);
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    return result;
+}
+
 int TransferIntoImage(SurfaceDataRecord* data, const RECT& source, int destX, int destY, const GraphImage* image,
                       const GraphImage* alphaImage) {
     if (!HasMemImgPixels(&data->image)) return -1;
@@ -104,16 +142,13 @@ int TransferImageToSurface2DArea(const RECT* sourceRect, int destX, int destY, i
     EndSurface2DAccess();
     SurfaceDataRecord* data = piece != nullptr ? GetSurfaceDataRecord(piece->surfaceData) : nullptr;
     if (data == nullptr || image == nullptr || image->pixels == nullptr) return -1;
-    // No display mode of this platform has 8 bits, so the GDI route for such a screen
-    // is not built.
-    if (ColorBitsInForce() == 8) {
-        return WriteLogText("８ビットカラーの画面への転送には対応していません in TransferImageToSurface2DArea\n");
-    }
 
     RECT source = *sourceRect;
     if (ClipTransfer(&source, &destX, &destY, image, piece)) {
-        const int result = data->surface != nullptr ? TransferIntoSurface(data, source, destX, destY, image)
-                                                    : TransferIntoImage(data, source, destX, destY, image, alphaImage);
+        int result;
+        if (ColorBitsInForce() == 8) result = TransferThroughGdi(data, source, destX, destY, image);
+        else if (data->surface != nullptr) result = TransferIntoSurface(data, source, destX, destY, image);
+        else result = TransferIntoImage(data, source, destX, destY, image, alphaImage);
         if (result < 0) return -1;
     }
     SetSurfaceDataColorKey(piece->surfaceData);

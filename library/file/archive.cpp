@@ -397,10 +397,13 @@ int ResolveArchivePath(const char* path, int* index, char* archiveName, size_t a
             if (*p == 0 || length == 0) return -1;  // the file name itself, or nothing
             if (prefix + length + 2 + std::strlen(extension) >= sizeof candidate) return -1;
             std::memcpy(candidate + prefix, start, length);
+            // A drive ("C:") names no folder: "C:.ZQA" would be a file in the
+            // current directory, not an archive of the drive's root.
+            const bool drive = prefix == 0 && length == 2 && start[1] == ':';
             prefix += length;
             candidate[prefix] = '.';
             CopyText(candidate + prefix + 1, extension);
-            found = OpenArchiveByName(candidate, -1, 0, 0);
+            found = drive ? -1 : OpenArchiveByName(candidate, -1, 0, 0);
             if (found >= 0) break;
             candidate[prefix++] = '\\';
             p++;

@@ -151,7 +151,7 @@ int CompletePending(ArchiveInnerFile* inner, bool wait) {
 
 size_t ReadInnerFile(ArchiveInnerFile* inner, void* buffer, size_t elementSize, size_t count) {
     CompletePending(inner, true);
-    if (elementSize == 0 || inner->end) return 0;
+    if (elementSize == 0) return 0;
     const uint32_t size = inner->entry.size;
     if (inner->broken || inner->position >= size) {
         inner->end = 1;
@@ -183,7 +183,6 @@ size_t ReadInnerFile(ArchiveInnerFile* inner, void* buffer, size_t elementSize, 
             return 0;
         }
     }
-    inner->end = 0;
     inner->position += bytes;
     return count;
 }

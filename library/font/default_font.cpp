@@ -76,8 +76,9 @@ int SetDefaultFontTypeCore(int typeFlags) {
     return ApplyDefaultFontSettings();
 }
 
-int SetDefaultFontSizeThickness(int size, int thickness) {
+int SetDefaultFontSizeThickness(const char* face, int size, int thickness) {
     if (FontDisplayMissing()) return -1;
+    CopyTextBounded(DefaultFontSettings.face, sizeof DefaultFontSettings.face, face != nullptr ? face : "");
     DefaultFontSettings.size = size == -1 ? 16 : size;
     DefaultFontSettings.thickness = thickness == -1 ? 6 : thickness;
     return ApplyDefaultFontSettings();

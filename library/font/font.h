@@ -146,7 +146,9 @@ int InitDefaultFontSettings(void);  // start values: size 16, thickness 6, type 
 int SetDefaultFontSizeCore(int size);                          // -1: 16
 int SetDefaultFontFaceCore(const char* face, int charsetKind);  // null: empty; -1: by the OEM code page
 int SetDefaultFontTypeCore(int typeFlags);                     // -1: 0
-int SetDefaultFontSizeThickness(int size, int thickness);      // -1: 16 and 6; -1 without a DirectDraw object
+// Face (null: empty), size and thickness of the default font again after a mode change;
+// size and thickness -1: 16 and 6; -1 without a DirectDraw object.
+int SetDefaultFontSizeThickness(const char* face, int size, int thickness);
 int ApplyDefaultFontSettings(void);
 int ResetFontSystem(void);     // deletes every font and makes the default font again
 int ShutdownFontSystem(void);  // ResetFontSystem, then the default font goes too

@@ -22,7 +22,7 @@ void FailNextDirectDrawCreations(int count);
 // Surfaces whose caps hold every bit of capsMask fail with `error`, `count` times (-1: always).
 void FailSurfaceCreation(DWORD capsMask, HRESULT error, int count = -1);
 void SetVideoMemoryTotal(DWORD bytes);
-// Display modes the desktop accepts (null: 16 or 32 bits, refresh 0, 60 or the desktop's).
+// Display modes the desktop accepts (null: 8, 16 or 32 bits, refresh 0, 60 or the desktop's).
 void SetDisplayModeFilter(DesktopModeFilter filter);
 
 // Losses: the surface answers DDERR_SURFACELOST until Restore.

@@ -64,7 +64,8 @@ void ClearMovieCallFailures();
 int64_t MovieAudioFramesPlayed();
 int MovieAudioDevicesOpen();
 
-// The FFmpeg decoding thread calls the hook before each packet (outside its lock).
+// The FFmpeg decoding thread calls the hook before each packet it reads or decodes
+// (outside its lock).
 void SetMovieDecodeHook(void (*hook)());
 
 // Back to FFmpeg, no failures, no hook, no fake files, nothing held.

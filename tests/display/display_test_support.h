@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "library/core/apilock.h"
 #include "library/core/log.h"
 #include "library/core/main_window.h"
 #include "library/core/startup.h"
@@ -78,12 +79,17 @@ protected:
         s.head.osCode = osCode;
         s.head.mmxInUse = 1;
         started_ = true;
+        // The window's message-pump thread runs from here on: what start-up does next
+        // happens under the lock, as in the library's own start-up.
+        EnterApiLock();
         if (directDrawOutput) SetSoftwareScreenRequest(1);
-        ASSERT_EQ(0, StartGraphicsDevice(s.window.mainWindow));
+        const int started = StartGraphicsDevice(s.window.mainWindow);
         s.life.libraryInitialised = 1;
         s.life.startUpRunning = 0;
         s.life.startUpComplete = 1;
         SetPresentWaitVSync(1);
+        LeaveApiLock();
+        ASSERT_EQ(0, started);
     }
 
     // What start-up would have set before graphics, without a window: the display then

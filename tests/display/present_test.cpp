@@ -325,6 +325,57 @@ TEST_F(DisplayTest, SetScreenModeRefusesBadRequestsAndResetsThePresentCount) {
     EXPECT_EQ(150, client.bottom);
 }
 
+// 8 bits are refused, leaving the screen as it was, wherever no palette screen can be:
+// in a window, with GDI output (what library start-up gives without Direct3D) and on
+// the Direct3D path.
+TEST_F(DisplayTest, EightBitsWhereNoPaletteScreenCanBeAreRefusedAndChangeNothing) {
+    struct Case {
+        const char* name;
+        bool window;
+        bool direct3D;
+        bool gdi;
+    };
+    // GDI output, once chosen, stays: those cases come last.
+    const Case cases[] = {
+        {"full screen, Direct3D", false, true, false},
+        {"window, DirectDraw output", true, false, false},
+        {"window, GDI output", true, false, true},
+        {"full screen, GDI output", false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetWindowTitleText("Cinderwhirl");
+        ChangeWindowMode(c.window ? 1 : 0);
+        SetScreenMode(320, 240, 16, 60);
+        if (c.direct3D) {
+            SetDirect3DProfile(DefaultDirect3DProfile());
+            SetSoftwareScreenRequest(0);
+        } else {
+            NoDirect3DForTest();
+        }
+        if (c.direct3D || c.gdi) StartLibrary();
+        else StartDisplay(true);
+        ASSERT_EQ(c.gdi ? 1 : 0, g_Screen.noDirectDraw);
+        const ScreenState before = g_Screen;
+        const DDPIXELFORMAT format = *GetScreenPixelFormat();
+        EXPECT_EQ(-1, SetScreenMode(-1, -1, 8, -1));
+        EXPECT_EQ(-1, SetScreenMode(640, 480, 8, 60));
+        EXPECT_EQ(before.width, g_Screen.width);
+        EXPECT_EQ(before.height, g_Screen.height);
+        EXPECT_EQ(before.colorBits, g_Screen.colorBits);
+        EXPECT_EQ(before.requestedColorBits, g_Screen.requestedColorBits);
+        EXPECT_EQ(before.refreshRate, g_Screen.refreshRate);
+        EXPECT_EQ(0, std::memcmp(&format, GetScreenPixelFormat(), sizeof format));
+        EXPECT_EQ(before.lastModeChangeTime, g_Screen.lastModeChangeTime);  // no change was made
+        EXPECT_NE(nullptr, c.gdi ? static_cast<void*>(BackMemImg.pixels) : static_cast<void*>(g_Screen.BackSurface));
+        EXPECT_EQ(0, SetTransparentColorKey(1, 2, 3));
+        EXPECT_EQ(0x010203u, g_DrawState.transparentColor);
+        ShutdownLibrary();
+        started_ = false;
+    }
+    NoDirect3DForTest();
+}
+
 TEST_F(DisplayTest, FullScreenInTheGdiCompatibleStateBlitsInsteadOfFlipping) {
     StartDisplay(true);
     SelectDrawTarget(BackBufferTarget);

@@ -7,6 +7,7 @@
 #include "library/display/frame_timing.h"
 #include "library/display/present.h"
 #include "library/display/screen_mode.h"
+#include "library/font/font.h"
 
 namespace {
 
@@ -125,6 +126,29 @@ TEST_F(DisplayTest, SwitchingToFullScreenAndBackChangesTheDesktopMode) {
     EXPECT_EQ(ScreenCoopWindowed, g_Screen.cooperativeLevel);
     EXPECT_EQ(0, IsDisplayModeChanged());
     EXPECT_NE(nullptr, g_Screen.PrimarySurface);
+}
+
+// The default font keeps its face, size and thickness across every kind of mode change.
+TEST_F(DisplayTest, ModeChangesKeepTheDefaultFontsFaceAndSize) {
+    GameSettings();
+    StartDisplay(true);
+    ASSERT_EQ(0, SetDefaultFontFace("ＭＳ 明朝", -1));
+    ASSERT_EQ(0, SetDefaultFontSize(20));
+    const std::function<int()> changes[] = {
+        [] { return SetScreenMode(320, 240, 16, 60); },
+        [] { return ChangeWindowMode(0); },
+        [] { return ChangeWindowMode(1); },
+    };
+    for (size_t i = 0; i < std::size(changes); i++) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(0, changes[i]());
+        char face[FontFaceCapacity] = {};
+        int size = 0, thickness = 0;
+        ASSERT_EQ(0, GetFontFaceAndSize(face, &size, &thickness, FetchDefaultFontHandle()));
+        EXPECT_STREQ("ＭＳ 明朝", face);
+        EXPECT_EQ(20, size);
+        EXPECT_EQ(6, thickness);
+    }
 }
 
 TEST(FrameTiming, PeriodIsTheFirstSampleThatComesAgain) {

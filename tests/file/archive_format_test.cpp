@@ -226,4 +226,55 @@ TEST(ArchiveEncoder, RoundTripsThroughTheDecoder) {
     EXPECT_LT(EncodeArchivePackedData(far.data(), far.size()).size(), far.size() - 4000);
 }
 
+// The paths that keep the encoder fast: stepping over incompressible stretches,
+// far repeats, and giving up once packing cannot pay.
+TEST(ArchiveEncoder, SkipsNoiseFindsFarRepeatsAndGivesUp) {
+    std::mt19937 generator(5);
+    auto noise = [&](size_t size) {
+        Bytes bytes(size);
+        for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(generator());
+        return bytes;
+    };
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    Bytes block;
+    while (block.size() < 3000) {
+        const std::string word = "w" + std::to_string(generator() % 1000) + " ";
+        block.insert(block.end(), word.begin(), word.end());
+    }
+    // A block of words repeated behind noise (stepped over ever further), a run,
+    // or 10 MiB of noise (far beyond the hash chains): the repeat is found whole,
+    // extended back to its start, and costs a few bytes.
+    struct Repeat {
+        const char* name;
+        Bytes before;
+    } repeats[] = {
+        {"behind 200000 bytes of noise", join({block, noise(200000)})},
+        {"1 MiB back", join({block, Bytes(1 << 20, 7)})},
+        {"10 MiB back", join({block, noise(10 << 20)})},
+    };
+    for (const Repeat& r : repeats) {
+        SCOPED_TRACE(r.name);
+        const Bytes input = join({r.before, block});
+        const Bytes packed = EncodeArchivePackedData(input.data(), input.size());
+        EXPECT_EQ(input, Decode(packed));
+        EXPECT_LE(packed.size(), EncodeArchivePackedData(r.before.data(), r.before.size()).size() + 8);
+    }
+    const Bytes text = Text(std::string(2000, 'x') + "some text that repeats, some text that repeats");
+    const Bytes noiseThenText = join({noise(100000), text});
+    const Bytes packed = EncodeArchivePackedData(noiseThenText.data(), noiseThenText.size());
+    EXPECT_EQ(noiseThenText, Decode(packed));
+    EXPECT_LT(packed.size(), 100000 + 1000) << "the text after the noise still packs";
+
+    // Noise gives up at its own size (so the writer stores it); text packs within it.
+    const Bytes random = noise(100000);
+    EXPECT_TRUE(EncodeArchivePackedData(random.data(), random.size(), random.size()).empty());
+    EXPECT_FALSE(EncodeArchivePackedData(text.data(), text.size(), text.size()).empty());
+    EXPECT_EQ(random, Decode(EncodeArchivePackedData(random.data(), random.size(), random.size() + 1000)))
+        << "a limit that leaves room is no limit";
+}
+
 }  // namespace

@@ -145,6 +145,64 @@ INSTANTIATE_TEST_SUITE_P(Variants, ArchiveStandsIn, ::testing::ValuesIn(kVariant
 
 using ArchiveReader = FileLayerTest;
 
+// Reads at the end of a file, in elements larger than a byte: an archived file
+// stored or packed answers every read as the plain file does (a read that finds
+// less than one element returns 0 and sets the end flag, yet a later read of
+// smaller elements still gets the bytes left).
+TEST_F(ArchiveReader, TailReadsAgreeWithPlainFiles) {
+    struct Read {
+        size_t elementSize, count;
+    };
+    struct Script {
+        const char* name;
+        std::vector<Read> reads;
+    } scripts[] = {
+        {"4, 1, 1", {{4, 1}, {1, 1}, {1, 1}}},
+        {"2, 2, 1, 1", {{2, 1}, {2, 1}, {1, 1}, {1, 1}}},
+        {"4 x 3, 4, 1 x 5, 1", {{4, 3}, {4, 1}, {1, 5}, {1, 1}}},
+        {"3, 2 x 2, 8, 1 x 2", {{3, 1}, {2, 2}, {8, 1}, {1, 2}}},
+    };
+    const size_t sizes[] = {1, 3, 10};
+    std::vector<ArchiveWriterItem> items;
+    for (size_t size : sizes) {
+        const std::string name = "f" + std::to_string(size) + ".bin";
+        root.write("plain/T/" + name, Pattern(size, static_cast<unsigned>(size)));
+        items.push_back({name, false, Pattern(size, static_cast<unsigned>(size))});
+    }
+    WriteArchive("stored/T.ZQA", items, {3, ArchivePacking::Never, "", false});
+    WriteArchive("packed/T.ZQA", items, {3, ArchivePacking::Always, "", false});
+
+    // Every result of a script: element count, bytes delivered, position, end flag.
+    auto trace = [](const std::string& path, const Script& script) {
+        StreamHandle file = FileBackendOpen(path.c_str(), 0, 1, 0);
+        if (file == 0) return std::string("<fail>");
+        std::string text;
+        for (const Read& read : script.reads) {
+            uint8_t buffer[16] = {};
+            const size_t got = FileBackendRead(buffer, read.elementSize, read.count, file);
+            text += std::to_string(got) + ":";
+            for (size_t i = 0; i < got * read.elementSize; i++) text += std::to_string(buffer[i]) + ".";
+            text += " @" + std::to_string(FileBackendTell(file)) + " end " + std::to_string(FileBackendCheckEnd(file)) + "; ";
+        }
+        FileBackendClose(file);
+        return text;
+    };
+    for (size_t size : sizes) {
+        for (const Script& script : scripts) {
+            SCOPED_TRACE("size " + std::to_string(size) + ", reads " + script.name);
+            const std::string name = "/T/f" + std::to_string(size) + ".bin";
+            const std::string plain = trace("plain" + name, script);
+            EXPECT_EQ(plain, trace("stored" + name, script)) << "stored";
+            EXPECT_EQ(plain, trace("packed" + name, script)) << "packed";
+        }
+    }
+    // The answers, spelled out for the one-byte file: the end flag, once set, stays
+    // until a seek.
+    const uint8_t byte = Pattern(1, 1)[0];
+    EXPECT_EQ("0: @0 end -1; 1:" + std::to_string(byte) + ". @1 end -1; 0: @1 end -1; ",
+              trace("packed/T/f1.bin", scripts[0]));
+}
+
 std::vector<ArchiveWriterItem> SmallTree() {
     std::vector<ArchiveWriterItem> items(3);
     items[0].path = "Img.png";
@@ -200,6 +258,21 @@ TEST_F(ArchiveReader, TheArchiveDecidesAndItsPathIsCached) {
     EXPECT_EQ(BytesOf("<fail>"), ReadFile("DATA/Sub/b.txt"));
     SystemStateRecord.settings.noArchive = 0;
     EXPECT_EQ("", Log());
+}
+
+// The root of a drive has no folder name, so no archive stands for it: a file
+// named ".ZQA" in the current directory (where "C:.ZQA" would lead) takes over
+// no path.
+TEST_F(ArchiveReader, TheDriveRootHasNoArchive) {
+    std::vector<ArchiveWriterItem> items(1);
+    items[0].path = "x.txt";
+    items[0].data = BytesOf("inside");
+    WriteArchive(".ZQA", items);
+    root.write("dir/y.txt", "outside");
+    EXPECT_EQ(BytesOf("outside"), ReadFile(root / "dir/y.txt"));
+    EXPECT_EQ(BytesOf("outside"), ReadFile(ScratchDirectory::libraryForm(root / "dir/y.txt")));
+    EXPECT_EQ(BytesOf("outside"), ReadFile("dir\\y.txt"));
+    EXPECT_EQ(-1, FindOpenArchive("C:.ZQA"));
 }
 
 TEST_F(ArchiveReader, FindListsPseudoEntriesThenTableOrder) {

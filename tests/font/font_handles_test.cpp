@@ -2,6 +2,7 @@
 // geometry, the 40 slots and check numbers, the default font and its settings, reset,
 // shutdown and re-creation after a device restore.
 #include "font/font_test_support.h"
+#include "library/core/apilock.h"
 #include "library/display/screen_mode.h"
 
 using namespace fonttest;
@@ -280,10 +281,10 @@ TEST_F(FontHandleTest, TheDefaultFontFollowsItsSettings) {
     EXPECT_EQ(16, DefaultFontSettings.size);
     SetDefaultFontTypeCore(-1);
     EXPECT_EQ(0, DefaultFontSettings.typeFlags);
-    EXPECT_EQ(0, SetDefaultFontSizeThickness(20, 4));
+    EXPECT_EQ(0, SetDefaultFontSizeThickness("", 20, 4));
     EXPECT_EQ(20, GetFontRecord(FetchDefaultFontHandle())->size);
     EXPECT_EQ(4, GetFontRecord(FetchDefaultFontHandle())->thickness);
-    EXPECT_EQ(0, SetDefaultFontSizeThickness(-1, -1));
+    EXPECT_EQ(0, SetDefaultFontSizeThickness("", -1, -1));
     EXPECT_EQ(16, DefaultFontSettings.size);
     EXPECT_EQ(6, DefaultFontSettings.thickness);
 
@@ -346,18 +347,22 @@ TEST_F(FontHandleTest, WithoutADirectDrawObjectFontsAreRefused) {
     g_Screen.directDraw = nullptr;
     EXPECT_EQ(-1, MakeFont(0));
     EXPECT_EQ(-1, ResetFontSystem());
-    EXPECT_EQ(-1, SetDefaultFontSizeThickness(16, 6));
+    EXPECT_EQ(-1, SetDefaultFontSizeThickness("", 16, 6));
     EXPECT_EQ(-1, MeasureTextWidthWithFont("A", -1, FetchDefaultFontHandle(), 0));
     g_Screen.directDraw = object;
     EXPECT_NE(-1, MakeFont(0));
 }
 
-TEST_F(FontHandleTest, AScreenModeChangeKeepsTheDefaultFontsSizeAndThickness) {
+TEST_F(FontHandleTest, AScreenModeChangeKeepsTheDefaultFontsFaceSizeAndThickness) {
     StartSurfaces(DesktopFormat::Rgb565);
-    SetDefaultFontSizeThickness(18, 3);
-    ASSERT_EQ(0, ChangeScreenMode(80, 60, 16, 1, 60));
+    EnterApiLock();  // the message-pump thread runs: change the mode as an entry point does
+    SetDefaultFontSizeThickness("Wide", 18, 3);
+    const int changed = ChangeScreenMode(80, 60, 16, 1, 60);
+    LeaveApiLock();
+    ASSERT_EQ(0, changed);
     const FontRecord* font = GetFontRecord(FetchDefaultFontHandle());
     ASSERT_NE(nullptr, font);
+    EXPECT_STREQ("Wide", font->face);
     EXPECT_EQ(18, font->size);
     EXPECT_EQ(3, font->thickness);
     EXPECT_EQ(80, g_Screen.width);  // the change took place: fonts and graphs were made again

@@ -71,3 +71,26 @@ TEST_F(PresenterTest, ScalesByNearestNeighbourToTheWindow) {
         for (int x = 0; x < 8; ++x) EXPECT_EQ(kExpected[(y / 2) * 4 + x / 2], shown[y * 8 + x]) << x << "," << y;
     DestroyDesktopPresenter(presenter);
 }
+
+// An 8-bit desktop holds indices: the window shows them through the palette the display
+// has when it is presented.
+TEST_F(PresenterTest, AnEightBitDesktopIsShownThroughItsPalette) {
+    ASSERT_TRUE(DesktopSetMode(320, 240, 8, 0));
+    const uint32_t colours[2] = {0x123456, 0xFEDCBA};
+    DesktopSetPaletteEntries(1, 2, colours);
+    PixelView desktop = DesktopView();
+    for (int x = 0; x < 4; ++x) *PixelAt(desktop, 10 + x, 20) = uint8_t(1 + x % 2);
+    sdlWindow = SDL_CreateWindow("zq", 0, 0, 4, 1, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(nullptr, sdlWindow) << SDL_GetError();
+    DesktopPresenter* presenter = CreateDesktopPresenter(sdlWindow);
+    ASSERT_NE(nullptr, presenter) << SDL_GetError();
+    ASSERT_EQ(0, PresentDesktopRect(presenter, RECT{10, 20, 14, 21}));
+    EXPECT_EQ((std::vector<uint32_t>{0x123456, 0xFEDCBA, 0x123456, 0xFEDCBA}), WindowPixels(presenter, 4, 1));
+
+    const uint32_t changed = 0x00FF00;
+    DesktopSetPaletteEntries(2, 1, &changed);
+    ASSERT_EQ(0, PresentDesktopRect(presenter, RECT{10, 20, 14, 21}));
+    EXPECT_EQ((std::vector<uint32_t>{0x123456, 0x00FF00, 0x123456, 0x00FF00}), WindowPixels(presenter, 4, 1));
+    DestroyDesktopPresenter(presenter);
+    DesktopRestoreMode();
+}

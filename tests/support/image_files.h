@@ -47,7 +47,7 @@ inline Bytes PadRows(const Bytes& rows, int rowBytes, int stride) {
 }
 
 struct BmpSpec {
-    uint32_t headerSize = 40;
+    uint32_t headerSize = 40;  // 12: the OS/2 core header (16-bit sides, 3-byte colour entries)
     int32_t width = 1;
     int32_t height = 1;
     uint16_t bitCount = 24;
@@ -59,7 +59,23 @@ struct BmpSpec {
     Bytes pixels;                   // the stored pixel data
 };
 
-inline Bytes BuildBmp(const BmpSpec& s) {
+// The OS/2 core header and its colour table.
+inline Bytes BmpCoreHeader(const BmpSpec& s) {
+    Bytes info;
+    PutLe32(info, 12);
+    PutLe16(info, uint32_t(s.width));
+    PutLe16(info, uint32_t(s.height));
+    PutLe16(info, 1);
+    PutLe16(info, s.bitCount);
+    for (uint32_t entry : s.palette) {
+        PutLe16(info, entry & 0xFFFF);
+        info.push_back(uint8_t(entry >> 16));
+    }
+    return info;
+}
+
+// The info header (40 bytes or longer), its masks and its colour table.
+inline Bytes BmpInfoHeader(const BmpSpec& s) {
     Bytes info;
     PutLe32(info, s.headerSize);
     PutLe32(info, uint32_t(s.width));
@@ -81,7 +97,11 @@ inline Bytes BuildBmp(const BmpSpec& s) {
         Append(info, masks);
     }
     for (uint32_t entry : s.palette) PutLe32(info, entry);
+    return info;
+}
 
+inline Bytes BuildBmp(const BmpSpec& s) {
+    const Bytes info = s.headerSize == 12 ? BmpCoreHeader(s) : BmpInfoHeader(s);
     Bytes out = {'B', 'M'};
     uint32_t offset = s.pixelOffset >= 0 ? uint32_t(s.pixelOffset) : uint32_t(14 + info.size());
     PutLe32(out, uint32_t(14 + info.size() + s.pixels.size()));
@@ -230,6 +250,7 @@ struct JpegSpec {
     int components = 3;  // 1 grey, 3 RGB, 4 CMYK
     int quality = 95;
     bool progressive = false;
+    bool ycck = false;   // 4 components stored as YCCK
     Bytes pixels;        // width x components bytes per row, top row first
 };
 
@@ -246,6 +267,7 @@ inline Bytes EncodeJpeg(const JpegSpec& s) {
     cinfo.input_components = s.components;
     cinfo.in_color_space = s.components == 1 ? JCS_GRAYSCALE : s.components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
+    if (s.ycck) jpeg_set_colorspace(&cinfo, JCS_YCCK);
     jpeg_set_quality(&cinfo, s.quality, TRUE);
     if (s.progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);

@@ -25,6 +25,22 @@ struct AviSpec {
 bool WriteRawAvi(const std::string& path, const AviSpec& layout);
 // Writes a Matroska file with lossless FFV1 frames (through libavformat and libavcodec).
 bool WriteFfv1Matroska(const std::string& path, int width, int height, int frames, int framesPerSecond);
+
+// A movie encoded through libavcodec and interleaved by libavformat's muxer, the way
+// the usual tools write such files (an MPEG program stream or an Ogg file puts its
+// sound later in the file than the pictures it goes with).
+struct EncodedMovieSpec {
+    const char* container = "matroska";   // libavformat muxer name
+    const char* videoEncoder = "ffv1";     // libavcodec encoder names
+    const char* audioEncoder = nullptr;    // none: no sound track
+    int width = 16;
+    int height = 16;
+    int frames = 1;
+    int framesPerSecond = 25;
+    int64_t videoBitRate = 0;              // 0: the encoder's default
+    int audioRate = 44100;                 // stereo, a 440 Hz tone
+};
+bool WriteEncodedMovie(const std::string& path, const EncodedMovieSpec& spec);
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // A PNG signature and header chunk followed by damaged data.
 std::vector<uint8_t> CorruptPngBytes();

@@ -155,11 +155,13 @@ bool BuildArchiveImage(const std::vector<ArchiveWriterItem>& items, const Archiv
             }
             WriteArchiveU32(entry + 32, static_cast<uint32_t>(data.size()));
             WriteArchiveU32(entry + 36, static_cast<uint32_t>(bytes.size()));
+            // Packed only when that makes the file smaller (unless every file must be).
             std::vector<uint8_t> packed;
             if (options.version >= 2 && options.packing != ArchivePacking::Never) {
-                packed = EncodeArchivePackedData(bytes.data(), bytes.size());
+                const bool always = options.packing == ArchivePacking::Always;
+                packed = EncodeArchivePackedData(bytes.data(), bytes.size(), always ? SIZE_MAX : bytes.size());
             }
-            if (!packed.empty() && (options.packing == ArchivePacking::Always || packed.size() < bytes.size())) {
+            if (!packed.empty()) {
                 packedSize = static_cast<uint32_t>(packed.size());
                 data.insert(data.end(), packed.begin(), packed.end());
             } else {

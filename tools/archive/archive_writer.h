@@ -42,8 +42,9 @@ struct ArchiveWriterOptions {
     bool fallbackKey = false;  // scramble with the second built-in key instead
 };
 
-// Encodes data into a packed stream with its 9-byte pack header.
-std::vector<uint8_t> EncodeArchivePackedData(const uint8_t* data, size_t size);
+// Encodes data into a packed stream with its 9-byte pack header. Gives up with an
+// empty result once the stream would take giveUpAt bytes or more.
+std::vector<uint8_t> EncodeArchivePackedData(const uint8_t* data, size_t size, size_t giveUpAt = SIZE_MAX);
 
 // Builds the whole archive file. False with a message for names that clash
 // (equal without regard to case), a file and a directory of one name, empty or

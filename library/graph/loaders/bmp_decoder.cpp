@@ -1,7 +1,9 @@
 // bmp_decoder.cpp - Windows bitmap files ("BM").
 //
 // Headers: the 40-byte info header and its longer forms (52, 56, 108, 124 bytes),
-// whose size and colours-used fields are honoured. Pixels:
+// whose size and colours-used fields are honoured, and the 12-byte OS/2 core
+// header (16-bit sides, rows bottom-up, no compression, colour entries of 3
+// bytes as many as fit before the pixels). Pixels:
 //   8 bits, RLE8, 4 bits, RLE4  -> 8-bit palette image, one index per byte
 //   24 bits                     -> 24-bit BGR as stored
 //   1, 16, 32 bits, bit fields  -> converted to 24-bit BGR, as the system's DIB
@@ -26,6 +28,7 @@ namespace {
 enum BmpCompression : uint32_t { kBmpRgb = 0, kBmpRle8 = 1, kBmpRle4 = 2, kBmpBitFields = 3 };
 
 constexpr int kFileHeaderSize = 14;
+constexpr int kCoreHeaderSize = 12;
 constexpr int kMaxInfoHeaderSize = 124;
 
 struct BmpInfo {
@@ -43,7 +46,7 @@ struct BmpInfo {
 };
 
 bool IsAcceptedInfoHeaderSize(uint32_t size) {
-    return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+    return size == kCoreHeaderSize || size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
 bool IsAcceptedEncoding(int bitCount, uint32_t compression) {
@@ -75,11 +78,13 @@ int ReadBmpInfo(StreamSource* source, BmpInfo* info) {
     if (!IsAcceptedInfoHeaderSize(headerSize)) return -1;
     if (ReadStreamBytes(source, header + 4, headerSize - 4) != 0) return -1;
 
-    int32_t width = int32_t(ReadLe32(header + 4));
-    int32_t height = int32_t(ReadLe32(header + 8));
-    info->bitCount = ReadLe16(header + 14);
-    info->compression = ReadLe32(header + 16);
-    uint32_t colorsUsed = ReadLe32(header + 32);
+    const bool core = headerSize == kCoreHeaderSize;
+    int32_t width = core ? ReadLe16(header + 4) : int32_t(ReadLe32(header + 4));
+    int32_t height = core ? ReadLe16(header + 6) : int32_t(ReadLe32(header + 8));
+    info->bitCount = ReadLe16(header + (core ? 10 : 14));
+    info->compression = core ? kBmpRgb : ReadLe32(header + 16);
+    uint32_t colorsUsed = core ? 0 : ReadLe32(header + 32);
+    if (core && info->bitCount != 1 && info->bitCount != 4 && info->bitCount != 8 && info->bitCount != 24) return -1;
     if (height < -kMaxImageSide || height > kMaxImageSide) return -1;
     info->width = width;
     info->height = height < 0 ? -height : height;
@@ -113,8 +118,13 @@ int ReadBmpInfo(StreamSource* source, BmpInfo* info) {
     if (info->bitCount <= 8) {
         uint32_t entries = 1u << info->bitCount;
         if (colorsUsed != 0 && colorsUsed < entries) entries = colorsUsed;
-        if (ReadStreamBytes(source, info->colorTable, entries * 4) != 0) return -1;
-        for (uint32_t i = 0; i < 256; i++) info->colorTable[i * 4 + 3] = 0;
+        const int entrySize = core ? 3 : 4;
+        if (core && info->pixelOffset >= headerEnd && (info->pixelOffset - headerEnd) / 3 < entries) {
+            entries = uint32_t((info->pixelOffset - headerEnd) / 3);
+        }
+        uint8_t stored[256 * 4];
+        if (ReadStreamBytes(source, stored, entries * entrySize) != 0) return -1;
+        for (uint32_t i = 0; i < entries; i++) std::memcpy(info->colorTable + 4 * i, stored + entrySize * i, 3);
     }
 
     if (info->pixelOffset < headerEnd || info->pixelOffset > info->streamSize) return -1;
@@ -193,7 +203,6 @@ void ConvertStoredRow(const RowConverter& conv, const uint8_t* row, uint8_t* out
 // the output, the others through one stored row. The last row may lack its padding.
 int ReadUncompressedRows(StreamSource* source, const BmpInfo& info, uint8_t* out, int64_t pitch) {
     int64_t dataLeft = info.streamSize - info.pixelOffset;
-    if (dataLeft < info.storedStride * (info.height - 1) + info.storedRowBytes) return -1;
 
     RowConverter conv{&info, {}};
     bool inPlace = info.bitCount == 8 || info.bitCount == 24;
@@ -277,13 +286,19 @@ int DecodeBmpGraphImage(StreamSource* source, GraphImage* image) {
 
     bool palette = info.bitCount == 4 || info.bitCount == 8;
     bool converted = info.bitCount == 1 || info.bitCount == 16 || info.bitCount == 32;
+    bool runLength = info.compression == kBmpRle8 || info.compression == kBmpRle4;
     int64_t pitch = (int64_t(info.width) * (palette ? 1 : 3) + 3) & ~int64_t(3);
+    // The stream must hold what the header promises before the output is made.
+    int64_t dataBytes = info.streamSize - info.pixelOffset;
+    if (runLength ? !IsFillPlausible(pitch * info.height, dataBytes)
+                  : dataBytes < info.storedStride * (info.height - 1) + info.storedRowBytes) {
+        return -1;
+    }
     uint8_t* pixels = static_cast<uint8_t*>(ZqAllocZero(size_t(pitch * info.height)));
     if (pixels == nullptr) {
         if (converted) WriteLogText("２４ビットカラー化したグラフィックを格納するメモリ領域の確保に失敗しました\n");
         return -1;
     }
-    bool runLength = info.compression == kBmpRle8 || info.compression == kBmpRle4;
     int result = runLength ? ReadRunLengthPixels(source, info, pixels, pitch)
                            : ReadUncompressedRows(source, info, pixels, pitch);
     if (result != 0) {

@@ -3,9 +3,10 @@
 // The pixel format comes from the FourCC table when the pixel-format flags say
 // FourCC alone, and from the header's masks when the RGB flag is set (its alpha
 // mask only with the alpha-pixels flag), so plain X8R8G8B8 and R5G6B5 files load.
-// Formats of 16, 24 or 32 bits are accepted; 8-bit ones would pass for palette
-// images and are refused. The pitch is the header's when its flag is set, checked
-// against the row size; mip-maps, cube faces and volume slices are ignored.
+// Formats of 16, 24 or 32 bits are taken as they are; an 8-bit format without
+// alpha (R3G3B2) becomes a palette image whose palette spells out the 256 values.
+// The pitch is the header's when its flag is set, checked against the row size;
+// mip-maps, cube faces and volume slices are ignored.
 #include <cstring>
 
 #include "library/core/alloc.h"
@@ -69,7 +70,8 @@ int ChooseDdsFormat(const uint8_t* header, DdsFormatEntry* format) {
 }
 
 bool IsUsableDdsFormat(const DdsFormatEntry& format) {
-    if (format.bits != 16 && format.bits != 24 && format.bits != 32) return false;
+    if (format.bits == 8 && format.alphaMask != 0) return false;  // a palette holds no alpha
+    if (format.bits != 8 && format.bits != 16 && format.bits != 24 && format.bits != 32) return false;
     uint32_t allBits = format.bits == 32 ? 0xFFFFFFFFu : (1u << format.bits) - 1;
     uint32_t used = format.redMask | format.greenMask | format.blueMask | format.alphaMask;
     return (used & ~allBits) == 0;
@@ -100,6 +102,16 @@ int DecodeDdsGraphImage(StreamSource* source, GraphImage* image) {
     GraphImage out{};
     InitColorFormatFromMasks(&out.format, format.bits, format.redMask, format.greenMask, format.blueMask,
                              format.alphaMask);
+    if (format.bits == 8) {
+        // Every byte value through the masks, widened to 0..255, as a palette entry.
+        const ColorFormat masks = out.format;
+        InitPalette8ColorFormat(&out.format);
+        for (uint32_t value = 0; value < 256; value++) {
+            int r, g, b;
+            DecodePixelRgba(&masks, value, &r, &g, &b, nullptr);
+            out.format.palette[value] = uint32_t(b) | uint32_t(g) << 8 | uint32_t(r) << 16;
+        }
+    }
     out.width = int(width);
     out.height = int(height);
     out.pitch = int(pitch);

@@ -9,6 +9,10 @@ int IsImageSizeAllowed(int64_t width, int64_t height, int64_t bytesPerRow) {
     return bytesPerRow * height <= kMaxImageBytes;
 }
 
+int IsFillPlausible(int64_t decodedBytes, int64_t streamBytes) {
+    return decodedBytes <= kMaxUncheckedFillBytes || decodedBytes / kMaxFillRatio <= streamBytes;
+}
+
 int64_t StreamBytesLeft(StreamSource* source) {
     int64_t position = source->ops.tell(source->handle);
     source->ops.seek(source->handle, 0, 2);

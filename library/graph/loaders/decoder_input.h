@@ -11,13 +11,25 @@
 
 struct StreamSource;
 
-// Width and height run from 1 to kMaxImageSide; the decoded pixels (and any
-// intermediate buffer sized from the header) hold at most kMaxImageBytes.
-constexpr int kMaxImageSide = 32767;
-constexpr int64_t kMaxImageBytes = int64_t(1) << 27;  // 128 MiB, e.g. 8192 x 4096 x 4
+// Width and height run from 1 to kMaxImageSide, the longest side a graph holds;
+// the decoded pixels (and any intermediate buffer sized from the header) hold at
+// most kMaxImageBytes.
+constexpr int kMaxImageSide = 65535;
+constexpr int64_t kMaxImageBytes = int64_t(1) << 30;  // 1 GiB, e.g. 16384 x 16384 x 4
+
+// Decoders that fill their whole output whatever the data holds (JPEG completes a
+// cut stream, run-length BMP skips over pixels) believe a header's size beyond
+// kMaxUncheckedFillBytes only from a stream of at least one byte per
+// kMaxFillRatio decoded bytes, more than any real file of that size packs; so a
+// few hostile bytes cannot make them fill a gigabyte.
+constexpr int64_t kMaxUncheckedFillBytes = int64_t(1) << 27;
+constexpr int64_t kMaxFillRatio = 2048;
 
 // 1 when a width x height image of bytesPerRow bytes per row fits the limits.
 int IsImageSizeAllowed(int64_t width, int64_t height, int64_t bytesPerRow);
+
+// 1 when a stream of streamBytes can stand for decodedBytes of filled output.
+int IsFillPlausible(int64_t decodedBytes, int64_t streamBytes);
 
 // Bytes from the current position to the end of the stream (the position is kept).
 int64_t StreamBytesLeft(StreamSource* source);

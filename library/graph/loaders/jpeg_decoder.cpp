@@ -4,10 +4,12 @@
 // A stream that ends early gets an end-of-image marker and libjpeg's "Premature end
 // of JPEG file" warning, so the rows decoded so far survive; an empty one fails
 // with "Empty input file". Output: Gray8 for one component, 24-bit BGR for three
-// (libjpeg writes the BGR order itself); four-component CMYK/YCCK files are
-// refused. Rows are decoded straight into the tracked output, pitch = width x
-// components. Dimensions, libjpeg's working memory and the number of scans are
-// bounded so that no file makes a huge allocation or runs for long.
+// (libjpeg writes the BGR order itself) and for four: CMYK and YCCK files, which
+// libjpeg gives as CMYK, hold their inks inverted as Adobe's programs store them,
+// so red = C x K / 255 and so on. Rows are decoded straight into the tracked
+// output (CMYK through one row of libjpeg's), pitch = width x 1 or 3. Dimensions,
+// libjpeg's working memory and the number of scans are bounded so that no file
+// makes a huge allocation or runs for long.
 //
 // libjpeg reports errors through the error manager's error exit, which long-jumps
 // back here. The function that sets the jump point holds no C++ object with a
@@ -130,6 +132,23 @@ void SetJpegStreamSource(j_decompress_ptr cinfo, StreamSource* source) {
     src->pub.next_input_byte = nullptr;
 }
 
+// Inverted CMYK rows, one at a time through libjpeg's row, into BGR rows.
+void ReadCmykRows(j_decompress_ptr cinfo, uint8_t* pixels, size_t rowBytes) {
+    JSAMPARRAY row = cinfo->mem->alloc_sarray(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                              cinfo->output_width * 4, 1);
+    while (cinfo->output_scanline < cinfo->output_height) {
+        uint8_t* out = pixels + rowBytes * cinfo->output_scanline;
+        jpeg_read_scanlines(cinfo, row, 1);
+        const uint8_t* in = row[0];
+        for (JDIMENSION x = 0; x < cinfo->output_width; x++, in += 4, out += 3) {
+            const unsigned k = in[3];
+            out[0] = uint8_t((in[2] * k + 127) / 255);
+            out[1] = uint8_t((in[1] * k + 127) / 255);
+            out[2] = uint8_t((in[0] * k + 127) / 255);
+        }
+    }
+}
+
 // From the header to the last row. Returns -1 for files over the limits or of an
 // unsupported component count; libjpeg's own errors long-jump out of here.
 int ReadJpegImage(JpegDecodeState* state, StreamSource* source, GraphImage* out) {
@@ -138,25 +157,34 @@ int ReadJpegImage(JpegDecodeState* state, StreamSource* source, GraphImage* out)
     cinfo->mem->max_memory_to_use = long(2 * kMaxImageBytes);
     state->progress.progress_monitor = JpegLimitScans;
     cinfo->progress = &state->progress;
+    const int64_t streamBytes = StreamBytesLeft(source);
     SetJpegStreamSource(cinfo, source);
     jpeg_read_header(cinfo, TRUE);
     if (cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = JCS_EXT_BGR;
     jpeg_calc_output_dimensions(cinfo);
 
-    int components = cinfo->output_components;
-    int64_t rowBytes = int64_t(cinfo->output_width) * components;
-    if (components != 1 && components != 3) return -1;
-    if (!IsImageSizeAllowed(cinfo->output_width, cinfo->output_height, rowBytes)) return -1;
+    const bool cmyk = cinfo->out_color_space == JCS_CMYK;
+    const int components = cinfo->output_components;
+    if (cmyk ? components != 4 : components != 1 && components != 3) return -1;
+    const int64_t rowBytes = int64_t(cinfo->output_width) * (cmyk ? 3 : components);
+    if (!IsImageSizeAllowed(cinfo->output_width, cinfo->output_height, rowBytes) ||
+        !IsFillPlausible(rowBytes * cinfo->output_height, streamBytes)) {
+        return -1;
+    }
     jpeg_start_decompress(cinfo);
 
     state->pixels = static_cast<uint8_t*>(ZqAlloc(size_t(rowBytes) * cinfo->output_height));
     if (state->pixels == nullptr) return -1;
-    while (cinfo->output_scanline < cinfo->output_height) {
-        JSAMPROW rows[kRowsPerRead];
-        JDIMENSION first = cinfo->output_scanline, count = cinfo->output_height - first;
-        if (count > kRowsPerRead) count = kRowsPerRead;
-        for (JDIMENSION i = 0; i < count; i++) rows[i] = state->pixels + size_t(rowBytes) * (first + i);
-        jpeg_read_scanlines(cinfo, rows, count);
+    if (cmyk) {
+        ReadCmykRows(cinfo, state->pixels, size_t(rowBytes));
+    } else {
+        while (cinfo->output_scanline < cinfo->output_height) {
+            JSAMPROW rows[kRowsPerRead];
+            JDIMENSION first = cinfo->output_scanline, count = cinfo->output_height - first;
+            if (count > kRowsPerRead) count = kRowsPerRead;
+            for (JDIMENSION i = 0; i < count; i++) rows[i] = state->pixels + size_t(rowBytes) * (first + i);
+            jpeg_read_scanlines(cinfo, rows, count);
+        }
     }
     jpeg_finish_decompress(cinfo);
 

@@ -2,7 +2,8 @@
 //
 // Colour-mapped (1), true colour (2) and their run-length forms (9, 10), at an
 // effective depth of 16 (X1R5G5B5), 24 or 32 bits; colour-mapped files must use
-// 8-bit indices into a map of at most 256 entries. Sizes run from 1 to 4095, both
+// 8-bit indices into a map of at most 256 entries, and a colour map that a
+// true-colour file carries (colour-map type 1) is skipped. Sizes run from 1 to 4095, both
 // origins must be 0. Run-length data ends at the end of the stream, or before the
 // 26-byte footer when one is present (signature matched, extension offset 0).
 // Packets that run past the image are cut at its end; data that ends before the
@@ -29,6 +30,7 @@ struct TgaInfo {
     int type;
     int idLength;
     int mapFirst, mapLength;
+    int64_t skippedMapBytes;  // a colour map in a true-colour file, which only other programs use
     int width, height;
     int bytesPerPixel;  // of the output, and of colour-map entries or stored pixels
     int descriptor;
@@ -67,6 +69,7 @@ int ReadTgaInfo(StreamSource* source, TgaInfo* info) {
     if (depth != 16 && depth != 24 && depth != 32) return -1;
     if (info->mapped && (h[16] != 8 || info->mapFirst + info->mapLength > 256)) return -1;
     info->bytesPerPixel = depth / 8;
+    info->skippedMapBytes = !info->mapped && h[1] == 1 ? int64_t(info->mapLength) * ((h[7] + 7) / 8) : 0;
     return 0;
 }
 
@@ -102,7 +105,7 @@ int DecodeTgaPackets(const uint8_t* data, size_t size, const uint8_t* map, int b
 int ReadTgaPixels(StreamSource* source, const TgaInfo& info, uint8_t* out) {
     const size_t count = size_t(info.width) * info.height;
     const int bpp = info.bytesPerPixel;
-    SeekStreamTo(source, kHeaderSize + info.idLength);
+    SeekStreamTo(source, kHeaderSize + info.idLength + info.skippedMapBytes);
 
     uint8_t map[256 * 4] = {};
     if (info.mapped && ReadStreamBytes(source, map + info.mapFirst * bpp, size_t(info.mapLength) * bpp) != 0) {

@@ -157,6 +157,48 @@ TEST(BmpDecoder, PaletteHonoursColoursUsedAndClearsTheFourthByte) {
     FreeDecoded(&image);
 }
 
+// OS/2 bitmaps (the 12-byte core header: 16-bit sides, always bottom-up, colour
+// entries of 3 bytes) decode as the same picture stored with the 40-byte header.
+TEST(BmpDecoder, Os2BitmapsDecodeAsTheirWindowsTwins) {
+    std::vector<uint32_t> palette256;
+    for (uint32_t i = 0; i < 256; i++) palette256.push_back(i * 0x030507 & 0xFFFFFF);
+    struct Case {
+        const char* name;
+        int bitCount, colours;
+    } cases[] = {{"1 bit", 1, 2}, {"4 bits", 4, 16}, {"8 bits", 8, 256}, {"24 bits", 24, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BmpSpec windows;
+        windows.width = 7, windows.height = 3, windows.bitCount = uint16_t(c.bitCount);
+        windows.palette.assign(palette256.begin(), palette256.begin() + c.colours);
+        windows.pixels = TestPicture(BmpStride(c.bitCount, 7), 3, 1);
+        BmpSpec os2 = windows;
+        os2.headerSize = 12;
+        GraphImage want{}, got{};
+        ASSERT_EQ(0, DecodeBytes(DecodeBmpGraphImage, BuildBmp(windows), &want));
+        ASSERT_EQ(0, DecodeBytes(DecodeBmpGraphImage, BuildBmp(os2), &got));
+        Bytes wantRows;
+        for (int y = 0; y < want.height; y++) {
+            wantRows.insert(wantRows.end(), PixelAt(want, 0, y), PixelAt(want, want.width, y));
+        }
+        ExpectImage(got, {want.width, want.height, want.pitch, want.format.bytesPerPixel, wantRows});
+        EXPECT_EQ(0, std::memcmp(&want.format, &got.format, sizeof want.format));
+        FreeDecoded(&want);
+        FreeDecoded(&got);
+    }
+    // A colour table shorter than the bit count allows ends where the pixels start.
+    BmpSpec shortTable;
+    shortTable.headerSize = 12, shortTable.width = 2, shortTable.height = 1, shortTable.bitCount = 8;
+    shortTable.palette = {0x112233, 0x445566};
+    shortTable.pixels = {1, 0, 0, 0};
+    GraphImage image{};
+    ASSERT_EQ(0, DecodeBytes(DecodeBmpGraphImage, BuildBmp(shortTable), &image));
+    ExpectImage(image, {2, 1, 4, 1, {1, 0}});
+    EXPECT_EQ(0x445566u, image.format.palette[1]);
+    EXPECT_EQ(0u, image.format.palette[2]);
+    FreeDecoded(&image);
+}
+
 TEST(BmpDecoder, RefusesHostileFiles) {
     const BmpSpec good = Bmp24(2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     std::vector<RefusedFile> cases;
@@ -170,13 +212,15 @@ TEST(BmpDecoder, RefusesHostileFiles) {
     cases.push_back({"info header cut", Bytes(valid.begin(), valid.begin() + 40)});
     cases.push_back({"pixels cut by a row", Bytes(valid.begin(), valid.end() - 8)});
     cases.push_back({"pixels cut inside the last row", Bytes(valid.begin(), valid.end() - 3)});
-    with("core header (12 bytes)", [](BmpSpec& s) { s.headerSize = 12; });
+    with("core header, 16 bits", [](BmpSpec& s) { s.headerSize = 12, s.bitCount = 16; });
+    with("core header, 32 bits", [](BmpSpec& s) { s.headerSize = 12, s.bitCount = 32; });
+    with("core header, pixels cut", [](BmpSpec& s) { s.headerSize = 12, s.pixels.resize(10); });
     with("header size 64", [](BmpSpec& s) { s.headerSize = 64; });
     with("width 0", [](BmpSpec& s) { s.width = 0; });
     with("width negative", [](BmpSpec& s) { s.width = -2; });
     with("height 0", [](BmpSpec& s) { s.height = 0; });
-    with("width 32768", [](BmpSpec& s) { s.width = 32768; });
-    with("height -32768", [](BmpSpec& s) { s.height = -32768; });
+    with("width 65536", [](BmpSpec& s) { s.width = 65536; });
+    with("height -65536", [](BmpSpec& s) { s.height = -65536; });
     with("height INT_MIN", [](BmpSpec& s) { s.height = INT_MIN; });
     with("over the byte limit", [](BmpSpec& s) { s.width = 32767, s.height = 32767; });
     with("bit count 2", [](BmpSpec& s) { s.bitCount = 2; });

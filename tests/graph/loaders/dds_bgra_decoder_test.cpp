@@ -66,6 +66,32 @@ TEST(DdsDecoder, DecodesTableAndMaskFormats) {
     }
 }
 
+// R3G3B2 is one byte per pixel: it loads as a palette image whose palette holds
+// what each of the 256 values means, channels widened to 0..255.
+TEST(DdsDecoder, R3G3B2LoadsAsAPaletteImage) {
+    DdsSpec rgb;
+    rgb.formatFlags = 0x40, rgb.bitCount = 8, rgb.width = 4, rgb.height = 1;
+    rgb.masks[0] = 0xE0, rgb.masks[1] = 0x1C, rgb.masks[2] = 0x03, rgb.masks[3] = 0;
+    rgb.pixels = {0xE0, 0x1C, 0x03, 0x49};
+    const struct {
+        const char* name;
+        DdsSpec layout;
+    } files[] = {{"FourCC 27", FourCC(27, 4, 1, rgb.pixels)}, {"RGB masks, 8 bits", rgb}};
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        GraphImage image{};
+        ASSERT_EQ(DecodeBytes(DecodeDdsGraphImage, BuildDds(f.layout), &image), 0);
+        ExpectImage(image, {4, 1, 4, 1, rgb.pixels});
+        EXPECT_EQ(0xFF0000u, image.format.palette[0xE0]);
+        EXPECT_EQ(0x00FF00u, image.format.palette[0x1C]);
+        EXPECT_EQ(0x0000FFu, image.format.palette[0x03]);
+        EXPECT_EQ(0x484855u, image.format.palette[0x49]) << "red 2/7, green 2/7, blue 1/3";
+        EXPECT_EQ(0xFFFFFFu, image.format.palette[0xFF]);
+        EXPECT_EQ(0u, image.format.palette[0]);
+        FreeDecoded(&image);
+    }
+}
+
 TEST(DdsDecoder, RefusesHostileFiles) {
     DdsSpec good;
     good.width = 2, good.height = 1, good.pixels.assign(8, 7);
@@ -78,9 +104,10 @@ TEST(DdsDecoder, RefusesHostileFiles) {
     cases.push_back({"header cut", Bytes(valid.begin(), valid.begin() + 100)});
     cases.push_back({"pixels cut", Bytes(valid.begin(), valid.end() - 1)});
     with("unknown FourCC (DXT1)", [](DdsSpec& s) { s = FourCC(0x31545844, 2, 1, s.pixels); });
-    with("8-bit FourCC (R3G3B2)", [](DdsSpec& s) { s = FourCC(27, 2, 1, s.pixels); });
     with("FourCC with RGB flag clear and no FourCC flag", [](DdsSpec& s) { s.formatFlags = 0x1; });
-    with("RGB 8 bits", [](DdsSpec& s) { s.bitCount = 8, s.masks[0] = 0xE0, s.masks[1] = 0x1C, s.masks[2] = 3; });
+    with("RGB 8 bits with alpha", [](DdsSpec& s) {
+        s.formatFlags = 0x41, s.bitCount = 8, s.masks[0] = 0x30, s.masks[1] = 0x0C, s.masks[2] = 3, s.masks[3] = 0xC0;
+    });
     with("RGB 12 bits", [](DdsSpec& s) { s.bitCount = 12; });
     with("RGB 0 bits", [](DdsSpec& s) { s.bitCount = 0; });
     with("mask beyond the pixel", [](DdsSpec& s) { s.bitCount = 16, s.masks[0] = 0xF0000; });
@@ -89,7 +116,7 @@ TEST(DdsDecoder, RefusesHostileFiles) {
     with("pitch negative", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 0xFFFFFFF8; });
     with("width 0", [](DdsSpec& s) { s.width = 0; });
     with("height 0", [](DdsSpec& s) { s.height = 0; });
-    with("width 32768", [](DdsSpec& s) { s.width = 32768; });
+    with("width 65536", [](DdsSpec& s) { s.width = 65536; });
     with("over the byte limit", [](DdsSpec& s) { s.width = 30000, s.height = 30000; });
     with("huge pitch times height", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 0x7FFFFFFF, s.height = 3; });
     ExpectAllRefused(DecodeDdsGraphImage, cases);
@@ -122,7 +149,7 @@ TEST(BgraDecoder, RefusesHostileFiles) {
         {"channel size 0x20202020", BuildBgra(0x20202020, 2, 2, four)},
         {"width 0", BuildBgra(0x08080808, 0, 2, four)},
         {"height negative", BuildBgra(0x08080808, 2, -2, four)},
-        {"width 32768", BuildBgra(0x08080808, 32768, 1, four)},
+        {"width 65536", BuildBgra(0x08080808, 65536, 1, four)},
         {"over the byte limit", BuildBgra(0x08080808, 32767, 32767, four)},
         {"8-bit pixels cut", Bytes(valid.begin(), valid.end() - 1)},
         {"16-bit pixels cut", BuildBgra(0x10101010, 2, 2, Bytes(31, 1))},

@@ -94,4 +94,16 @@ Bytes BuildChanged(Spec layout, Bytes (*build)(const Spec&), Change change) {
     return build(layout);
 }
 
+// Rewrites the frame size in the first SOF0 or SOF2 marker.
+inline Bytes WithJpegSize(Bytes jpeg, uint16_t width, uint16_t height) {
+    for (size_t i = 2; i + 9 < jpeg.size(); i++) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = uint8_t(height >> 8), jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8), jpeg[i + 8] = uint8_t(width);
+            break;
+        }
+    }
+    return jpeg;
+}
+
 }  // namespace testimg

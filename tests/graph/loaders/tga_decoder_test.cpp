@@ -82,6 +82,20 @@ std::vector<ValidTga> ValidTgas() {
         cases.push_back({"RLE run cut at the image end", s, {2, 1, 8, 4, {9, 8, 7, 6, 9, 8, 7, 6}}});
     }
     {
+        // A colour map in a true-colour file is there for other programs: skipped.
+        TgaSpec s;
+        s.width = 4, s.height = 4, s.mapLength = 5, s.mapEntryBits = 24;
+        s.id = {'i', 'd'};
+        s.map = TestPicture(5, 1, 3);
+        s.data = TestPicture(4, 4, 3);
+        cases.push_back({"true colour carrying a 24-bit colour map", s, {4, 4, 12, 3, s.data}});
+        s.type = 10, s.mapFirst = 2, s.mapLength = 3, s.mapEntryBits = 15;
+        s.map = TestPicture(3, 1, 2);
+        s.data = {0x8F, 7, 8, 9};
+        cases.push_back({"true-colour RLE carrying a 15-bit colour map", s, {4, 4, 12, 3, Bytes(16 * 3, 0)}});
+        for (int i = 0; i < 16; i++) std::copy_n(s.data.begin() + 1, 3, cases.back().want.pixels.begin() + 3 * i);
+    }
+    {
         TgaSpec s;
         s.width = 4095, s.height = 1, s.pixelDepth = 16;
         s.data.assign(4095 * 2, 0x5A);
