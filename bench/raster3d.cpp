@@ -13,6 +13,7 @@
 // Gouraud (alpha from the vertex alpha).
 //
 // Run: bench_raster3d --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+// (add --sse2 for the SSE2 loops on a processor with AVX2)
 // Names: format/texture/blend/shading[/llvmpipe].
 #include <benchmark/benchmark.h>
 
@@ -29,6 +30,7 @@
 #include "library/display/blend_tables.h"
 #include "library/graph/draw_state.h"
 #include "library/softrender/memimg.h"
+#include "library/softrender/simd_level.h"
 #include "library/softrender/triangle.h"
 
 namespace {
@@ -255,6 +257,14 @@ void PrintRatios(const RatioReporter& reporter) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --sse2: the rasteriser's SSE2 loops, as on a processor without AVX2.
+    for (int i = 1; i < argc; i++) {
+        if (std::string(argv[i]) != "--sse2") continue;
+        LimitSoftRenderSimd(SoftRenderSimdSse2);
+        std::copy(argv + i + 1, argv + argc, argv + i);
+        argc--;
+        break;
+    }
     for (const Case& c : AllCases()) {
         benchmark::RegisterBenchmark(c.Name().c_str(), [c](benchmark::State& s) { Ours(s, c); })
             ->Unit(benchmark::kMicrosecond);

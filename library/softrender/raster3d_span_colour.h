@@ -85,7 +85,7 @@ template <Raster3DVariant V>
 
 // The colour half of a chunk of n textured pixels at dp: the texels are fetched one by
 // one into a buffer first, then coloured eight at a time. Steps the cursor's colour.
-template <Raster3DVariant V>
+template <Raster3DVariant V, bool Avx2>
 [[gnu::always_inline]] inline void ColourChunk(Raster3DCursor* cursor, const ColourInputs& in, const Raster3DChunk& px,
                                                int n, uint8_t* dp) {
     constexpr int bytes = V.format == BlitFormat16 ? 2 : 4;
@@ -97,7 +97,7 @@ template <Raster3DVariant V>
     }
     Colour8 colour(*cursor);
     for (int i = 0; i < n; i += 8, colour.Next()) {
-        const I32x8 drawn = (Load<I32x8>(px.tu + i) >= 0) & (Lanes() < n - i);
+        const I32x8 drawn = ~Less<Avx2>(Load<I32x8>(px.tu + i), SplatI(0)) & Less<Avx2>(Lanes(), SplatI(n - i));
         if (!Any(drawn)) continue;
         U32x8 k[4];
         if constexpr (V.gouraud) {
@@ -111,14 +111,15 @@ template <Raster3DVariant V>
 
 // A whole span of n pixels of the white texture at dp (and depth): tests and colour,
 // eight pixels at a time.
-template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
+template <Raster3DVariant V, Raster3DDepthUse D, bool Inside, bool Avx2>
 [[gnu::always_inline]] inline void DrawSpanSimd(Raster3DCursor* cursor, const ColourInputs& in,
                                                  const Raster3DTexelGrid& grid, uint16_t* depth, int n, uint8_t* dp) {
     constexpr int bytes = V.format == BlitFormat16 ? 2 : 4;
     Attributes8<0, V.gouraud ? 8 : 4> at(*cursor);
     for (int i = 0; i < n; i += 8, at.Next()) {
         U32x8 tu, tv;
-        const I32x8 drawn = TestEight<D, Inside>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid, &tu, &tv);
+        const I32x8 drawn =
+            TestEight<D, Inside, Avx2>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid, &tu, &tv);
         if (!Any(drawn)) continue;
         U32x8 k[4];
         if constexpr (V.gouraud) {

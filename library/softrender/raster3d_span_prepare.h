@@ -54,12 +54,13 @@ namespace raster3d_simd {
 using namespace simd;
 
 // 2^29 / w for the drawn lanes (w > 0); other lanes give any value.
+template <bool Avx2>
 [[gnu::always_inline]] inline U32x8 InverseW(const I32x8& w, const I32x8& drawn) {
     const F32x8 quotient = (F32x8{} + 536870912.0f) / __builtin_convertvector(w, F32x8);
     I32x8 q = __builtin_convertvector(quotient, I32x8);
     const I32x8 rest = I32x8(Splat(1u << 29) - U32x8(q) * U32x8(w));
-    q = q - (rest >= w) + (rest < 0);  // comparisons give -1 where true
-    const I32x8 small = drawn & (w <= 256);
+    q = q - ~Less<Avx2>(rest, w) + Less<Avx2>(rest, SplatI(0));  // comparisons give -1 where true
+    const I32x8 small = drawn & ~Less<Avx2>(SplatI(256), w);
     if (Any(small)) [[unlikely]] {
         for (int j = 0; j < 8; j++)
             if (small[j]) q[j] = (int32_t(1) << 29) / w[j];
@@ -105,10 +106,10 @@ using Colour8 = Attributes8<4, 4>;    // R, G, B, A
 // Inside: every pixel of the span is known to map inside the texture, which is the
 // white texture (all its texels alike) and no blend image is read at the texel, so no
 // division is made and texel (0, 0) stands for every pixel.
-template <Raster3DDepthUse D, bool Inside, class A>
+template <Raster3DDepthUse D, bool Inside, bool Avx2, class A>
 [[gnu::always_inline]] inline I32x8 TestEight(const A& at, int left, uint16_t* depth, const Raster3DTexelGrid& grid,
                                               U32x8* tu, U32x8* tv) {
-    I32x8 drawn = (Lanes() < left) & (I32x8(at[0]) > 0);
+    I32x8 drawn = Less<Avx2>(Lanes(), SplatI(left)) & Less<Avx2>(SplatI(0), I32x8(at[0]));
     if constexpr (D != Raster3DDepthNone) {
         // The tail's stored depths go through a buffer so that nothing past the span is
         // touched.
@@ -117,36 +118,66 @@ template <Raster3DDepthUse D, bool Inside, class A>
         if (left < 8) zp = static_cast<uint16_t*>(std::memcpy(tail, depth, size_t(left) * 2));
         const I32x8 stored = __builtin_convertvector(Load<U16x8>(zp), I32x8);
         const I32x8 d = I32x8(Shr(at[3], 8) & 0xFFFF);
-        drawn &= d <= stored;
+        drawn &= ~Less<Avx2>(stored, d);
         if constexpr (D == Raster3DDepthTestWrite) {
-            Store(zp, __builtin_convertvector(drawn ? d : stored, U16x8));
+            Store(zp, __builtin_convertvector(I32x8(Select(drawn, U32x8(d), U32x8(stored))), U16x8));
             if (zp == tail) std::memcpy(depth, tail, size_t(left) * 2);
         }
     }
     if constexpr (Inside) {
         *tu = *tv = Splat(0);
     } else {
-        const U32x8 inverse = InverseW(I32x8(at[0]), drawn);
+        const U32x8 inverse = InverseW<Avx2>(I32x8(at[0]), drawn);
         const U32x8 su = Shr(at[1], 10) * inverse, sv = Shr(at[2], 10) * inverse;
         *tu = (grid.widthShift >= 0 ? su << grid.widthShift : su * grid.width) >> 19;
         *tv = (grid.heightShift >= 0 ? sv << grid.heightShift : sv * grid.height) >> 19;
-        drawn &= (*tu < grid.width) & (*tv < grid.height);
+        drawn &= LessUnsigned<Avx2>(*tu, Splat(grid.width)) & LessUnsigned<Avx2>(*tv, Splat(grid.height));
     }
     return drawn;
 }
 
 // The first half of a chunked span: n pixels' tests and texel coordinates. The colour
 // attributes are left to the colour half.
-template <Raster3DDepthUse D, bool Inside>
+template <Raster3DDepthUse D, bool Inside, bool Avx2>
 [[gnu::always_inline]] inline void PrepareChunk(Raster3DCursor* cursor, const Raster3DTexelGrid& grid, uint16_t* depth,
                                                  int n, Raster3DChunk* out) {
     Position8 at(*cursor);
     for (int i = 0; i < n; i += 8, at.Next()) {
         U32x8 tu, tv;
-        const I32x8 drawn = TestEight<D, Inside>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid, &tu, &tv);
+        const I32x8 drawn =
+            TestEight<D, Inside, Avx2>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid, &tu, &tv);
         Store(out->tu + i, Select(drawn, tu, Splat(~0u)));
         Store(out->tv + i, tv);
         Store(out->offset + i, ((tu << grid.bytesShift) + tv * uint32_t(grid.pitch)) & U32x8(drawn));
+    }
+    AdvanceCursor(cursor, 0, 4, n);
+}
+
+// The first half one pixel at a time, where eight-lane vectors would cost more than
+// they give (SSE2 has no 32-bit multiply of its own).
+template <Raster3DDepthUse D>
+[[gnu::always_inline]] inline void PrepareChunkOneByOne(Raster3DCursor* cursor, const Raster3DTexelGrid& grid,
+                                                         uint16_t* depth, int n, Raster3DChunk* out) {
+    uint32_t w = uint32_t(cursor->value[0]), u = uint32_t(cursor->value[1]), v = uint32_t(cursor->value[2]);
+    uint32_t z = uint32_t(cursor->value[3]);
+    const uint32_t dw = uint32_t(cursor->step[0]), du = uint32_t(cursor->step[1]), dv = uint32_t(cursor->step[2]);
+    const uint32_t dz = uint32_t(cursor->step[3]);
+    for (int i = 0; i < n; i++, w += dw, u += du, v += dv, z += dz) {
+        out->tu[i] = -1;
+        out->tv[i] = out->offset[i] = 0;
+        if (int32_t(w) <= 0) continue;
+        if constexpr (D != Raster3DDepthNone) {
+            const uint16_t d = uint16_t(int32_t(z) >> 8);
+            if (d > depth[i]) continue;
+            if constexpr (D == Raster3DDepthTestWrite) depth[i] = d;
+        }
+        const uint32_t inverse = uint32_t((int32_t(1) << 29) / int32_t(w));
+        const uint32_t tu = (uint32_t(int32_t(u) >> 10) * grid.width * inverse) >> 19;
+        const uint32_t tv = (uint32_t(int32_t(v) >> 10) * grid.height * inverse) >> 19;
+        if (tu >= grid.width || tv >= grid.height) continue;
+        out->tu[i] = int32_t(tu);
+        out->tv[i] = int32_t(tv);
+        out->offset[i] = int32_t((tu << grid.bytesShift) + tv * uint32_t(grid.pitch));
     }
     AdvanceCursor(cursor, 0, 4, n);
 }

@@ -84,14 +84,21 @@ using PrepareChunkFn = void (*)(Raster3DCursor*, const Raster3DTexelGrid&, uint1
 template <Raster3DDepthUse D, bool Inside>
 void PrepareChunkSse2(Raster3DCursor* cursor, const Raster3DTexelGrid& grid, uint16_t* depth, int n,
                       Raster3DChunk* out) {
-    raster3d_simd::PrepareChunk<D, Inside>(cursor, grid, depth, n, out);
+    raster3d_simd::PrepareChunk<D, Inside, false>(cursor, grid, depth, n, out);
 }
 template <Raster3DDepthUse D, bool Inside>
 ZQ_TARGET_AVX2 void PrepareChunkAvx2(Raster3DCursor* cursor, const Raster3DTexelGrid& grid, uint16_t* depth, int n,
                                      Raster3DChunk* out) {
-    raster3d_simd::PrepareChunk<D, Inside>(cursor, grid, depth, n, out);
+    raster3d_simd::PrepareChunk<D, Inside, true>(cursor, grid, depth, n, out);
 }
 
+template <Raster3DDepthUse D>
+void PrepareChunkOneByOne(Raster3DCursor* cursor, const Raster3DTexelGrid& grid, uint16_t* depth, int n,
+                          Raster3DChunk* out) {
+    raster3d_simd::PrepareChunkOneByOne<D>(cursor, grid, depth, n, out);
+}
+
+// Under SSE2 the spans that divide go one pixel at a time.
 template <bool Inside>
 PrepareChunkFn ChoosePrepare(SoftRenderSimd simd, Raster3DDepthUse depth) {
     constexpr Raster3DDepthUse none = Raster3DDepthNone, test = Raster3DDepthTest, write = Raster3DDepthTestWrite;
@@ -100,9 +107,15 @@ PrepareChunkFn ChoosePrepare(SoftRenderSimd simd, Raster3DDepthUse depth) {
                : depth == test ? &PrepareChunkAvx2<test, Inside>
                                : &PrepareChunkAvx2<write, Inside>;
     }
-    return depth == none   ? &PrepareChunkSse2<none, Inside>
-           : depth == test ? &PrepareChunkSse2<test, Inside>
-                           : &PrepareChunkSse2<write, Inside>;
+    if constexpr (Inside) {
+        return depth == none   ? &PrepareChunkSse2<none, Inside>
+               : depth == test ? &PrepareChunkSse2<test, Inside>
+                               : &PrepareChunkSse2<write, Inside>;
+    } else {
+        return depth == none   ? &PrepareChunkOneByOne<none>
+               : depth == test ? &PrepareChunkOneByOne<test>
+                               : &PrepareChunkOneByOne<write>;
+    }
 }
 
 // ---- The second half, one pixel at a time through the kernels of raster3d_kernels.h:
@@ -153,29 +166,32 @@ using WhiteSpanFn = void (*)(Raster3DCursor*, const raster3d_simd::ColourInputs&
 template <Raster3DVariant V>
 void ColourChunkSse2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, const Raster3DChunk& px, int n,
                      uint8_t* dp) {
-    raster3d_simd::ColourChunk<V>(cursor, in, px, n, dp);
+    raster3d_simd::ColourChunk<V, false>(cursor, in, px, n, dp);
 }
 template <Raster3DVariant V>
 ZQ_TARGET_AVX2 void ColourChunkAvx2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in,
                                     const Raster3DChunk& px, int n, uint8_t* dp) {
-    raster3d_simd::ColourChunk<V>(cursor, in, px, n, dp);
+    raster3d_simd::ColourChunk<V, true>(cursor, in, px, n, dp);
 }
 
 template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
 void WhiteSpanSse2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in, const Raster3DTexelGrid& grid,
                    uint16_t* depth, int n, uint8_t* dp) {
-    raster3d_simd::DrawSpanSimd<V, D, Inside>(cursor, in, grid, depth, n, dp);
+    raster3d_simd::DrawSpanSimd<V, D, Inside, false>(cursor, in, grid, depth, n, dp);
 }
 template <Raster3DVariant V, Raster3DDepthUse D, bool Inside>
 ZQ_TARGET_AVX2 void WhiteSpanAvx2(Raster3DCursor* cursor, const raster3d_simd::ColourInputs& in,
                                   const Raster3DTexelGrid& grid, uint16_t* depth, int n, uint8_t* dp) {
-    raster3d_simd::DrawSpanSimd<V, D, Inside>(cursor, in, grid, depth, n, dp);
+    raster3d_simd::DrawSpanSimd<V, D, Inside, true>(cursor, in, grid, depth, n, dp);
 }
 
+// Under SSE2 (no 32-bit multiply of its own) the uniform colour steps of textured
+// chunks go one pixel at a time.
 template <Raster3DVariant V>
 ColourChunkFn ChooseColourChunk(SoftRenderSimd simd) {
     if constexpr (!raster3d_simd::HasColourSimd(V)) return nullptr;
-    else return simd == SoftRenderSimdAvx2 ? &ColourChunkAvx2<V> : &ColourChunkSse2<V>;
+    else if (simd == SoftRenderSimdAvx2) return &ColourChunkAvx2<V>;
+    else return V.gouraud ? &ColourChunkSse2<V> : nullptr;
 }
 
 template <Raster3DVariant V, bool Inside>

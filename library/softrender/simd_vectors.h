@@ -41,6 +41,25 @@ template <class T>
     std::memcpy(p, &v, sizeof(v));
 }
 
+// Comparisons giving -1 in the lanes where they hold. Under AVX2 a 32-byte vector
+// compares in one instruction; under SSE2 GCC would compare it lane by lane in scalar
+// code, so there each 16-byte half is compared as a vector.
+template <bool Avx2>
+[[gnu::always_inline]] inline I32x8 Less(const I32x8& a, const I32x8& b) {
+    if constexpr (Avx2) {
+        return a < b;
+    } else {
+        typedef int32_t I32x4 __attribute__((vector_size(16)));
+        const I32x4 low = __builtin_shufflevector(a, a, 0, 1, 2, 3) < __builtin_shufflevector(b, b, 0, 1, 2, 3);
+        const I32x4 high = __builtin_shufflevector(a, a, 4, 5, 6, 7) < __builtin_shufflevector(b, b, 4, 5, 6, 7);
+        return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+    }
+}
+template <bool Avx2>
+[[gnu::always_inline]] inline I32x8 LessUnsigned(const U32x8& a, const U32x8& b) {
+    return Less<Avx2>(I32x8(a ^ 0x80000000u), I32x8(b ^ 0x80000000u));
+}
+
 // mask lanes (all ones) take a, the others b.
 [[gnu::always_inline]] inline U32x8 Select(const I32x8& mask, const U32x8& a, const U32x8& b) {
     const U32x8 m = U32x8(mask);
