@@ -155,6 +155,43 @@ ZQ_BLEND_INLINE void ColourChunkScalar(Raster3DCursor* cursor, const SpanConstan
     }
 }
 
+// ---- Uniform textured spans under SSE2: the whole pipeline one pixel at a time, as the
+// eight-lane halves cost more there than they give ----
+
+template <Raster3DVariant V>
+ZQ_BLEND_INLINE void DrawSpanOneByOne(Raster3DCursor* cursor, const SpanConstants& c, uint16_t* zp, bool depthWrite,
+                                      int n, uint8_t* dp) {
+    constexpr BlitVariant B = AsBlitVariant(V);
+    constexpr int destBytes = sizeof(typename PixelLayout<V.format>::Pixel);
+    int32_t w = cursor->value[Raster3DW], u = cursor->value[Raster3DU], v = cursor->value[Raster3DV];
+    int32_t z = cursor->value[Raster3DZ];
+    const int32_t dw = cursor->step[Raster3DW], du = cursor->step[Raster3DU], dv = cursor->step[Raster3DV];
+    const int32_t dz = cursor->step[Raster3DZ];
+    for (int i = 0; i < n; i++, dp += destBytes) {
+        const int32_t pw = w, pu = u, pv = v, pz = z;
+        Step(w, dw);
+        Step(u, du);
+        Step(v, dv);
+        Step(z, dz);
+        if (pw <= 0) continue;
+        if (zp != nullptr) {
+            const uint16_t depth = uint16_t(pz >> 8);
+            if (depth > zp[i]) continue;
+            if (depthWrite) zp[i] = depth;
+        }
+        const uint32_t inverse = uint32_t((int32_t(1) << 29) / pw);
+        const uint32_t tu = (uint32_t(pu >> 10) * c.grid.width * inverse) >> 19;
+        const uint32_t tv = (uint32_t(pv >> 10) * c.grid.height * inverse) >> 19;
+        if (tu >= c.grid.width || tv >= c.grid.height) continue;
+        const SourceSample texel =
+            ReadSource<B>(c.k, c.texels + (intptr_t(tu) << c.grid.bytesShift) + intptr_t(tv) * c.texPitch);
+        if (IsSkipped<B>(c.k, texel)) continue;
+        const uint32_t weight = V.blend ? c.k.weights[c.blendPixels[tu + intptr_t(tv) * c.blendPitch]] : 0;
+        StorePixel<V.format>(dp, UniformPixel<V>(c.k, texel, weight, LoadPixel<V.format>(dp)));
+    }
+    raster3d_simd::AdvanceCursor(cursor, 0, 4, n);
+}
+
 // ---- The commonest variants, eight pixels at a time: textured chunks after the first
 // half, and whole spans of the white texture in one pass ----
 
@@ -227,6 +264,7 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
     const ColourChunkFn colourChunk = ChooseColourChunk<V>(c.simd);
     const WhiteSpanFn whiteSpan = c.whiteTexture ? ChooseWhiteSpan<V, false>(c.simd, depthUse) : nullptr;
     const WhiteSpanFn whiteSpanInside = c.whiteTexture ? ChooseWhiteSpan<V, true>(c.simd, depthUse) : nullptr;
+    const bool oneByOne = !V.gouraud && c.simd == SoftRenderSimdSse2;
     uint8_t* const destPixels = t.dest->pixels;
     const intptr_t destPitch = t.dest->pitch;
     uint8_t* const depthPixels = t.depthImage != nullptr ? t.depthImage->pixels : nullptr;
@@ -247,6 +285,8 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
             const bool inside = insideWhite && raster3d_simd::SpanMapsInsideTexture(cursor, count);
             if (whiteSpan != nullptr) {
                 (inside ? whiteSpanInside : whiteSpan)(&cursor, in, c.grid, zp, count, dp);
+            } else if (oneByOne && !inside) {
+                DrawSpanOneByOne<V>(&cursor, c, zp, t.depthWrite != 0, count, dp);
             } else {
                 for (int done = 0; done < count; done += kRaster3DChunk) {
                     const int n = std::min(kRaster3DChunk, count - done);
