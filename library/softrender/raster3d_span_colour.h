@@ -4,7 +4,7 @@
 // Each gives exactly the bytes of the one-pixel kernels in raster3d_kernels.h:
 //   uniform none   the texel
 //   uniform alpha  16-bit d + trunc(p * (s - d) / 255) (BlendSignedMulTable), the
-//                  division as (x + 1 + (x >> 8)) >> 8, exact for 0 <= x <= 65535;
+//                  division as (x + 1 + (x >> 8)) >> 8, exact for 0 <= x < 65535;
 //                  32-bit (d * 256 + (s - d) * p) >> 8
 //   Gouraud        m = (t * k) >> 8; none m; alpha (d * 256 + (m - d) * a) >> 8; in
 //                  wrapping 32-bit lanes, the low bits of each channel kept
@@ -27,11 +27,10 @@ constexpr bool HasColourSimd(const Raster3DVariant& v) {
 // What the colour half reads besides the chunk.
 struct ColourInputs {
     const uint8_t* texels;
-    int texPitch;
-    int p;              // blend parameter, uniform alpha
+    int p;  // blend parameter, uniform alpha
 };
 
-// trunc(x / 255) for |x| <= 65535.
+// trunc(x / 255) for |x| < 65535.
 [[gnu::always_inline]] inline I32x8 DivideBy255TowardZero(const I32x8& x) {
     const I32x8 sign = x >> 31;
     const I32x8 magnitude = (x ^ sign) - sign;
@@ -102,7 +101,7 @@ template <Raster3DVariant V, bool Avx2>
         U32x8 k[4];
         if constexpr (V.gouraud) {
 #pragma GCC unroll 4
-            for (int c = 0; c < 4; c++) k[c] = colour.Colour(c);
+            for (int c = 0; c < (V.mode == BlendNone ? 3 : 4); c++) k[c] = colour.Colour(c);
         }
         BlendEight<V>(in, k, Load<U32x8>(texels + i), drawn, n - i, dp + i * bytes);
     }
@@ -124,7 +123,7 @@ template <Raster3DVariant V, Raster3DDepthUse D, bool Inside, bool Avx2>
         U32x8 k[4];
         if constexpr (V.gouraud) {
 #pragma GCC unroll 4
-            for (int c = 0; c < 4; c++) k[c] = at.Colour(c);
+            for (int c = 0; c < (V.mode == BlendNone ? 3 : 4); c++) k[c] = at.Colour(c);
         }
         BlendEight<V>(in, k, Splat(~0u), drawn, n - i, dp + i * bytes);
     }

@@ -60,7 +60,6 @@ namespace {
 struct SpanConstants {
     BlendConstants k;
     const uint8_t* texels;
-    int texPitch;
     Raster3DTexelGrid grid;
     const uint8_t* blendPixels;
     int blendPitch;
@@ -140,7 +139,7 @@ ZQ_BLEND_INLINE void ColourChunkScalar(Raster3DCursor* cursor, const SpanConstan
         const int32_t tu = px.tu[i];
         if (tu < 0) continue;
         const intptr_t tv = px.tv[i];
-        const SourceSample texel = ReadSource<B>(c.k, c.texels + intptr_t(tu) * texelBytes + tv * c.texPitch);
+        const SourceSample texel = ReadSource<B>(c.k, c.texels + intptr_t(tu) * texelBytes + tv * c.grid.pitch);
         if (IsSkipped<B>(c.k, texel)) continue;
         const uint32_t weight = V.blend ? c.k.weights[c.blendPixels[tu + tv * c.blendPitch]] : 0;
         const uint32_t d = LoadPixel<V.format>(dp);
@@ -184,7 +183,7 @@ ZQ_BLEND_INLINE void DrawSpanOneByOne(Raster3DCursor* cursor, const SpanConstant
         const uint32_t tv = (uint32_t(pv >> 10) * c.grid.height * inverse) >> 19;
         if (tu >= c.grid.width || tv >= c.grid.height) continue;
         const SourceSample texel =
-            ReadSource<B>(c.k, c.texels + (intptr_t(tu) << c.grid.bytesShift) + intptr_t(tv) * c.texPitch);
+            ReadSource<B>(c.k, c.texels + (intptr_t(tu) << c.grid.bytesShift) + intptr_t(tv) * c.grid.pitch);
         if (IsSkipped<B>(c.k, texel)) continue;
         const uint32_t weight = V.blend ? c.k.weights[c.blendPixels[tu + intptr_t(tv) * c.blendPitch]] : 0;
         StorePixel<V.format>(dp, UniformPixel<V>(c.k, texel, weight, LoadPixel<V.format>(dp)));
@@ -252,7 +251,7 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
     constexpr int destBytes = sizeof(typename PixelLayout<V.format>::Pixel);
     // Per-draw values in locals, where stores to the pixels cannot touch them.
     const SpanConstants c = constants;
-    const raster3d_simd::ColourInputs in{c.texels, c.texPitch, c.k.p};
+    const raster3d_simd::ColourInputs in{c.texels, c.k.p};
     const Raster3DDepthUse depthUse = t.depthImage == nullptr ? Raster3DDepthNone
                                       : t.depthWrite          ? Raster3DDepthTestWrite
                                                               : Raster3DDepthTest;
@@ -361,7 +360,6 @@ void DrawRaster3DSpans(const Raster3DVariant& variant, const Raster3DTarget& t, 
     c.k.key = t.texture->transparentValue;  // compared at full width: a wider key never matches
     c.k.palette = t.texture->paletteA;
     c.texels = t.texture->pixels;
-    c.texPitch = t.texture->pitch;
     c.grid.width = uint32_t(t.texture->width);
     c.grid.height = uint32_t(t.texture->height);
     c.grid.widthShift = std::has_single_bit(c.grid.width) ? std::countr_zero(c.grid.width) : -1;
