@@ -115,10 +115,11 @@ template <Raster3DVariant V, Raster3DDepthUse D, bool Inside, bool Avx2>
                                                  const Raster3DTexelGrid& grid, uint16_t* depth, int n, uint8_t* dp) {
     constexpr int bytes = V.format == BlitFormat16 ? 2 : 4;
     Attributes8<0, V.gouraud ? 8 : 4> at(*cursor);
+    const bool wMayBeSmall = WMayBeSmall(*cursor, n);
     for (int i = 0; i < n; i += 8, at.Next()) {
         U32x8 tu, tv;
-        const I32x8 drawn =
-            TestEight<D, Inside, Avx2>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid, &tu, &tv);
+        const I32x8 drawn = TestEight<D, Inside, Avx2>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid,
+                                                       wMayBeSmall, &tu, &tv);
         if (!Any(drawn)) continue;
         U32x8 k[4];
         if constexpr (V.gouraud) {

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "library/softrender/simd_vectors.h"
 
@@ -53,13 +54,15 @@ namespace raster3d_simd {
 
 using namespace simd;
 
-// 2^29 / w for the drawn lanes (w > 0); other lanes give any value.
+// 2^29 / w for the drawn lanes (w > 0); other lanes give any value. Lanes with
+// w <= 256 are looked for only when the span may have them (wMayBeSmall).
 template <bool Avx2>
-[[gnu::always_inline]] inline U32x8 InverseW(const I32x8& w, const I32x8& drawn) {
+[[gnu::always_inline]] inline U32x8 InverseW(const I32x8& w, const I32x8& drawn, bool wMayBeSmall) {
     const F32x8 quotient = (F32x8{} + 536870912.0f) / __builtin_convertvector(w, F32x8);
     I32x8 q = __builtin_convertvector(quotient, I32x8);
     const I32x8 rest = I32x8(Splat(1u << 29) - U32x8(q) * U32x8(w));
     q = q - ~Less<Avx2>(rest, w) + Less<Avx2>(rest, SplatI(0));  // comparisons give -1 where true
+    if (!wMayBeSmall) return U32x8(q);
     const I32x8 small = drawn & ~Less<Avx2>(SplatI(256), w);
     if (Any(small)) [[unlikely]] {
         for (int j = 0; j < 8; j++)
@@ -95,6 +98,13 @@ struct Attributes8 {
 using Position8 = Attributes8<0, 4>;  // W, U, V, Z
 using Colour8 = Attributes8<4, 4>;    // R, G, B, A
 
+// Whether W may fall to 256 or below within the span of n pixels from the cursor (W
+// is linear along the span; wrapping counts as may).
+inline bool WMayBeSmall(const Raster3DCursor& cursor, int n) {
+    const int64_t first = cursor.value[0], last = first + int64_t(cursor.step[0]) * (n - 1);
+    return !(first > 256 && last > 256 && last <= INT32_MAX);
+}
+
 // Attributes first .. first + count - 1 of the cursor moved on by n pixels.
 [[gnu::always_inline]] inline void AdvanceCursor(Raster3DCursor* cursor, int first, int count, int n) {
     for (int a = first; a < first + count; a++)
@@ -108,7 +118,7 @@ using Colour8 = Attributes8<4, 4>;    // R, G, B, A
 // division is made and texel (0, 0) stands for every pixel.
 template <Raster3DDepthUse D, bool Inside, bool Avx2, class A>
 [[gnu::always_inline]] inline I32x8 TestEight(const A& at, int left, uint16_t* depth, const Raster3DTexelGrid& grid,
-                                              U32x8* tu, U32x8* tv) {
+                                              bool wMayBeSmall, U32x8* tu, U32x8* tv) {
     I32x8 drawn = Less<Avx2>(Lanes(), SplatI(left)) & Less<Avx2>(SplatI(0), I32x8(at[0]));
     if constexpr (D != Raster3DDepthNone) {
         // The tail's stored depths go through a buffer so that nothing past the span is
@@ -127,7 +137,7 @@ template <Raster3DDepthUse D, bool Inside, bool Avx2, class A>
     if constexpr (Inside) {
         *tu = *tv = Splat(0);
     } else {
-        const U32x8 inverse = InverseW<Avx2>(I32x8(at[0]), drawn);
+        const U32x8 inverse = InverseW<Avx2>(I32x8(at[0]), drawn, wMayBeSmall);
         const U32x8 su = Shr(at[1], 10) * inverse, sv = Shr(at[2], 10) * inverse;
         *tu = (grid.widthShift >= 0 ? su << grid.widthShift : su * grid.width) >> 19;
         *tv = (grid.heightShift >= 0 ? sv << grid.heightShift : sv * grid.height) >> 19;
@@ -142,10 +152,11 @@ template <Raster3DDepthUse D, bool Inside, bool Avx2>
 [[gnu::always_inline]] inline void PrepareChunk(Raster3DCursor* cursor, const Raster3DTexelGrid& grid, uint16_t* depth,
                                                  int n, Raster3DChunk* out) {
     Position8 at(*cursor);
+    const bool wMayBeSmall = WMayBeSmall(*cursor, n);
     for (int i = 0; i < n; i += 8, at.Next()) {
         U32x8 tu, tv;
-        const I32x8 drawn =
-            TestEight<D, Inside, Avx2>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid, &tu, &tv);
+        const I32x8 drawn = TestEight<D, Inside, Avx2>(at, n - i, depth + (D != Raster3DDepthNone ? i : 0), grid,
+                                                       wMayBeSmall, &tu, &tv);
         Store(out->tu + i, Select(drawn, tu, Splat(~0u)));
         Store(out->tv + i, tv);
         Store(out->offset + i, ((tu << grid.bytesShift) + tv * uint32_t(grid.pitch)) & U32x8(drawn));
