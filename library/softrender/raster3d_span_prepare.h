@@ -11,8 +11,9 @@
 // texture leaves the pixel.
 //
 // The division: a float quotient is within 1/4 of 2^29 / W while W > 256, so its
-// truncation is off by at most one, which the remainder 2^29 - q * W then corrects. The
-// rare lanes with W <= 256 (rhw below 2^-18) are divided one by one.
+// truncation is off by at most one; tried for every W from 257 to 2^31 - 1, it is never
+// one too few, and one too many shows as a negative remainder 2^29 - q * W. The rare
+// lanes with W <= 256 (rhw below 2^-18) are divided one by one.
 #pragma once
 
 #include <cstdint>
@@ -61,7 +62,7 @@ template <bool Avx2>
     const F32x8 quotient = (F32x8{} + 536870912.0f) / __builtin_convertvector(w, F32x8);
     I32x8 q = __builtin_convertvector(quotient, I32x8);
     const I32x8 rest = I32x8(Splat(1u << 29) - U32x8(q) * U32x8(w));
-    q = q - ~Less<Avx2>(rest, w) + Less<Avx2>(rest, SplatI(0));  // comparisons give -1 where true
+    q += Less<Avx2>(rest, SplatI(0));  // -1 where q * w passed 2^29
     if (!wMayBeSmall) return U32x8(q);
     const I32x8 small = drawn & ~Less<Avx2>(SplatI(256), w);
     if (Any(small)) [[unlikely]] {
