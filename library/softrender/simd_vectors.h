@@ -9,6 +9,8 @@
 #include <cstring>
 
 
+// A function marked ZQ_TARGET_AVX2 is called from SSE2 code: it takes and returns no
+// vector by value, since the two pass a 32-byte vector differently.
 #define ZQ_TARGET_AVX2 [[gnu::target("avx2")]]
 
 // Vectors of 32 bytes pass only between inlined functions, so the warning that their
