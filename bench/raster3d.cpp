@@ -4,8 +4,9 @@
 // (XRGB8888 / BGRA), blend mode none or alpha (p = 128), uniform shading, or Gouraud
 // shading with a 16-bit depth test (LEQUAL) and depth write. One iteration draws the
 // triangle 16 times (llvmpipe: one glDrawArrays and glFinish). Counter "pix/s": covered
-// pixels per second. After the run a table gives both times and the ratio ours /
-// llvmpipe (below 1: ours is faster).
+// pixels per second. After the run a table gives both CPU times (the median over
+// repetitions when aggregates are reported) and the ratio ours / llvmpipe (below 1: ours
+// is faster).
 //
 // The peer draws the same vertices in clip coordinates (x * w, y * w, z * w, w with
 // w = 1 / rhw, x and y taken to the viewport, z to -1..1): GL_REPLACE for uniform
@@ -214,20 +215,30 @@ void Llvmpipe(benchmark::State& state, const Case& c) {
 }
 #endif
 
-// Collects the time per iteration of every run (the fastest repetition) for the table.
+// Collects the CPU time per iteration of every case for the table: the median when the
+// run reports aggregates, else the fastest repetition.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    std::map<std::string, double> fastest;  // run name -> ns per iteration
+    std::map<std::string, double> fastest, median;  // run name -> ns per iteration
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
+            if (run.error_occurred || run.iterations == 0) continue;
             const double ns = run.cpu_accumulated_time * 1e9 / double(run.iterations);
             const std::string name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") median[name] = ns;
+            if (run.run_type != Run::RT_Iteration) continue;
             auto it = fastest.find(name);
             if (it == fastest.end() || ns < it->second) fastest[name] = ns;
         }
         ConsoleReporter::ReportRuns(runs);
+    }
+    const double* Time(const std::string& name) const {
+        for (const auto* times : {&median, &fastest}) {
+            const auto it = times->find(name);
+            if (it != times->end()) return &it->second;
+        }
+        return nullptr;
     }
 };
 
@@ -243,14 +254,13 @@ std::vector<Case> AllCases() {
 void PrintRatios(const RatioReporter& reporter) {
     std::printf("\n%-36s %12s %12s %8s\n", "case (16 triangles)", "ours us", "llvmpipe us", "ratio");
     for (const Case& c : AllCases()) {
-        const auto ours = reporter.fastest.find(c.Name()), peer = reporter.fastest.find(c.Name() + "/llvmpipe");
-        if (ours == reporter.fastest.end()) continue;
-        if (peer == reporter.fastest.end()) {
-            std::printf("%-36s %12.1f %12s %8s\n", c.Name().c_str(), ours->second / 1e3, "-", "-");
+        const double *ours = reporter.Time(c.Name()), *peer = reporter.Time(c.Name() + "/llvmpipe");
+        if (ours == nullptr) continue;
+        if (peer == nullptr) {
+            std::printf("%-36s %12.1f %12s %8s\n", c.Name().c_str(), *ours / 1e3, "-", "-");
             continue;
         }
-        std::printf("%-36s %12.1f %12.1f %8.2f\n", c.Name().c_str(), ours->second / 1e3, peer->second / 1e3,
-                    ours->second / peer->second);
+        std::printf("%-36s %12.1f %12.1f %8.2f\n", c.Name().c_str(), *ours / 1e3, *peer / 1e3, *ours / *peer);
     }
 }
 

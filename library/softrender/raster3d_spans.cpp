@@ -221,11 +221,12 @@ ZQ_TARGET_AVX2 void WhiteSpanAvx2(Raster3DCursor* cursor, const raster3d_simd::C
     raster3d_simd::DrawSpanSimd<V, D, Inside, true>(cursor, in, grid, depth, n, dp);
 }
 
-// Under SSE2 (no 32-bit multiply of its own) the uniform colour steps of textured
-// chunks go one pixel at a time.
+// The plain texel copy of textured chunks goes one pixel at a time (a load and a store
+// a pixel beat a gather buffer), and so do uniform colour steps under SSE2 (it has no
+// 32-bit multiply of its own).
 template <Raster3DVariant V>
 ColourChunkFn ChooseColourChunk(SoftRenderSimd simd) {
-    if constexpr (!raster3d_simd::HasColourSimd(V)) return nullptr;
+    if constexpr (!raster3d_simd::HasColourSimd(V) || (!V.gouraud && V.mode == BlendNone)) return nullptr;
     else if (simd == SoftRenderSimdAvx2) return &ColourChunkAvx2<V>;
     else return V.gouraud ? &ColourChunkSse2<V> : nullptr;
 }
