@@ -139,11 +139,11 @@ TEST_F(Raster3DDiffTest, Uniform32) { AtEachSimdLevel([&] { RunAll(MemImgFormat3
 TEST_F(Raster3DDiffTest, Gouraud16) { AtEachSimdLevel([&] { RunAll(MemImgFormat16, true); }); }
 TEST_F(Raster3DDiffTest, Gouraud32) { AtEachSimdLevel([&] { RunAll(MemImgFormat32, true); }); }
 
-// Spans longer than the loops' chunks of pixels, and W falling to a few units (where the
-// division goes one pixel at a time), in the commonest modes.
+// Spans longer than the loops' chunks of 256 pixels, and W falling to a few units (where
+// the division goes one pixel at a time), in the commonest modes.
 TEST_F(Raster3DDiffTest, WideSpansAndTinyRhw) {
-    width = 200;
-    height = 24;
+    width = 600;
+    height = 12;
     tinyRhw = true;
     AtEachSimdLevel([&] {
         int n = 0;
