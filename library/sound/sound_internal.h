@@ -216,7 +216,7 @@ struct SoundHandleRecord {
     uint8_t markPending;
     uint8_t endReached;
     unsigned endOffset;
-    unsigned endReference;
+    unsigned endReference;  // the play cursor when the end was written
     unsigned markOffset;
     LinkNode listNode;
     void* waveMemory;

@@ -1,6 +1,8 @@
 // The per-frame refill of streaming sounds: the first fill, topping up while playing,
 // repeats from the loop start, looping back over the sources with the play-counter mark,
 // silence after the end and the stop once the cursor has passed it.
+#include <algorithm>
+
 #include "sound/sound_test_support.h"
 
 namespace {
@@ -148,4 +150,38 @@ TEST_F(StreamRefill, EndlessEmptySourceDoesNotHoldTheFrame) {
     ASSERT_EQ(0, RefillStreamSound(h));
     EXPECT_EQ(64000, GetSoundHandleRecord(h)->writePosition);
     EXPECT_EQ(Bytes(64000, 0), Contents(h, 0, 64000));
+}
+
+// A sound played through the mixer with the refill run once per 1/60 s, as the pump
+// does, is heard whole and then stops, whatever its length (the end falls on either
+// side of the buffer's wrap, one or more rounds after the start).
+TEST_F(StreamRefill, EveryLengthPlaysToItsEnd) {
+    const WAVEFORMATEX f = Pcm(1, 44100, 16);
+    for (double seconds : {4.5, 5.0, 6.5, 8.0, 9.5, 13.0}) {
+        SCOPED_TRACE(seconds);
+        const int frames = static_cast<int>(seconds * 44100);
+        const Bytes pcm = Ramp(f, frames);
+        const ResourceHandle h = Make(f, {{MakeWav(FormatBody(f, 16), pcm)}}, 0);
+        SoundBufferRecord* buffer = &GetSoundHandleRecord(h)->buffers[0];
+        ASSERT_EQ(0, RefillAllStreamSounds());
+        SoundBufferPlay(buffer, 1);
+        std::vector<int16_t> heard;
+        DWORD status = DSBSTATUS_PLAYING;
+        while ((status & DSBSTATUS_PLAYING) && heard.size() < 2u * (frames + 44100)) {
+            const std::vector<int16_t> piece = DsoundSeamMix(735);
+            heard.insert(heard.end(), piece.begin(), piece.end());
+            ASSERT_EQ(0, RefillAllStreamSounds());
+            SoundBufferGetStatus(buffer, &status);
+        }
+        EXPECT_EQ(0u, status & DSBSTATUS_PLAYING) << "stopped after the end";
+        const int heardFrames = static_cast<int>(heard.size() / 2);
+        EXPECT_GE(heardFrames, frames) << "stopped at " << heardFrames / 44100.0 << " s";
+        int first = -1;  // the first frame not heard as written
+        for (int i = 0; i < std::min(frames, heardFrames) && first < 0; ++i)
+            if (heard[2 * i] != static_cast<int16_t>(i) || heard[2 * i + 1] != static_cast<int16_t>(i)) first = i;
+        EXPECT_EQ(-1, first) << "differs from " << first / 44100.0 << " s on";
+        EXPECT_LE(heard.size(), 2u * (frames + 44100 / 4)) << "stopped within a quarter second of the end";
+        for (size_t i = 2u * frames; i < heard.size(); ++i) ASSERT_EQ(0, heard[i]) << "silence after the end";
+        EXPECT_EQ(0, DeleteSoundHandle(h));
+    }
 }
