@@ -34,6 +34,11 @@ TEST_F(Decoders, PcmWalkAcceptsAndRefuses) {
         {"not RIFF", [&] { Bytes b = MakeWav(FormatBody(f, 18), data); b[0] = 'X'; return b; }(), false},
         {"not WAVE", [&] { Bytes b = MakeWav(FormatBody(f, 18), data); b[8] = 'X'; return b; }(), false},
         {"compressed tag", [&] { WAVEFORMATEX g = f; g.wFormatTag = 0x1234; return MakeWav(FormatBody(g, 18), data); }(), false},
+        // Bodies too short for the format tag, and a file cut right after the "fmt " id
+        // (read from memory, the missing size reads as 0).
+        {"format chunk of 0 bytes", MakeWav(Bytes{}, data), false},
+        {"format chunk of 1 byte", MakeWav(Bytes{1}, data), false},
+        {"cut at 16 bytes", [&] { Bytes b = MakeWav(FormatBody(f, 18), data); b.resize(16); return b; }(), false},
         {"huge format chunk", [&] { Bytes b = MakeWav(FormatBody(f, 18), data); b[16] = 0xFF; b[17] = 0xFF; b[18] = 0xFF; b[19] = 0x7F; return b; }(), false},
     };
     for (const Case& c : cases) {
