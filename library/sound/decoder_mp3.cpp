@@ -37,6 +37,23 @@ int64_t Id3v2Size(SoundDecoder* d) {
     return size;
 }
 
+// Whether the frame whose header was just read (the stream right behind it) is the
+// encoders' Info frame: layer III with "Xing" or "Info" where its side information
+// would start. It carries the stream's length and no sound, and the decoder skips it,
+// so its samples are not counted. The stream is left where it was.
+bool InfoFrame(SoundDecoder* d, const uint8_t h[4], const Mp3FrameInfo& info) {
+    if (info.layerIndex != 2) return false;
+    const bool mono = info.channels == 1;
+    int offset = info.versionIndex == 0 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    if ((h[1] & 1) == 0) offset += 2;  // a CRC follows the header
+    if (offset + 4 > static_cast<int>(info.frameLength) - 4) return false;
+    const int64_t back = Tell(d);
+    uint8_t bytes[36];
+    const bool read = ReadBytes(d, bytes, static_cast<size_t>(offset + 4));
+    Seek(d, back, 0);
+    return read && (std::memcmp(bytes + offset, "Xing", 4) == 0 || std::memcmp(bytes + offset, "Info", 4) == 0);
+}
+
 }  // namespace
 
 int ParseMp3FrameHeader(const uint8_t b[4], Mp3FrameInfo* info) {
@@ -103,8 +120,9 @@ int OpenSoundDecoderMP3(SoundDecoder* d) {
         if (!ReadBytes(d, &h[2], 2)) break;
         if (ParseMp3FrameHeader(h, &info) != 0) return -1;
         const int64_t frameStart = Tell(d) - 4;
-        if (firstFrame < 0) firstFrame = frameStart;
-        s.totalSamples += static_cast<int32_t>(info.samplesPerFrame);
+        const bool first = firstFrame < 0;
+        if (first) firstFrame = frameStart;
+        if (!(first && InfoFrame(d, h, info))) s.totalSamples += static_cast<int32_t>(info.samplesPerFrame);
         const int64_t frameEnd = frameStart + info.frameLength;
         if (frameEnd >= audioEnd) {
             dataEnd = audioEnd;

@@ -86,3 +86,16 @@ TEST_F(RealFiles, FormatsNoBufferTakesAreRefusedAtOpenWithALogLine) {
         EXPECT_TRUE(InOrder(Log(), {std::string("再生できない形式のサウンドです ") + c.logged + " in OpenSoundDecoder\r\n"}));
     }
 }
+
+// Files of the usual encoders start with an Info frame that holds no sound: the size
+// counts what the decoder delivers.
+TEST_F(RealFiles, Mp3SizeIsWhatTheDecoderDelivers) {
+    for (const char* name : {"lame_cbr128_stereo.mp3", "lame_vbr_id3v2.mp3", "lame_mpeg2_id3v1.mp3",
+                             "ffmpeg_lame_mono.mp3", "ffmpeg_layer2.mp3"}) {
+        SCOPED_TRACE(name);
+        MemoryDecoder m(ReadFileBytes(Seed("fuzz_sound_mp3", name)));
+        ASSERT_TRUE(m.open);
+        const int size = GetSoundDecoderSizeACM(&m.decoder);
+        EXPECT_EQ(size, static_cast<int>(m.ReadAll().size()));
+    }
+}
