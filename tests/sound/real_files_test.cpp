@@ -2,9 +2,8 @@
 // of the sound fuzz targets: whole files open and decode, damaged ones open or are
 // refused and read safely, formats that no sound buffer takes are refused at open,
 // and an MP3's size is what its decoder delivers.
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "sound/sound_test_support.h"
 
@@ -12,13 +11,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes ReadFileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-fs::path Seed(const char* folder, const char* name) {
-    return fs::path(ZQ_SOURCE_DIR) / "tests/fuzz/corpus" / folder / name;
+Bytes SeedBytes(const char* folder, const std::string& name) {
+    return SourceFileBytes(std::string("tests/fuzz/corpus/") + folder + "/" + name);
 }
 
 // "name.ext" is a whole file; "name.cut40.ext", "name.flip0.ext" ... are damaged copies.
@@ -48,7 +42,7 @@ TEST_F(RealFiles, SeedsOpenOrAreRefusedAndReadSafely) {
             SCOPED_TRACE(name);
             const int blocks = GetTrackedBlockCount();
             {
-                MemoryDecoder m(ReadFileBytes(entry.path()), 44100, &t.opener, 1);
+                MemoryDecoder m(SeedBytes(t.folder, name), 44100, &t.opener, 1);
                 if (WholeFile(name)) {
                     ++whole;
                     const bool refused = std::find(unplayable.begin(), unplayable.end(), name) != unplayable.end();
@@ -81,7 +75,7 @@ TEST_F(RealFiles, FormatsNoBufferTakesAreRefusedAtOpenWithALogLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        MemoryDecoder m(ReadFileBytes(Seed(c.folder, c.name)));
+        MemoryDecoder m(SeedBytes(c.folder, c.name));
         EXPECT_FALSE(m.open);
         EXPECT_TRUE(InOrder(Log(), {std::string("再生できない形式のサウンドです ") + c.logged + " in OpenSoundDecoder\r\n"}));
     }
@@ -93,9 +87,34 @@ TEST_F(RealFiles, Mp3SizeIsWhatTheDecoderDelivers) {
     for (const char* name : {"lame_cbr128_stereo.mp3", "lame_vbr_id3v2.mp3", "lame_mpeg2_id3v1.mp3",
                              "ffmpeg_lame_mono.mp3", "ffmpeg_layer2.mp3"}) {
         SCOPED_TRACE(name);
-        MemoryDecoder m(ReadFileBytes(Seed("fuzz_sound_mp3", name)));
+        MemoryDecoder m(SeedBytes("fuzz_sound_mp3", name));
         ASSERT_TRUE(m.open);
         const int size = GetSoundDecoderSizeACM(&m.decoder);
         EXPECT_EQ(size, static_cast<int>(m.ReadAll().size()));
+    }
+}
+
+// Seeks in an MP3 restart the decoder at a frame mark shortly before the target (not at
+// the start of the data) and deliver what a decode from the start delivers there.
+TEST_F(RealFiles, Mp3SeeksStartNearTheTargetAndMatchADecodeFromTheStart) {
+    const Bytes file = SourceFileBytes("tests/sound/data/chirp_mono.mp3");
+    const Bytes reference = MemoryDecoder(file).ReadAll();
+    const int frames = static_cast<int>(reference.size() / 2);
+    ASSERT_GT(frames, 80000);
+    for (int target : {frames - 5 * 1152, frames - 2646, frames / 2 + 77, 1152 * 9 + 1, 3000}) {
+        for (bool fromEnd : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << target << (fromEnd ? " back from the end" : " forward from the start"));
+            MemoryDecoder m(file);
+            if (fromEnd) m.ReadAll();
+            const uint64_t before = AcmSeamConvertedSourceBytes();
+            ASSERT_EQ(0, SeekSoundDecoder(&m.decoder, target));
+            Bytes got(4000);
+            got.resize(static_cast<size_t>(ReadSoundDecoder(&m.decoder, got.data(), 4000)));
+            const size_t from = 2u * static_cast<size_t>(target);
+            EXPECT_EQ(Bytes(reference.begin() + static_cast<long>(from),
+                            reference.begin() + static_cast<long>(std::min(reference.size(), from + 4000))),
+                      got);
+            EXPECT_LT(AcmSeamConvertedSourceBytes() - before, file.size() / 2) << "decoded from near the target";
+        }
     }
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,12 @@ inline Bytes SilentMp3Frame(bool padding, bool mono = false) {
     Bytes b = {0xFF, 0xFB, static_cast<uint8_t>(0x90 | (padding ? 2 : 0)), static_cast<uint8_t>(mono ? 0xC4 : 0x44)};
     b.resize(padding ? 418 : 417, 0);
     return b;
+}
+
+// A file of the source tree, by its path from the top (the fuzz seeds, tests/sound/data).
+inline Bytes SourceFileBytes(const std::string& path) {
+    std::ifstream in(std::string(ZQ_SOURCE_DIR) + "/" + path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // The texts appear in the log in this order.
