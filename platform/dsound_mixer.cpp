@@ -109,8 +109,25 @@ void DsoundMixStereo(IDirectSound* ds, int16_t* out, int frames) {
     sums.assign(static_cast<size_t>(frames) * 2, 0);
     for (IDirectSoundBuffer* b : ds->buffers)
         if (!b->primary && b->playing) MixBuffer(b, sums.data(), frames, ds->output.rate);
-    if (ds->musicRender != nullptr) ds->musicRender(ds->musicContext, sums.data(), frames, ds->output.rate);
+    for (const DsoundMixSource& source : ds->sources) source.render(source.context, sums.data(), frames, ds->output.rate);
     for (size_t i = 0; i < sums.size(); ++i) out[i] = static_cast<int16_t>(std::clamp(sums[i], -32768, 32767));
+}
+
+IDirectSound* DsoundMusicOutputLocked(void) {
+    const auto& live = DsoundTests().live;
+    for (auto it = live.rbegin(); it != live.rend(); ++it)
+        if ((*it)->initialized) return *it;
+    return nullptr;
+}
+
+void DsoundAddMixSourceLocked(IDirectSound* ds, DsoundMixSource source) { ds->sources.push_back(source); }
+
+void DsoundRemoveMixSourceLocked(const void* context) {
+    for (IDirectSound* ds : DsoundTests().live) {
+        auto& list = ds->sources;
+        list.erase(std::remove_if(list.begin(), list.end(), [context](const DsoundMixSource& s) { return s.context == context; }),
+                   list.end());
+    }
 }
 
 bool DsoundOpenOutput(IDirectSound* ds, int rate, int channels, int bits) {

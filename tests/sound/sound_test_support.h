@@ -144,7 +144,6 @@ protected:
         DsoundSeamUseManualOutput(true);
         DmusicSeamReset();
         MciSeamReset();
-        MciSeamUseManualOutput(true);
         std::memset(&SoundDeviceStateRecord, 0, sizeof SoundDeviceStateRecord);
         std::memset(&MusicStateRecord, 0, sizeof MusicStateRecord);
         std::memset(&SoundCaptureStateRecord, 0, sizeof SoundCaptureStateRecord);
