@@ -97,6 +97,38 @@ TEST_F(MciMusic, ALoopingPieceStartsAgainUntilStopped) {
     EXPECT_LT(PeakAmplitude(Run(100)), 50) << "stopped music falls silent";
 }
 
+// The device of the old piece is closed when the new one starts; its "aborted"
+// notification, which arrives while the new piece plays, is not the new piece's end.
+TEST_F(MciMusic, SwitchingPiecesKeepsTheNewOnePlaying) {
+    const struct {
+        const char* what;
+        int firstLoops, secondLoops;
+    } cases[] = {{"looping title music, then a piece played once", 1, 0},
+                 {"a piece played once, then looping stage music", 0, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ResourceHandle first = Add();
+        const ResourceHandle second = Add();
+        ASSERT_EQ(0, PlayMusicHandle(first, c.firstLoops));
+        Run(50);
+        ASSERT_EQ(0, PlayMusicHandle(second, c.secondLoops));
+        const UINT device = M().mciDeviceId;
+        Run(100);
+        EXPECT_EQ(1, CheckMusicPlaying(second)) << "the new piece plays on";
+        EXPECT_EQ(device, M().mciDeviceId);
+        EXPECT_EQ(1, MciSeamOpenDeviceCount());
+        Run(400);  // past the new piece's end
+        EXPECT_EQ(c.secondLoops, CheckMusicPlaying(second));
+        EXPECT_EQ(c.secondLoops, MciSeamOpenDeviceCount());
+        if (c.secondLoops) {
+            EXPECT_GT(PeakAmplitude(Run(250)), 100) << "the looping piece is struck again";
+        }
+        EXPECT_EQ(0, DeleteMusicHandle(first));
+        EXPECT_EQ(0, DeleteMusicHandle(second));
+        EXPECT_EQ(0, MciSeamOpenDeviceCount());
+    }
+}
+
 // SDL's `dummy` driver gives one output device, which the sound device holds: MIDI is
 // mixed into it and plays, ends and loops in real time.
 TEST_F(MciMusicOnTheDevice, PlaysEndsAndLoopsOnTheSoundDevice) {
