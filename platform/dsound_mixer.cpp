@@ -1,5 +1,7 @@
 // dsound_mixer.cpp - the software mixer of the sound buffers and the SDL2 output that
 // pulls from it (see dsound.h).
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -101,6 +103,24 @@ void FillDevice(void* userdata, Uint8* stream, int length) {
     std::memset(stream + frames * frameBytes, 0, static_cast<size_t>(length - frames * frameBytes));
 }
 
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// alsa-lib, which SDL opens the sound card through, reports each step of a failed
+// device look-up on standard error: on a machine without a sound card a program would
+// fill its terminal at start-up. A failed start-up is the library's to report, in its
+// log, so alsa's reports are dropped (the library stays loaded, and its handler with
+// it). SDL loads alsa-lib at run time; so does this.
+void QuietAudioLibraries(void) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+        if (alsa == nullptr) return;
+        using ErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+        auto setHandler = reinterpret_cast<int (*)(ErrorHandler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+        if (setHandler != nullptr) setHandler(IgnoreAlsaError);
+    });
+}
+
 }  // namespace
 
 void DsoundMixStereo(IDirectSound* ds, int16_t* out, int frames) {
@@ -136,6 +156,7 @@ bool DsoundOpenOutput(IDirectSound* ds, int rate, int channels, int bits) {
         ds->output = DsoundOutput{0, rate, channels, bits};
         return true;
     }
+    QuietAudioLibraries();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want{};
     want.freq = rate;

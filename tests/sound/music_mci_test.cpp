@@ -24,6 +24,7 @@ protected:
         DsoundSeamReset();
         DsoundSeamUseManualOutput(manualOutput_);
         MciSeamReset();
+        SoundDeviceStateRecord.mode = SoundModeDirectSound;  // MIDI through MCI
         ASSERT_EQ(0, InitializeLibrary());
         ASSERT_NE(nullptr, SoundDeviceStateRecord.directSound);
         EnterApiLock();

@@ -153,6 +153,7 @@ protected:
         EXPECT_EQ(0, DsoundSeamLiveObjectCount());
         EXPECT_EQ(0, MciSeamOpenDeviceCount());
         EXPECT_EQ(0, DmusicSeamLiveObjectCount());
+        SoundDeviceStateRecord.mode = SoundModeDirectSound;  // a setting kept across start-ups
         DsoundSeamReset();
         DmusicSeamReset();
         MciSeamReset();
