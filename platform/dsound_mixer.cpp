@@ -105,11 +105,11 @@ void FillDevice(void* userdata, Uint8* stream, int length) {
 
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
-// alsa-lib, which SDL opens the sound card through, reports each step of a failed
-// device look-up on standard error: on a machine without a sound card a program would
-// fill its terminal at start-up. A failed start-up is the library's to report, in its
-// log, so alsa's reports are dropped (the library stays loaded, and its handler with
-// it). SDL loads alsa-lib at run time; so does this.
+// alsa-lib, through which SDL opens the sound card, reports each step of a failed
+// device look-up on standard error: without a sound card a program would fill its
+// terminal at start-up. Reporting a failed start-up is the library's business (in its
+// log), so alsa's reports are dropped. Like SDL, this loads alsa-lib at run time, and
+// keeps it loaded so that the handler stays.
 void QuietAudioLibraries(void) {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -129,7 +129,8 @@ void DsoundMixStereo(IDirectSound* ds, int16_t* out, int frames) {
     sums.assign(static_cast<size_t>(frames) * 2, 0);
     for (IDirectSoundBuffer* b : ds->buffers)
         if (!b->primary && b->playing) MixBuffer(b, sums.data(), frames, ds->output.rate);
-    for (const DsoundMixSource& source : ds->sources) source.render(source.context, sums.data(), frames, ds->output.rate);
+    for (const DsoundMixSource& source : ds->sources)
+        source.render(source.context, sums.data(), frames, ds->output.rate);
     for (size_t i = 0; i < sums.size(); ++i) out[i] = static_cast<int16_t>(std::clamp(sums[i], -32768, 32767));
 }
 
@@ -145,8 +146,8 @@ void DsoundAddMixSourceLocked(IDirectSound* ds, DsoundMixSource source) { ds->so
 void DsoundRemoveMixSourceLocked(const void* context) {
     for (IDirectSound* ds : DsoundTests().live) {
         auto& list = ds->sources;
-        list.erase(std::remove_if(list.begin(), list.end(), [context](const DsoundMixSource& s) { return s.context == context; }),
-                   list.end());
+        auto same = [context](const DsoundMixSource& s) { return s.context == context; };
+        list.erase(std::remove_if(list.begin(), list.end(), same), list.end());
     }
 }
 
