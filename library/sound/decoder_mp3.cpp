@@ -48,7 +48,7 @@ bool InfoFrame(SoundDecoder* d, const uint8_t h[4], const Mp3FrameInfo& info) {
     if ((h[1] & 1) == 0) offset += 2;  // a CRC follows the header
     if (offset + 4 > static_cast<int>(info.frameLength) - 4) return false;
     const int64_t back = Tell(d);
-    uint8_t bytes[36];
+    uint8_t bytes[2 + 32 + 4];  // the CRC, the longest side information, the tag
     const bool read = ReadBytes(d, bytes, static_cast<size_t>(offset + 4));
     Seek(d, back, 0);
     return read && (std::memcmp(bytes + offset, "Xing", 4) == 0 || std::memcmp(bytes + offset, "Info", 4) == 0);

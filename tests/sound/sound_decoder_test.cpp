@@ -301,3 +301,35 @@ TEST_F(Decoders, Mp3ScanSkipsTagsAndCountsFrames) {
     MemoryDecoder refused(bad);
     EXPECT_FALSE(refused.open);
 }
+
+// An encoder's Info frame (layer III, "Info" or "Xing" where the side information would
+// start) holds no sound: the scan does not count it; the tag anywhere else is sound.
+TEST_F(Decoders, Mp3InfoFrameIsNotCounted) {
+    struct Case {
+        const char* what;
+        uint8_t protection;  // b1 bit 0: 0 puts a CRC behind the header
+        bool mono;
+        size_t tagAt;
+        const char* tag;
+        int counted;  // frames counted of the four
+    } cases[] = {
+        {"stereo", 1, false, 4 + 32, "Info", 3},
+        {"stereo with a CRC", 0, false, 4 + 2 + 32, "Xing", 3},
+        {"mono", 1, true, 4 + 17, "Info", 3},
+        {"mono with a CRC", 0, true, 4 + 2 + 17, "Xing", 3},
+        {"the tag misplaced", 1, false, 4 + 17, "Info", 4},
+    };
+    for (const Case& c : cases) {
+        Bytes first = SilentMp3Frame(false, c.mono);
+        first[1] = static_cast<uint8_t>(0xFA | c.protection);
+        std::memcpy(first.data() + c.tagAt, c.tag, 4);
+        Bytes file = first;
+        for (int i = 0; i < 3; ++i) {
+            const Bytes frame = SilentMp3Frame(false, c.mono);
+            file.insert(file.end(), frame.begin(), frame.end());
+        }
+        MemoryDecoder m(file);
+        ASSERT_TRUE(m.open) << c.what;
+        EXPECT_EQ(c.counted * 1152, m.decoder.kindState.acm.totalSamples) << c.what;
+    }
+}
