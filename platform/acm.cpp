@@ -4,12 +4,14 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <vector>
 
 #include "platform/acm_adpcm.h"
+#include "platform/acm_hooks.h"
 
 enum class AcmCodec { Pcm, ImaAdpcm, MsAdpcm, Mpeg };
 
@@ -22,6 +24,8 @@ struct AcmStreamObject {
 };
 
 namespace {
+
+std::atomic<uint64_t> convertedSourceBytes{0};
 
 bool MpegRate(DWORD rate) {
     static const DWORD rates[] = {44100, 48000, 32000, 22050, 24000, 16000, 11025, 12000, 8000};
@@ -213,6 +217,7 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* h, DWORD) {
     case AcmCodec::MsAdpcm: ConvertAdpcm(stream, h); break;
     case AcmCodec::Mpeg: ConvertMpeg(stream, h); break;
     }
+    convertedSourceBytes += h->cbSrcLengthUsed;
     h->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
     return MMSYSERR_NOERROR;
 }
@@ -240,3 +245,5 @@ MMRESULT acmStreamSize(HACMSTREAM stream, DWORD input, DWORD* output, DWORD flag
     *output = static_cast<DWORD>(bytes);
     return MMSYSERR_NOERROR;
 }
+
+uint64_t AcmConvertedSourceBytes(void) { return convertedSourceBytes.load(); }

@@ -41,7 +41,6 @@ struct IDirectMusicPerformance8 {
     MidiRounds rounds;
     bool segmentOver = false;  // its last round has passed
     int32_t masterVolume = 0;  // hundredths of a decibel
-    std::vector<float> left, right;
 };
 
 // The registry of live objects; every call takes the DirectSound mutex first.

@@ -13,23 +13,11 @@ namespace {
 
 using Lock = std::lock_guard<std::mutex>;
 
-int32_t ToSample(float v) { return static_cast<int32_t>(std::lrint(std::clamp(v, -1.0f, 1.0f) * 32767.0f)); }
-
 // The DirectSound mixer's music source: adds the synthesizer's next frames. Rendering
 // moves the segment's player on, since it runs on the synthesizer's sample time.
 void RenderPerformance(void* context, int32_t* sums, int frames, int) {
     auto* p = static_cast<IDirectMusicPerformance8*>(context);
-    p->left.resize(static_cast<size_t>(frames));
-    p->right.resize(static_cast<size_t>(frames));
-    for (int done = 0; done < frames; done += MidiRenderChunk) {
-        const int n = std::min(MidiRenderChunk, frames - done);
-        fluid_synth_write_float(p->synth.synth, n, p->left.data() + done, 0, 1, p->right.data() + done, 0, 1);
-        if (p->player != nullptr && !p->segmentOver) p->segmentOver = MidiPieceOver(p->player, p->plays, &p->rounds);
-    }
-    for (int i = 0; i < frames; ++i) {
-        sums[2 * i] += ToSample(p->left[static_cast<size_t>(i)]);
-        sums[2 * i + 1] += ToSample(p->right[static_cast<size_t>(i)]);
-    }
+    MixMidiSynth(&p->synth, p->player, p->plays, &p->rounds, &p->segmentOver, sums, frames);
 }
 
 bool Ready(const IDirectMusicPerformance8* p) { return p->initialized && !p->closed; }
@@ -108,8 +96,7 @@ HRESULT IDirectMusicPerformance8_InitAudio(IDirectMusicPerformance8* perf, IDire
         perf->sound = ds;
         perf->synth = synth;
         perf->initialized = true;
-        ds->musicRender = RenderPerformance;
-        ds->musicContext = perf;
+        DsoundAddMixSourceLocked(ds, DsoundMixSource{RenderPerformance, perf});
     }
     if (dm != nullptr) *music = dm;
     if (sound != nullptr && *sound == nullptr) {
@@ -196,10 +183,7 @@ HRESULT IDirectMusicPerformance8_CloseDown(IDirectMusicPerformance8* perf) {
         if (!Ready(perf)) return S_OK;
         StopLocked(perf);
         ds = perf->sound;
-        if (ds->musicContext == perf) {
-            ds->musicRender = nullptr;
-            ds->musicContext = nullptr;
-        }
+        DsoundRemoveMixSourceLocked(perf);
         synth = perf->synth;
         perf->synth = MidiSynth{};
         perf->sound = nullptr;

@@ -41,6 +41,14 @@ struct DsoundOutput {
     int bits = 16;
 };
 
+// A source mixed into an output after its buffers: a MIDI synthesizer of DirectMusic's
+// performance (dmusic.h) or of an MCI sequencer (mci.h). `render` adds `frames` stereo
+// frames at `rate` into the sums; it is called with the mutex held.
+struct DsoundMixSource {
+    void (*render)(void* context, int32_t* sums, int frames, int rate);
+    void* context;
+};
+
 struct IDirectSound {
     int refs = 1;
     bool initialized = false;
@@ -48,10 +56,7 @@ struct IDirectSound {
     std::vector<IDirectSoundBuffer*> buffers;  // every live buffer it made, primary included
     DsoundOutput output;
     std::vector<int32_t> mixScratch;           // stereo sums of one mixing call
-    // A source mixed in after the buffers: DirectMusic's synthesizer (dmusic.h). It adds
-    // `frames` stereo frames at `rate` into the sums; called with the mutex held.
-    void (*musicRender)(void* context, int32_t* sums, int frames, int rate) = nullptr;
-    void* musicContext = nullptr;
+    std::vector<DsoundMixSource> sources;
 };
 
 std::mutex& DsoundMutex(void);
@@ -66,6 +71,13 @@ void DsoundCloseOutput(SDL_AudioDeviceID device);
 void DsoundMixStereo(IDirectSound* ds, int16_t* out, int frames);
 // The 16.16 gains of a buffer's volume and pan.
 void DsoundUpdateGains(IDirectSoundBuffer* b);
+// The output that music sources join: the newest live initialised object, or null.
+// The caller holds the mutex.
+IDirectSound* DsoundMusicOutputLocked(void);
+// Adds a mix source to an object, and takes the source with this context out of every
+// live object. The caller holds the mutex.
+void DsoundAddMixSourceLocked(IDirectSound* ds, DsoundMixSource source);
+void DsoundRemoveMixSourceLocked(const void* context);
 
 // Test faults and settings (dsound_seams).
 struct DsoundTestSettings {

@@ -1,5 +1,7 @@
 // dsound_mixer.cpp - the software mixer of the sound buffers and the SDL2 output that
 // pulls from it (see dsound.h).
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -101,6 +103,24 @@ void FillDevice(void* userdata, Uint8* stream, int length) {
     std::memset(stream + frames * frameBytes, 0, static_cast<size_t>(length - frames * frameBytes));
 }
 
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// alsa-lib, through which SDL opens the sound card, reports each step of a failed
+// device look-up on standard error: without a sound card a program would fill its
+// terminal at start-up. Reporting a failed start-up is the library's business (in its
+// log), so alsa's reports are dropped. Like SDL, this loads alsa-lib at run time, and
+// keeps it loaded so that the handler stays.
+void QuietAudioLibraries(void) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+        if (alsa == nullptr) return;
+        using ErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+        auto setHandler = reinterpret_cast<int (*)(ErrorHandler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+        if (setHandler != nullptr) setHandler(IgnoreAlsaError);
+    });
+}
+
 }  // namespace
 
 void DsoundMixStereo(IDirectSound* ds, int16_t* out, int frames) {
@@ -109,8 +129,26 @@ void DsoundMixStereo(IDirectSound* ds, int16_t* out, int frames) {
     sums.assign(static_cast<size_t>(frames) * 2, 0);
     for (IDirectSoundBuffer* b : ds->buffers)
         if (!b->primary && b->playing) MixBuffer(b, sums.data(), frames, ds->output.rate);
-    if (ds->musicRender != nullptr) ds->musicRender(ds->musicContext, sums.data(), frames, ds->output.rate);
+    for (const DsoundMixSource& source : ds->sources)
+        source.render(source.context, sums.data(), frames, ds->output.rate);
     for (size_t i = 0; i < sums.size(); ++i) out[i] = static_cast<int16_t>(std::clamp(sums[i], -32768, 32767));
+}
+
+IDirectSound* DsoundMusicOutputLocked(void) {
+    const auto& live = DsoundTests().live;
+    for (auto it = live.rbegin(); it != live.rend(); ++it)
+        if ((*it)->initialized) return *it;
+    return nullptr;
+}
+
+void DsoundAddMixSourceLocked(IDirectSound* ds, DsoundMixSource source) { ds->sources.push_back(source); }
+
+void DsoundRemoveMixSourceLocked(const void* context) {
+    for (IDirectSound* ds : DsoundTests().live) {
+        auto& list = ds->sources;
+        auto same = [context](const DsoundMixSource& s) { return s.context == context; };
+        list.erase(std::remove_if(list.begin(), list.end(), same), list.end());
+    }
 }
 
 bool DsoundOpenOutput(IDirectSound* ds, int rate, int channels, int bits) {
@@ -119,6 +157,7 @@ bool DsoundOpenOutput(IDirectSound* ds, int rate, int channels, int bits) {
         ds->output = DsoundOutput{0, rate, channels, bits};
         return true;
     }
+    QuietAudioLibraries();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want{};
     want.freq = rate;

@@ -1,16 +1,17 @@
 // mci.cpp - the MIDI sequencer device of MCI, played by FluidSynth (see mci.h).
+//
+// Each open device is a synthesizer mixed into the DirectSound output (as DirectMusic's
+// performance is), so MIDI plays wherever sound plays, on a single-device output too.
+// The DirectSound mutex guards the devices: the output's thread renders them under it.
 #include "platform/mci.h"
 
-#include <SDL.h>
 #include <strings.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <map>
-#include <mutex>
 #include <string>
-#include <vector>
 
+#include "platform/dsound_internal.h"
 #include "platform/kernel_paths.h"
 #include "platform/mci_hooks.h"
 #include "platform/midi_synth.h"
@@ -18,20 +19,18 @@
 
 namespace {
 
+using Lock = std::lock_guard<std::mutex>;
+
 struct MidiDevice {
+    MCIDEVICEID id = 0;
     MidiSynth synth;
     fluid_player_t* player = nullptr;
     MidiRounds rounds;
-    SDL_AudioDeviceID output = 0;
+    bool over = false;  // the player's piece has ended
     std::string path;
     HWND notifyWindow = nullptr;  // set while a play with MCI_NOTIFY runs
     bool playing = false;
 };
-
-std::mutex& Mutex(void) {
-    static std::mutex m;
-    return m;
-}
 
 std::map<MCIDEVICEID, MidiDevice*>& Devices(void) {
     static std::map<MCIDEVICEID, MidiDevice*> devices;
@@ -39,39 +38,29 @@ std::map<MCIDEVICEID, MidiDevice*>& Devices(void) {
 }
 
 MCIDEVICEID nextDeviceId = 1;
-constexpr int OutputRate = 44100;
 
-void Notify(MidiDevice* d, MCIDEVICEID id, WPARAM result) {
-    if (d->notifyWindow != nullptr) PostMessageA(d->notifyWindow, MM_MCINOTIFY, result, static_cast<LPARAM>(id));
+MidiDevice* FindLocked(MCIDEVICEID id) {
+    auto it = Devices().find(id);
+    return it == Devices().end() ? nullptr : it->second;
+}
+
+void Notify(MidiDevice* d, WPARAM result) {
+    if (d->notifyWindow != nullptr) PostMessageA(d->notifyWindow, MM_MCINOTIFY, result, static_cast<LPARAM>(d->id));
     d->notifyWindow = nullptr;
 }
 
-// Renders frames of the device's synthesizer; the end of the piece posts the
-// notification. Called with the mutex held.
-void RenderLocked(MCIDEVICEID id, MidiDevice* d, int16_t* out, int frames) {
-    for (int done = 0; done < frames; done += MidiRenderChunk) {
-        const int n = std::min(MidiRenderChunk, frames - done);
-        int16_t* piece = out + 2 * done;
-        fluid_synth_write_s16(d->synth.synth, n, piece, 0, 2, piece, 1, 2);
-        if (d->playing && d->player != nullptr && MidiPieceOver(d->player, 1, &d->rounds)) {
-            d->playing = false;
-            Notify(d, id, MCI_NOTIFY_SUCCESSFUL);
-        }
+// The output's mix source: adds the device's next frames; the end of the piece posts
+// the notification.
+void RenderDevice(void* context, int32_t* sums, int frames, int) {
+    auto* d = static_cast<MidiDevice*>(context);
+    MixMidiSynth(&d->synth, d->playing ? d->player : nullptr, 1, &d->rounds, &d->over, sums, frames);
+    if (d->playing && d->over) {
+        d->playing = false;
+        Notify(d, MCI_NOTIFY_SUCCESSFUL);
     }
 }
 
-void FillOutput(void* userdata, Uint8* stream, int length) {
-    const auto id = static_cast<MCIDEVICEID>(reinterpret_cast<uintptr_t>(userdata));
-    std::lock_guard<std::mutex> lock(Mutex());
-    auto it = Devices().find(id);
-    if (it == Devices().end()) {
-        SDL_memset(stream, 0, static_cast<size_t>(length));
-        return;
-    }
-    RenderLocked(id, it->second, reinterpret_cast<int16_t*>(stream), length / 4);
-}
-
-void StopPlayer(MidiDevice* d) {
+void StopPlayerLocked(MidiDevice* d) {
     if (d->player != nullptr) {
         fluid_player_stop(d->player);
         delete_fluid_player(d->player);
@@ -79,12 +68,6 @@ void StopPlayer(MidiDevice* d) {
     }
     fluid_synth_all_sounds_off(d->synth.synth, -1);
     d->playing = false;
-}
-
-void DestroyDevice(MidiDevice* d) {
-    if (d->player != nullptr) delete_fluid_player(d->player);
-    DestroyMidiSynth(&d->synth);
-    delete d;
 }
 
 MCIERROR Open(uintptr_t flags, MCI_OPEN_PARMSA* p) {
@@ -95,81 +78,77 @@ MCIERROR Open(uintptr_t flags, MCI_OPEN_PARMSA* p) {
     if (MapToHostPath(p->lpstrElementName, false, &native) != 0 || access(native.c_str(), R_OK) != 0)
         return MCIERR_FILE_NOT_FOUND;
     if (!fluid_is_midifile(native.c_str())) return MCIERR_INVALID_FILE;
+    int rate;
+    {
+        Lock lock(DsoundMutex());
+        IDirectSound* output = DsoundMusicOutputLocked();
+        if (output == nullptr) return MCIERR_SEQ_NOMIDIPRESENT;
+        rate = output->output.rate;
+    }
     auto* d = new MidiDevice;
     d->path = native;
-    if (!CreateMidiSynth(OutputRate, &d->synth)) {
-        DestroyDevice(d);
+    // Loading the soundfont takes a while: not while the output waits for the mutex.
+    if (!CreateMidiSynth(rate, &d->synth)) {
+        delete d;
         return MCIERR_SEQ_NOMIDIPRESENT;
     }
-    MCIDEVICEID id;
-    {
-        std::lock_guard<std::mutex> lock(Mutex());
-        id = nextDeviceId++;
-        Devices()[id] = d;
+    Lock lock(DsoundMutex());
+    IDirectSound* output = DsoundMusicOutputLocked();
+    if (output == nullptr) {
+        DestroyMidiSynth(&d->synth);
+        delete d;
+        return MCIERR_SEQ_NOMIDIPRESENT;
     }
-    if (!MciHooksRecord().manualOutput) {
-        SDL_AudioSpec want{}, have{};
-        want.freq = OutputRate;
-        want.format = AUDIO_S16SYS;
-        want.channels = 2;
-        want.samples = 1024;
-        want.callback = FillOutput;
-        want.userdata = reinterpret_cast<void*>(static_cast<uintptr_t>(id));
-        SDL_AudioDeviceID output = 0;
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-            output = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-            if (output == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        }
-        if (output == 0) {
-            std::lock_guard<std::mutex> lock(Mutex());
-            Devices().erase(id);
-            DestroyDevice(d);
-            return MCIERR_SEQ_NOMIDIPRESENT;
-        }
-        d->output = output;
-        SDL_PauseAudioDevice(output, 0);
-    }
-    p->wDeviceID = id;
+    d->id = nextDeviceId++;
+    Devices()[d->id] = d;
+    DsoundAddMixSourceLocked(output, DsoundMixSource{RenderDevice, d});
+    p->wDeviceID = d->id;
     return 0;
 }
 
 MCIERROR Play(MCIDEVICEID id, uintptr_t flags, MCI_PLAY_PARMS* p) {
-    std::lock_guard<std::mutex> lock(Mutex());
-    auto it = Devices().find(id);
-    if (it == Devices().end()) return MCIERR_INVALID_DEVICE_ID;
-    MidiDevice* d = it->second;
-    if (d->playing) Notify(d, id, MCI_NOTIFY_SUPERSEDED);
+    Lock lock(DsoundMutex());
+    MidiDevice* d = FindLocked(id);
+    if (d == nullptr) return MCIERR_INVALID_DEVICE_ID;
+    if (d->playing) Notify(d, MCI_NOTIFY_SUPERSEDED);
     // Each play starts the piece from its beginning with a fresh player.
-    StopPlayer(d);
+    StopPlayerLocked(d);
     d->player = new_fluid_player(d->synth.synth);
     if (d->player == nullptr || fluid_player_add(d->player, d->path.c_str()) != FLUID_OK ||
         fluid_player_play(d->player) != FLUID_OK) {
-        StopPlayer(d);
+        StopPlayerLocked(d);
         return MCIERR_INVALID_FILE;
     }
     d->playing = true;
+    d->over = false;
     d->rounds = MidiRounds{};
     d->notifyWindow = (flags & MCI_NOTIFY) && p != nullptr ? reinterpret_cast<HWND>(p->dwCallback) : nullptr;
+    return 0;
+}
+
+MCIERROR Stop(MCIDEVICEID id) {
+    Lock lock(DsoundMutex());
+    MidiDevice* d = FindLocked(id);
+    if (d == nullptr) return MCIERR_INVALID_DEVICE_ID;
+    if (d->playing) Notify(d, MCI_NOTIFY_ABORTED);
+    StopPlayerLocked(d);
     return 0;
 }
 
 MCIERROR Close(MCIDEVICEID id) {
     MidiDevice* d;
     {
-        std::lock_guard<std::mutex> lock(Mutex());
-        auto it = Devices().find(id);
-        if (it == Devices().end()) return MCIERR_INVALID_DEVICE_ID;
-        d = it->second;
-        Devices().erase(it);
-        if (d->playing) Notify(d, id, MCI_NOTIFY_ABORTED);
+        Lock lock(DsoundMutex());
+        d = FindLocked(id);
+        if (d == nullptr) return MCIERR_INVALID_DEVICE_ID;
+        Devices().erase(id);
+        DsoundRemoveMixSourceLocked(d);
+        if (d->playing) Notify(d, MCI_NOTIFY_ABORTED);
+        StopPlayerLocked(d);
     }
-    // Closing the output waits for its thread, which renders under the mutex.
-    if (d->output != 0) {
-        SDL_CloseAudioDevice(d->output);
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
-    StopPlayer(d);
-    DestroyDevice(d);
+    // No output renders it any more.
+    DestroyMidiSynth(&d->synth);
+    delete d;
     return 0;
 }
 
@@ -180,18 +159,8 @@ MciHooks& MciHooksRecord(void) {
     return hooks;
 }
 
-bool MciRenderForTest(MCIDEVICEID device, int frames, std::vector<int16_t>* out) {
-    std::lock_guard<std::mutex> lock(Mutex());
-    auto it = Devices().find(device);
-    if (it == Devices().end()) return false;
-    std::vector<int16_t> samples(static_cast<size_t>(frames) * 2);
-    RenderLocked(device, it->second, samples.data(), frames);
-    if (out != nullptr) *out = std::move(samples);
-    return true;
-}
-
 int MciOpenDeviceCount(void) {
-    std::lock_guard<std::mutex> lock(Mutex());
+    Lock lock(DsoundMutex());
     return static_cast<int>(Devices().size());
 }
 
@@ -199,14 +168,7 @@ MCIERROR mciSendCommandA(MCIDEVICEID device, UINT message, uintptr_t flags, uint
     switch (message) {
     case MCI_OPEN: return Open(flags, reinterpret_cast<MCI_OPEN_PARMSA*>(params));
     case MCI_PLAY: return Play(device, flags, reinterpret_cast<MCI_PLAY_PARMS*>(params));
-    case MCI_STOP: {
-        std::lock_guard<std::mutex> lock(Mutex());
-        auto it = Devices().find(device);
-        if (it == Devices().end()) return MCIERR_INVALID_DEVICE_ID;
-        if (it->second->playing) Notify(it->second, device, MCI_NOTIFY_ABORTED);
-        StopPlayer(it->second);
-        return 0;
-    }
+    case MCI_STOP: return Stop(device);
     case MCI_CLOSE: return Close(device);
     }
     return MCIERR_UNRECOGNIZED_COMMAND;

@@ -9,11 +9,13 @@
 //     mciSendCommandA(open.wDeviceID, MCI_CLOSE, 0, 0);
 //
 // Behind it: FluidSynth plays the standard MIDI file with the General MIDI soundfont of
-// the system (the first of the usual Debian soundfont paths that exists) on an SDL2
-// audio device of its own. Without a soundfont, a synthesizer or an audio output the
-// open fails with MCIERR_SEQ_NOMIDIPRESENT; a file FluidSynth cannot read fails with
+// the system (the first of the usual Debian soundfont paths that exists), mixed into
+// the output of the DirectSound object (dsound.h), which must be initialised first.
+// Without a soundfont, a synthesizer or a DirectSound output the open fails with
+// MCIERR_SEQ_NOMIDIPRESENT; a file FluidSynth cannot read fails with
 // MCIERR_INVALID_FILE. A play that ends posts MM_MCINOTIFY with MCI_NOTIFY_SUCCESSFUL;
-// a play cut short by another play, a stop or a close posts MCI_NOTIFY_ABORTED.
+// a play cut short by another play posts MCI_NOTIFY_SUPERSEDED, by a stop or a close
+// MCI_NOTIFY_ABORTED. The notification's lParam is the device.
 #pragma once
 
 #include "platform/wintypes.h"

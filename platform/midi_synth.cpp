@@ -4,6 +4,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/mci_hooks.h"
 
 namespace {
@@ -57,4 +60,20 @@ bool MidiPieceOver(fluid_player_t* player, int plays, MidiRounds* rounds) {
     rounds->lastTick = tick;
     const int total = fluid_player_get_total_ticks(player);
     return plays > 0 && rounds->done >= plays - 1 && total > 0 && tick >= total;
+}
+
+void MixMidiSynth(MidiSynth* s, fluid_player_t* player, int plays, MidiRounds* rounds, bool* over, int32_t* sums,
+                  int frames) {
+    s->left.resize(static_cast<size_t>(frames));
+    s->right.resize(static_cast<size_t>(frames));
+    for (int done = 0; done < frames; done += MidiRenderChunk) {
+        const int n = std::min(MidiRenderChunk, frames - done);
+        fluid_synth_write_float(s->synth, n, s->left.data() + done, 0, 1, s->right.data() + done, 0, 1);
+        if (player != nullptr && !*over) *over = MidiPieceOver(player, plays, rounds);
+    }
+    auto sample = [](float v) { return static_cast<int32_t>(std::lrint(std::clamp(v, -1.0f, 1.0f) * 32767.0f)); };
+    for (size_t i = 0; i < static_cast<size_t>(frames); ++i) {
+        sums[2 * i] += sample(s->left[i]);
+        sums[2 * i + 1] += sample(s->right[i]);
+    }
 }

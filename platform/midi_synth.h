@@ -11,6 +11,7 @@
 #include <fluidsynth.h>
 
 #include <string>
+#include <vector>
 
 // Frames rendered between two looks at a player, so that no round of a piece slips by
 // unseen however much is rendered at once.
@@ -19,6 +20,7 @@ constexpr int MidiRenderChunk = 512;
 struct MidiSynth {
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
+    std::vector<float> left, right;  // one mixing call's frames
 };
 
 // The soundfont in use: the test seam's choice (mci_hooks.h) or the first of the usual
@@ -39,3 +41,9 @@ struct MidiRounds {
 // True once the piece is over: `plays` rounds (-1: endless) have passed, or the player
 // stopped. Look after every MidiRenderChunk frames or fewer.
 bool MidiPieceOver(fluid_player_t* player, int plays, MidiRounds* rounds);
+// Renders `frames` frames of the synthesizer and adds them, at 16-bit scale, into
+// interleaved stereo sums (a DirectSound mix source). The player, when given, is
+// looked at after every MidiRenderChunk frames until `*over` (MidiPieceOver with
+// `plays`) turns true.
+void MixMidiSynth(MidiSynth* synth, fluid_player_t* player, int plays, MidiRounds* rounds, bool* over, int32_t* sums,
+                  int frames);

@@ -4,6 +4,7 @@
 // and failure injection for object creation. Each group adds its seams here.
 #pragma once
 
+#include "platform/testing/acm_seams.h"
 #include "platform/testing/cpu_seams.h"
 #include "platform/testing/dshow_seams.h"
 #include "platform/testing/dsound_seams.h"

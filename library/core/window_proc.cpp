@@ -206,7 +206,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         if (!s.settings.windowed && lParam != 0) GetWindowRect(window, reinterpret_cast<RECT*>(lParam));
         break;
     case MM_MCINOTIFY:
-        HandleMciPlayNotify();
+        HandleMciNotifyMessage(wParam, lParam);
         break;
     case WM_INPUT_FLAG1:
         if (wParam == 1) {

@@ -5,6 +5,7 @@
 // main one fills the block buffer, and a checkpoint stream runs ahead (discarding its
 // output) until it is within 10240 PCM bytes of `checkpointPosition`, so a jump back to
 // that position decodes only from there instead of from the start.
+#include <algorithm>
 #include <cstring>
 
 #include "library/core/alloc.h"
@@ -47,6 +48,35 @@ bool ConvertPiece(HACMSTREAM stream, uint8_t* source, int sourceBytes, uint8_t* 
 
 int Min(int a, int b) { return a < b ? a : b; }
 
+// Restarts the main stream at a place in the compressed data whose first PCM byte is
+// at `position`.
+void RestartMainStream(SoundDecoder* d, int32_t offset, int32_t position) {
+    AcmDecoderState& s = d->kindState.acm;
+    CloseStream(&s.mainStream);
+    OpenStream(d, &s.mainStream);
+    s.mainInputOffset = offset;
+    d->bytePosition = position;
+    d->bytesLeft = 0;
+    d->readOffset = 0;
+}
+
+// The MP3 frame mark from which a restarted stream reaches `sample` in the state a
+// decode from the start has there: a layer III frame takes data from up to 511 bytes
+// of the frames before it and overlaps the frame before it, so the mark lies at least
+// four frames and 1024 bytes before the group of four frames that holds the sample
+// (the decoder's output also follows the frame count modulo four, which marks every
+// fourth frame keep). Null when no such mark lies past the first.
+const Mp3FrameMark* FrameMarkBefore(const AcmDecoderState& s, int sample) {
+    const Mp3FrameMark* marks = s.frameMarks;
+    const int count = s.frameMarkCount;
+    const int group = static_cast<int>(std::upper_bound(marks, marks + count, sample,
+                                                        [](int v, const Mp3FrameMark& m) { return v < m.sample; }) -
+                                       marks) - 1;
+    int mark = group - 1;
+    while (mark > 0 && marks[group].offset - marks[mark].offset < 1024) --mark;
+    return mark > 0 && marks[mark].offset < s.compressedSize ? &marks[mark] : nullptr;
+}
+
 // Compressed bytes one conversion takes: 2048, or one whole block of a codec whose
 // blocks are larger. Block codecs (ADPCM) convert whole blocks only, so a smaller piece
 // would yield nothing and end the audio. A block is at most 65535 bytes.
@@ -63,9 +93,12 @@ void ReleaseAcmDecoderState(AcmDecoderState* s) {
     ZqFree(s->checkpointScratch);
     ZqFree(s->sourceFormat);
     ZqFree(s->compressedData);
+    ZqFree(s->frameMarks);
     s->checkpointScratch = nullptr;
     s->sourceFormat = nullptr;
     s->compressedData = nullptr;
+    s->frameMarks = nullptr;
+    s->frameMarkCount = 0;
 }
 
 int FinishAcmDecoderOpen(SoundDecoder* d, bool mp3) {
@@ -150,7 +183,10 @@ int DecodeSoundDecoderACM(SoundDecoder* d) {
             s.checkpointInputOffset += used;
         }
     }
-    if (s.mainInputOffset >= s.compressedSize) return -1;
+    // With all the data taken, the stream may still hold decoded sound that did not
+    // fit the destination of an earlier piece (a checkpoint stream, whose pieces are
+    // cut short at the checkpoint, holds up to a piece's worth): an empty piece takes
+    // it, and only a piece that yields nothing ends the audio.
     int used = 0, made = 0;
     if (!ConvertPiece(s.mainStream, s.compressedData + s.mainInputOffset,
                       Min(PieceSize(s), s.compressedSize - s.mainInputOffset), d->blockBuffer, d->blockSize, &used,
@@ -179,8 +215,18 @@ int SeekSoundDecoderACM(SoundDecoder* d, int sampleFrame) {
         moveInsideBlock();
         return 0;
     }
-    if (target < d->bytePosition) {
-        if (target >= s.checkpointOutputPosition && s.checkpointStream != nullptr) {
+    // A frame mark closer to the target than where decoding would start otherwise (the
+    // checkpoint, the start of the data, or the end of the current block) saves
+    // decoding the stretch between.
+    const bool back = target < d->bytePosition;
+    const bool fromCheckpoint = back && target >= s.checkpointOutputPosition && s.checkpointStream != nullptr;
+    const int from = !back ? d->bytePosition + d->bytesLeft : fromCheckpoint ? s.checkpointOutputPosition : 0;
+    const int align = d->format.nBlockAlign ? d->format.nBlockAlign : 1;
+    const Mp3FrameMark* mark = FrameMarkBefore(s, target / align);
+    if (mark != nullptr && static_cast<int64_t>(mark->sample) * align > from) {
+        RestartMainStream(d, mark->offset, mark->sample * align);
+    } else if (back) {
+        if (fromCheckpoint) {
             HACMSTREAM old = s.mainStream;
             s.mainStream = s.checkpointStream;
             s.checkpointStream = old;
@@ -193,13 +239,8 @@ int SeekSoundDecoderACM(SoundDecoder* d, int sampleFrame) {
             s.checkpointInputOffset = 0;
             s.checkpointOutputPosition = 0;
         } else {
-            CloseStream(&s.mainStream);
-            OpenStream(d, &s.mainStream);
+            RestartMainStream(d, 0, 0);
             d->stream.ops.seek(d->stream.handle, d->dataPosition, 0);
-            s.mainInputOffset = 0;
-            d->bytesLeft = 0;
-            d->readOffset = 0;
-            d->bytePosition = 0;
         }
     }
     while (target > d->bytePosition + d->bytesLeft) {

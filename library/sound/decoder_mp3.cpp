@@ -37,6 +37,40 @@ int64_t Id3v2Size(SoundDecoder* d) {
     return size;
 }
 
+// Whether the frame whose header was just read (the stream right behind it) is the
+// encoders' Info frame: layer III with "Xing" or "Info" where its side information
+// would start. It carries the stream's length and no sound, and the decoder skips it,
+// so its samples are not counted. The stream is left where it was.
+bool InfoFrame(SoundDecoder* d, const uint8_t h[4], const Mp3FrameInfo& info) {
+    if (info.layerIndex != 2) return false;
+    const bool mono = info.channels == 1;
+    int offset = info.versionIndex == 0 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    if ((h[1] & 1) == 0) offset += 2;  // a CRC follows the header
+    if (offset + 4 > static_cast<int>(info.frameLength) - 4) return false;
+    const int64_t back = Tell(d);
+    uint8_t bytes[2 + 32 + 4];  // the CRC, the longest side information, the tag
+    const bool read = ReadBytes(d, bytes, static_cast<size_t>(offset + 4));
+    Seek(d, back, 0);
+    return read && (std::memcmp(bytes + offset, "Xing", 4) == 0 || std::memcmp(bytes + offset, "Info", 4) == 0);
+}
+
+// Appends a frame mark, growing the table by half when it is full; false when memory
+// runs out.
+bool AddFrameMark(AcmDecoderState* s, int32_t* capacity, int64_t offset, int32_t sample) {
+    if (s->frameMarkCount == *capacity) {
+        const int32_t grown = *capacity < 64 ? 64 : *capacity + *capacity / 2;
+        auto* table = static_cast<Mp3FrameMark*>(ZqAlloc(sizeof(Mp3FrameMark) * static_cast<size_t>(grown)));
+        if (table == nullptr) return false;
+        if (s->frameMarkCount > 0)
+            std::memcpy(table, s->frameMarks, sizeof(Mp3FrameMark) * static_cast<size_t>(s->frameMarkCount));
+        ZqFree(s->frameMarks);
+        s->frameMarks = table;
+        *capacity = grown;
+    }
+    s->frameMarks[s->frameMarkCount++] = Mp3FrameMark{static_cast<int32_t>(offset), sample};
+    return true;
+}
+
 }  // namespace
 
 int ParseMp3FrameHeader(const uint8_t b[4], Mp3FrameInfo* info) {
@@ -93,6 +127,8 @@ int OpenSoundDecoderMP3(SoundDecoder* d) {
     int64_t firstFrame = -1;
     int64_t dataEnd = -1;
     int64_t lastFrameEnd = -1;
+    int32_t soundFrames = 0;
+    int32_t markCapacity = 0;
     uint8_t h[4];
     Mp3FrameInfo info;
     for (;;) {
@@ -101,10 +137,23 @@ int OpenSoundDecoderMP3(SoundDecoder* d) {
         if (!ReadBytes(d, &h[1], 1)) break;
         if ((h[1] & 0xF0) != 0xF0) continue;
         if (!ReadBytes(d, &h[2], 2)) break;
-        if (ParseMp3FrameHeader(h, &info) != 0) return -1;
+        if (ParseMp3FrameHeader(h, &info) != 0) {
+            ReleaseAcmDecoderState(&s);
+            return -1;
+        }
         const int64_t frameStart = Tell(d) - 4;
-        if (firstFrame < 0) firstFrame = frameStart;
-        s.totalSamples += static_cast<int32_t>(info.samplesPerFrame);
+        const bool first = firstFrame < 0;
+        if (first) firstFrame = frameStart;
+        if (!(first && InfoFrame(d, h, info))) {
+            // A decoder restarted at a mark every fourth frame gives the very samples
+            // of a decode from the start (see SeekSoundDecoderACM).
+            if (soundFrames++ % 4 == 0 &&
+                !AddFrameMark(&s, &markCapacity, frameStart - firstFrame, s.totalSamples)) {
+                ReleaseAcmDecoderState(&s);
+                return -1;
+            }
+            s.totalSamples += static_cast<int32_t>(info.samplesPerFrame);
+        }
         const int64_t frameEnd = frameStart + info.frameLength;
         if (frameEnd >= audioEnd) {
             dataEnd = audioEnd;
@@ -113,17 +162,21 @@ int OpenSoundDecoderMP3(SoundDecoder* d) {
         lastFrameEnd = frameEnd;
         Seek(d, info.frameLength - 4, 1);
     }
-    if (firstFrame < 0) return -1;
     if (dataEnd < 0) dataEnd = lastFrameEnd > 0 ? lastFrameEnd : audioEnd;
-
-    Seek(d, firstFrame, 0);
-    if (!ReadBytes(d, h, 4) || ParseMp3FrameHeader(h, &info) != 0) return -1;
+    if (firstFrame >= 0) Seek(d, firstFrame, 0);
+    if (firstFrame < 0 || !ReadBytes(d, h, 4) || ParseMp3FrameHeader(h, &info) != 0) {
+        ReleaseAcmDecoderState(&s);
+        return -1;
+    }
     DWORD formatSize = 0;
     if (acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &formatSize) != MMSYSERR_NOERROR || formatSize == 0)
         formatSize = 32;
     if (formatSize < sizeof(MPEGLAYER3WAVEFORMAT)) formatSize = sizeof(MPEGLAYER3WAVEFORMAT);
     auto* mp3 = static_cast<MPEGLAYER3WAVEFORMAT*>(ZqAllocZero(formatSize));
-    if (mp3 == nullptr) return -1;
+    if (mp3 == nullptr) {
+        ReleaseAcmDecoderState(&s);
+        return -1;
+    }
     mp3->wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
     mp3->wfx.nChannels = info.channels;
     mp3->wfx.nSamplesPerSec = info.sampleRate;

@@ -29,6 +29,7 @@ int OpenSoundDecoderOgg(SoundDecoder* d, int bytesPerSample) {
     OggDecoderState& s = d->kindState.ogg;
     std::memset(&s, 0, sizeof s);
     const ov_callbacks callbacks = {ReadStreamForOgg, SeekStreamForOgg, CloseStreamForOgg, TellStreamForOgg};
+    // A failed open has cleared the reader already (ov_clear again would free nothing).
     if (ov_open_callbacks(&d->stream, &s.vorbisFile, nullptr, 0, callbacks) != 0) return -1;
     s.readerOpen = 1;
     const vorbis_info* info = ov_info(&s.vorbisFile, -1);

@@ -57,9 +57,9 @@ int OpenSoundDecoderPCM(SoundDecoder* d) {
     d->fmtPosition = static_cast<int32_t>(d->stream.ops.tell(d->stream.handle));
     d->fmtSize = n;
     if (n > 0) d->stream.ops.read(body, static_cast<size_t>(n), 1, d->stream.handle);
-    WORD tag;
-    std::memcpy(&tag, body, 2);
-    if (n < 2 || tag != WAVE_FORMAT_PCM) {
+    // A body too short to hold the format tag holds no format (and the block has no
+    // second byte to read).
+    if (n < 2 || (body[0] | body[1] << 8) != WAVE_FORMAT_PCM) {
         ZqFree(body);
         return -1;
     }

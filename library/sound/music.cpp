@@ -241,6 +241,16 @@ int HandleMciPlayNotify(void) {
     return 0;
 }
 
+int HandleMciNotifyMessage(uintptr_t flags, intptr_t device) {
+    // Switching pieces closes the old device, whose "aborted" arrives once the new one
+    // plays; taken for the new piece's end it would close the new piece or, looping,
+    // replay it, which supersedes the play and posts the next notification, for ever.
+    if (static_cast<UINT>(device) != MusicStateRecord.mciDeviceId || flags == MCI_NOTIFY_ABORTED ||
+        flags == MCI_NOTIFY_SUPERSEDED)
+        return 0;
+    return HandleMciPlayNotify();
+}
+
 int ReleaseKeptSoundHandle(void) {
     MusicState& m = MusicStateRecord;
     if (m.keptHandle == 0) return 0;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "library/core/alloc.h"
+#include "library/core/log.h"
 #include "library/sound/sound_internal.h"
 
 namespace {
@@ -37,6 +38,16 @@ int CloseKind(SoundDecoder* d) {
     case SoundDecoderKindOgg: return CloseSoundDecoderOgg(d);
     }
     return 0;
+}
+
+// Whether a sound buffer takes the PCM the decoder delivers: 8 or 16 bits in one or two
+// channels at a rate DirectSound plays. The openers deliver whatever the file holds
+// (24-bit samples, surround channels), and a buffer refused later ends the process.
+bool BufferTakesFormat(const WAVEFORMATEX& f) {
+    return f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
+           (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8 &&
+           f.nSamplesPerSec >= DSBFREQUENCY_MIN && f.nSamplesPerSec <= DSBFREQUENCY_MAX &&
+           f.nAvgBytesPerSec == f.nBlockAlign * f.nSamplesPerSec;
 }
 
 }  // namespace
@@ -98,6 +109,13 @@ int OpenSoundDecoderWith(SoundDecoder* d, const StreamSource* stream, int checkp
         if (openers[i](d) == 0) break;
     }
     if (i == count) return -1;
+    const WAVEFORMATEX& f = d->format;
+    if (!BufferTakesFormat(f)) {
+        WriteLogFormat("再生できない形式のサウンドです ( チャンネル数 %d ビット数 %d 周波数 %u ) in OpenSoundDecoder",
+                       f.nChannels, f.wBitsPerSample, static_cast<unsigned>(f.nSamplesPerSec));
+        CloseKind(d);
+        return -1;
+    }
     // A block is a second or so of PCM; a format claiming more than 8 MB per block is
     // not audio this library can hold.
     if (d->blockSize <= 0 || d->blockSize > (8 << 20) ||

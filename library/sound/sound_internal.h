@@ -79,6 +79,13 @@ int EmulatedPanFromDecibels(int hundredths);
 
 enum SoundDecoderKind { SoundDecoderKindPCM = 0, SoundDecoderKindACM = 1, SoundDecoderKindOgg = 2 };
 
+// Where an MP3 sound frame starts: its offset in the compressed data and its first
+// sample frame.
+struct Mp3FrameMark {
+    int32_t offset;
+    int32_t sample;
+};
+
 struct AcmDecoderState {
     WAVEFORMATEX* sourceFormat;
     HACMSTREAM mainStream;
@@ -90,6 +97,9 @@ struct AcmDecoderState {
     int32_t checkpointInputOffset;
     int32_t checkpointOutputPosition;
     uint8_t* checkpointScratch;
+    // MP3: every fourth sound frame, from the first, for seeks (owned); null otherwise.
+    Mp3FrameMark* frameMarks;
+    int32_t frameMarkCount;
 };
 
 struct OggDecoderState {
@@ -216,7 +226,7 @@ struct SoundHandleRecord {
     uint8_t markPending;
     uint8_t endReached;
     unsigned endOffset;
-    unsigned endReference;
+    unsigned endReference;  // the play cursor when the end was written
     unsigned markOffset;
     LinkNode listNode;
     void* waveMemory;

@@ -37,6 +37,16 @@ bool CursorInWindow(const SoundHandleRecord* r, unsigned play) {
     return play == w;
 }
 
+// Whether the play cursor has passed the end of the data. Measured from where the
+// cursor stood when the end was written (the end reference), the end lies ahead by
+// less than the buffer's size: once the cursor has moved further than that, it is
+// past the end, on whichever side of the buffer's wrap the end fell.
+bool CursorPassedEnd(const SoundHandleRecord* r, unsigned play, unsigned size) {
+    const unsigned ahead = (r->endOffset + size - r->endReference) % size;
+    const unsigned moved = (play + size - r->endReference) % size;
+    return moved > ahead;
+}
+
 void InitRegion(StreamLockRegion* region, unsigned start, void* first, DWORD firstBytes, void* second,
                 DWORD secondBytes) {
     region->startOffset = start;
@@ -187,11 +197,10 @@ int RefillStreamSound(ResourceHandle handle) {
     DWORD firstBytes = 0, secondBytes = 0;
     StreamLockRegion region;
 
+    DWORD play = 0;
+    SoundBufferGetCurrentPosition(buffer, &play, nullptr);
     if (r->endWritten) {
-        DWORD play = 0;
-        SoundBufferGetCurrentPosition(buffer, &play, nullptr);
-        const unsigned e = r->endOffset, ref = r->endReference;
-        if (e < play && (ref < e || play < ref)) {
+        if (CursorPassedEnd(r, play, static_cast<unsigned>(size))) {
             SoundBufferStop(buffer);
             r->endWritten = 0;
             return 0;
@@ -223,8 +232,6 @@ int RefillStreamSound(ResourceHandle handle) {
         if (r->writePosition == StreamNotStarted) return 0;
         start = static_cast<unsigned>(r->writePosition);
         amount = AlignToStreamBlock(a / 8, r);
-        DWORD play = 0;
-        SoundBufferGetCurrentPosition(buffer, &play, nullptr);
         if (!CursorInWindow(r, play)) return -1;
         const int64_t queued = ((static_cast<int64_t>(r->writePosition) - play) % size + size) % size;
         const unsigned f = static_cast<unsigned>(queued * 128 / a);
@@ -244,7 +251,8 @@ int RefillStreamSound(ResourceHandle handle) {
             continue;
         }
         if (region.firstLeft == 0 && region.secondLeft == 0) break;  // the lock gave less than asked
-        if (AdvanceStreamSource(r, &region, 0) != 0) break;
+        // The cursor now is where the end test measures from.
+        if (AdvanceStreamSource(r, &region, play) != 0) break;
         if (++empty >= EmptyAdvanceLimit) {
             FillStreamSilence(r, &region, static_cast<unsigned>(amount));
             break;

@@ -1,4 +1,5 @@
-// Music handles over MCI (FluidSynth) and the capture file's header.
+// Music handles over MCI (FluidSynth): handle rules, the shared playing flag, a missing
+// soundfont, the kept handle; and the capture file's header.
 #include <fstream>
 
 #include "platform/kernel_files.h"
@@ -15,41 +16,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(Music, PlaysToTheEndAndTheNotificationClosesTheDevice) {
-    const ResourceHandle h = Add();
-    ASSERT_EQ(0, PlayMusicHandle(h, 0));
-    EXPECT_EQ(1, CheckMusicPlaying(h));
-    EXPECT_EQ(1, M().tempMidiFileExists);
-    EXPECT_EQ(1, MciSeamOpenDeviceCount());
-    std::vector<int16_t> out;
-    ASSERT_TRUE(MciSeamRender(M().mciDeviceId, 22050, &out));
-    EXPECT_GT(PeakAmplitude(out), 100) << "the note is heard";
-    ASSERT_TRUE(MciSeamRender(M().mciDeviceId, 44100));
-    HandleMciPlayNotify();  // what the window procedure does for MM_MCINOTIFY
-    EXPECT_EQ(0, CheckMusicPlaying(h));
-    EXPECT_EQ(0, MciSeamOpenDeviceCount());
-    // A notification while neither looping nor playing does nothing.
-    HandleMciPlayNotify();
-    EXPECT_EQ(0, M().mciPlaying);
-    EXPECT_EQ(0, DeleteMusicHandle(h));
-}
-
-TEST_F(Music, LoopingRepeatsUntilStoppedAndStoppingDeletesTheFile) {
-    const ResourceHandle h = Add();
-    ASSERT_EQ(0, PlayMusicHandle(h, 1));
-    HandleMciPlayNotify();
-    EXPECT_EQ(1, M().mciPlaying) << "a looping piece starts again";
-    EXPECT_EQ(1, MciSeamOpenDeviceCount());
-    EXPECT_EQ(1, M().tempMidiFileExists);
-    EXPECT_EQ(0, StopMusicHandle(h));
-    EXPECT_EQ(0, M().midiLoop);
-    EXPECT_EQ(0, M().mciPlaying);
-    EXPECT_EQ(0, MciSeamOpenDeviceCount());
-    EXPECT_EQ(0, M().tempMidiFileExists);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(M().tempMidiPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_EQ(0, CheckMusicPlaying(h));
-}
 
 TEST_F(Music, DeletingAnyHandleStopsTheSharedMciPlayback) {
     const ResourceHandle playing = Add();

@@ -34,6 +34,11 @@ TEST_F(Decoders, PcmWalkAcceptsAndRefuses) {
         {"not RIFF", [&] { Bytes b = MakeWav(FormatBody(f, 18), data); b[0] = 'X'; return b; }(), false},
         {"not WAVE", [&] { Bytes b = MakeWav(FormatBody(f, 18), data); b[8] = 'X'; return b; }(), false},
         {"compressed tag", [&] { WAVEFORMATEX g = f; g.wFormatTag = 0x1234; return MakeWav(FormatBody(g, 18), data); }(), false},
+        // Bodies too short for the format tag, and a file cut right after the "fmt " id
+        // (read from memory, the missing size reads as 0).
+        {"format chunk of 0 bytes", MakeWav(Bytes{}, data), false},
+        {"format chunk of 1 byte", MakeWav(Bytes{1}, data), false},
+        {"cut at 16 bytes", [&] { Bytes b = MakeWav(FormatBody(f, 18), data); b.resize(16); return b; }(), false},
         {"huge format chunk", [&] { Bytes b = MakeWav(FormatBody(f, 18), data); b[16] = 0xFF; b[17] = 0xFF; b[18] = 0xFF; b[19] = 0x7F; return b; }(), false},
     };
     for (const Case& c : cases) {
@@ -60,14 +65,19 @@ TEST_F(Decoders, FormatChunkSizesDecideTheBitsPerSample) {
         int bits;
         int cbSize;
     } cases[] = {{16, 16, 0}, {18, 12, 0x4444}, {24, 12, 0x4444}};
+    // The opener itself: the dispatch refuses a width no buffer takes (12 bits).
     for (const Case& c : cases) {
         Bytes file = MakeWav(FormatBody(f, c.size), Bytes(8));
-        MemoryDecoder m(file);
-        ASSERT_TRUE(m.open) << c.size;
-        EXPECT_EQ(SoundDecoderKindPCM, m.decoder.kind);
-        EXPECT_EQ(c.bits, m.decoder.format.wBitsPerSample) << c.size;
-        EXPECT_EQ(c.cbSize, m.decoder.format.cbSize) << c.size;
-        EXPECT_EQ(static_cast<int>(c.size), m.decoder.fmtSize);
+        StreamSource s;
+        ASSERT_EQ(0, OpenMemoryStreamSource(&s, file.data(), static_cast<int>(file.size())));
+        SoundDecoder d{};
+        d.stream = s;
+        ASSERT_EQ(0, OpenSoundDecoderPCM(&d)) << c.size;
+        EXPECT_EQ(SoundDecoderKindPCM, d.kind);
+        EXPECT_EQ(c.bits, d.format.wBitsPerSample) << c.size;
+        EXPECT_EQ(c.cbSize, d.format.cbSize) << c.size;
+        EXPECT_EQ(static_cast<int>(c.size), d.fmtSize);
+        s.ops.close(s.handle);
     }
 }
 
@@ -290,4 +300,36 @@ TEST_F(Decoders, Mp3ScanSkipsTagsAndCountsFrames) {
     bad.insert(bad.begin() + static_cast<long>(first), {0xF0, 0x00});
     MemoryDecoder refused(bad);
     EXPECT_FALSE(refused.open);
+}
+
+// An encoder's Info frame (layer III, "Info" or "Xing" where the side information would
+// start) holds no sound: the scan does not count it; the tag anywhere else is sound.
+TEST_F(Decoders, Mp3InfoFrameIsNotCounted) {
+    struct Case {
+        const char* what;
+        uint8_t protection;  // b1 bit 0: 0 puts a CRC behind the header
+        bool mono;
+        size_t tagAt;
+        const char* tag;
+        int counted;  // frames counted of the four
+    } cases[] = {
+        {"stereo", 1, false, 4 + 32, "Info", 3},
+        {"stereo with a CRC", 0, false, 4 + 2 + 32, "Xing", 3},
+        {"mono", 1, true, 4 + 17, "Info", 3},
+        {"mono with a CRC", 0, true, 4 + 2 + 17, "Xing", 3},
+        {"the tag misplaced", 1, false, 4 + 17, "Info", 4},
+    };
+    for (const Case& c : cases) {
+        Bytes first = SilentMp3Frame(false, c.mono);
+        first[1] = static_cast<uint8_t>(0xFA | c.protection);
+        std::memcpy(first.data() + c.tagAt, c.tag, 4);
+        Bytes file = first;
+        for (int i = 0; i < 3; ++i) {
+            const Bytes frame = SilentMp3Frame(false, c.mono);
+            file.insert(file.end(), frame.begin(), frame.end());
+        }
+        MemoryDecoder m(file);
+        ASSERT_TRUE(m.open) << c.what;
+        EXPECT_EQ(c.counted * 1152, m.decoder.kindState.acm.totalSamples) << c.what;
+    }
 }

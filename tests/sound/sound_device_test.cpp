@@ -1,6 +1,11 @@
 // The sound device: start-up in order, the primary format chosen from the caps, every
 // failure of start-up, the DirectMusic fallback, the hardware log without DSOUND.DLL,
 // and shutdown.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "sound/sound_test_support.h"
 
 namespace {
@@ -166,5 +171,37 @@ TEST_F(SoundTest, MissingModuleOrExportKeepsTheIndentation) {
         ShutdownDirectSound();
         DsoundSeamReset();
         DsoundSeamUseManualOutput(true);
+    }
+}
+
+// Without a sound card, the libraries under SDL's audio output report their failed
+// look-ups on standard error: none of that reaches the terminal, and the library's own
+// log says that start-up failed. (SDL is sent to the sound card through alsa, which on
+// this machine kind has none; where one exists start-up works and still prints nothing.)
+TEST_F(SoundTest, StartingWithoutASoundCardPrintsNothingOnStandardError) {
+    DsoundSeamUseManualOutput(false);
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    const std::string previous = driver != nullptr ? driver : "";
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    std::fflush(stderr);
+    const int saved = dup(2);
+    FILE* captured = std::tmpfile();
+    ASSERT_NE(nullptr, captured);
+    dup2(fileno(captured), 2);
+    const int result = SetupDirectSound();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    if (driver != nullptr)
+        setenv("SDL_AUDIODRIVER", previous.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
+    std::string printed(static_cast<size_t>(std::ftell(captured)), '\0');
+    std::rewind(captured);
+    printed.resize(std::fread(printed.data(), 1, printed.size(), captured));
+    std::fclose(captured);
+    EXPECT_EQ("", printed);
+    if (result != 0) {
+        EXPECT_TRUE(InOrder(Log(), {"引き続きインターフェースの初期化処理...  初期化に失敗しました\r\n"}));
     }
 }

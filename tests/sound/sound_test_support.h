@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -86,6 +88,12 @@ inline Bytes SilentMp3Frame(bool padding, bool mono = false) {
     return b;
 }
 
+// A file of the source tree, by its path from the top (the fuzz seeds, tests/sound/data).
+inline Bytes SourceFileBytes(const std::string& path) {
+    std::ifstream in(std::string(ZQ_SOURCE_DIR) + "/" + path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 // The texts appear in the log in this order.
 inline ::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& texts) {
     size_t at = 0;
@@ -136,7 +144,6 @@ protected:
         DsoundSeamUseManualOutput(true);
         DmusicSeamReset();
         MciSeamReset();
-        MciSeamUseManualOutput(true);
         std::memset(&SoundDeviceStateRecord, 0, sizeof SoundDeviceStateRecord);
         std::memset(&MusicStateRecord, 0, sizeof MusicStateRecord);
         std::memset(&SoundCaptureStateRecord, 0, sizeof SoundCaptureStateRecord);
@@ -146,6 +153,7 @@ protected:
         EXPECT_EQ(0, DsoundSeamLiveObjectCount());
         EXPECT_EQ(0, MciSeamOpenDeviceCount());
         EXPECT_EQ(0, DmusicSeamLiveObjectCount());
+        SoundDeviceStateRecord.mode = SoundModeDirectSound;  // a setting kept across start-ups
         DsoundSeamReset();
         DmusicSeamReset();
         MciSeamReset();
