@@ -91,10 +91,9 @@ bool WholeTexels(const DrawSetup& s, const Vertex* const v[6], const Corners& c,
     return px0 + *dx >= 0 && px1 + *dx < int(w) && py0 + *dy >= 0 && py1 + *dy < int(h);
 }
 
-// Whether the stage tables leave a texel's colour as it is (alpha too where the target
-// keeps it): the texel can be copied or converted as it stands.
-bool TablesKeepTexels(const DrawSetup& s) {
-    for (int ch = s.targetHasAlpha ? 0 : 1; ch < 4; ++ch)
+// Whether the stage tables leave channels first..3 of a texel as they are.
+bool TablesKeep(const DrawSetup& s, int first) {
+    for (int ch = first; ch < 4; ++ch)
         for (int v = 0; v < 256; ++v)
             if (s.tables.channel[ch][v] != v) return false;
     return true;
@@ -129,8 +128,11 @@ bool DrawTexturedRectangle(DrawSetup& s, const Vertex* const v[6], const Corners
     int dx, dy;
     if (!WholeTexels(s, v, c, px0, py0, px1, py1, &dx, &dy)) return false;
     if (!PrepareStageTables(s, v, *v[0], int64_t(px1 - px0 + 1) * (py1 - py0 + 1))) return false;
-    // Nothing per pixel but the texel: a copy or a conversion.
-    if (!s.blend && !s.alphaTest && !s.depthTest && !s.stages[0].sampler.keyed && TablesKeepTexels(s)) {
+    // Nothing per pixel but the texel, its colour (and alpha where the target keeps it)
+    // as it stands: a copy or a conversion.
+    const bool keepRgb = TablesKeep(s, 1);
+    if (!s.blend && !s.alphaTest && !s.depthTest && !s.stages[0].sampler.keyed && keepRgb &&
+        (!s.targetHasAlpha || TablesKeep(s, 0))) {
         const int bytes = s.target.layout.bytesPerPixel, texBytes = s.stages[0].sampler.view.layout.bytesPerPixel;
         if (bytes == 2 && texBytes == 2) CopyTexelRows<2, 2>(s, px0, py0, px1, py1, dx, dy);
         else if (bytes == 2) CopyTexelRows<2, 4>(s, px0, py0, px1, py1, dx, dy);
@@ -145,7 +147,8 @@ bool DrawTexturedRectangle(DrawSetup& s, const Vertex* const v[6], const Corners
     t.texelY = dy;
     t.depth = DepthValue(s, v[0]->z);
     const int64_t e[3] = {0, 0, 0};
-    for (int y = py0; y <= py1; ++y) s.kernels->wholeTexels(s, t, SpanStart{e, y, px0, px1});
+    const SpanFn kernel = keepRgb ? s.kernels->wholeTexelsKeepRgb : s.kernels->wholeTexels;
+    for (int y = py0; y <= py1; ++y) kernel(s, t, SpanStart{e, y, px0, px1});
     ++D3DConfig().rasterPaths[D3DPathTableRectangle];
     return true;
 }

@@ -48,6 +48,7 @@ struct SpanKernels {
     SpanFn flat;      // one colour after the stages (no texture read)
     SpanFn textured;  // one textured stage run as StageTables, affine coordinates
     SpanFn wholeTexels;  // the same, one texel per pixel, all inside the texture
+    SpanFn wholeTexelsKeepRgb;  // the same where the tables keep red, green and blue
 };
 
 // Raw pixels of 2 or 4 bytes.

@@ -137,14 +137,17 @@ protected:
         state(D3DRENDERSTATE_ZWRITEENABLE, Next(2));
         state(D3DRENDERSTATE_ZFUNC, 1 + Next(8));
         if (Next(5) == 0) {
-            // A graph drawn as it stands, as the library draws most of them.
+            // A graph drawn as it stands, as the library draws most of them: alpha from
+            // the texture or from the vertices, blended or not.
             IDirect3DDevice7_SetTexture(device, 0, texture);
             IDirect3DDevice7_SetTextureStageState(device, 0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
             IDirect3DDevice7_SetTextureStageState(device, 0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-            IDirect3DDevice7_SetTextureStageState(device, 0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+            IDirect3DDevice7_SetTextureStageState(device, 0, D3DTSS_ALPHAOP, Next(2) ? D3DTOP_SELECTARG1 : D3DTOP_SELECTARG2);
             IDirect3DDevice7_SetTextureStageState(device, 0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+            IDirect3DDevice7_SetTextureStageState(device, 0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+            IDirect3DDevice7_SetTextureStageState(device, 1, D3DTSS_COLOROP, D3DTOP_DISABLE);
             state(D3DRENDERSTATE_ALPHATESTENABLE, 0);
-            state(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
+            state(D3DRENDERSTATE_ALPHABLENDENABLE, Next(2));
             state(D3DRENDERSTATE_ZENABLE, 0);
         }
         // Source alpha over the target, the library's usual blend, half of the time.
