@@ -96,8 +96,10 @@ int ParseHttpLineNumber(const char* line);
 int FormatHttpRequest(const HttpDownloadSlot* slot, char* out, int capacity);
 
 // ---- Starting downloads and reading their state ------------------------------------------
-// StartHttpDownload, GetHttpDownloadStatus and DeleteHttpDownload take the ApiLock
-// themselves, so a game may call them between ProcessMessage calls.
+// These, SetHttpProxy, ProcessHttpDownloads, DeleteAllHttpDownloads and the URL
+// routines of url.h take the ApiLock themselves, so a game may call them from any
+// thread while the message-pump thread steps the downloads. The slot and step
+// routines above are the pump's and expect the lock held.
 // Starts a transfer of `url` (http://host[:port]/path). The body goes to the file
 // `savePath` (created anew) when given, else into a tracked block put in *memoryHolder
 // once the Content-Length header arrives; HEAD needs neither. POST sends `postData`

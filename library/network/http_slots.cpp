@@ -14,7 +14,9 @@ static HttpDownloadSlot* SlotAt(int index) {
 }
 
 int ClearHttpDownloadState(void) {
+    EnterApiLock();
     HttpDownloadStateRecord = HttpDownloadState{};
+    LeaveApiLock();
     return 0;
 }
 
@@ -62,8 +64,8 @@ int FinishHttpDownload(int index, int result, int detail) {
     return 0;
 }
 
-// Deleting and the status query are callable without the ApiLock, like starting: the
-// pump thread's upkeep steps and finishes the same slots.
+// Deleting and the status query take the ApiLock, like starting: the pump thread's
+// upkeep steps and finishes the same slots.
 int DeleteHttpDownload(int index) {
     EnterApiLock();
     const bool live = SlotAt(index) != nullptr;
@@ -76,14 +78,16 @@ int DeleteHttpDownload(int index) {
 }
 
 // Calls `step` on each live slot, upwards, until as many live slots as there were at
-// the start have been visited.
+// the start have been visited; under the ApiLock, which the pump already holds.
 static int ForEachLiveSlot(int (*step)(int)) {
+    EnterApiLock();
     int left = HttpDownloadStateRecord.liveCount;
     for (int index = 0; index < HttpSlotCount && left > 0; index++) {
         if (HttpDownloadStateRecord.slots[index] == nullptr) continue;
         step(index);
         left--;
     }
+    LeaveApiLock();
     return 0;
 }
 

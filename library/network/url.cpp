@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "library/core/apilock.h"
 #include "library/core/format.h"
 #include "library/core/memory_bytes.h"
 #include "library/core/system_state.h"
@@ -73,7 +74,7 @@ static int LibraryCharsetKind(void) {
     return rule == 0 ? FontCharsetShiftJIS : rule;
 }
 
-int EncodeUrlText(char* text, int mode, int countOnly) {
+static int EncodeUrlTextLocked(char* text, int mode, int countOnly) {
     int length = 0;
     const int charset = LibraryCharsetKind();
     char* p = text;
@@ -106,6 +107,14 @@ int EncodeUrlText(char* text, int mode, int countOnly) {
     return length;
 }
 
+// The double-byte rule is a library setting: read it under the lock.
+int EncodeUrlText(char* text, int mode, int countOnly) {
+    EnterApiLock();
+    const int length = EncodeUrlTextLocked(text, mode, countOnly);
+    LeaveApiLock();
+    return length;
+}
+
 // Encodes a path in place within UrlPathCapacity bytes; 0, or -1 when it would not fit.
 static int EncodePathBounded(char* path) {
     char grown[UrlPathCapacity * 3];  // every byte grows to at most three
@@ -114,7 +123,8 @@ static int EncodePathBounded(char* path) {
     return CopyPart(path, UrlPathCapacity, grown, static_cast<size_t>(length));
 }
 
-int SplitHttpRequestUrl(const char* url, int useProxy, char* host, char* path, char* fileName, int* port) {
+static int SplitHttpRequestUrlLocked(const char* url, int useProxy, char* host, char* path, char* fileName,
+                                     int* port) {
     char hostScratch[UrlHostCapacity], pathScratch[UrlPathCapacity];
     int portScratch;
     if (host == nullptr) host = hostScratch;
@@ -139,4 +149,12 @@ int SplitHttpRequestUrl(const char* url, int useProxy, char* host, char* path, c
         if (EncodePathBounded(path) != 0) return -1;
     }
     return 0;
+}
+
+// The proxy settings are read under the lock.
+int SplitHttpRequestUrl(const char* url, int useProxy, char* host, char* path, char* fileName, int* port) {
+    EnterApiLock();
+    const int result = SplitHttpRequestUrlLocked(url, useProxy, host, path, fileName, port);
+    LeaveApiLock();
+    return result;
 }
