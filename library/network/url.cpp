@@ -22,6 +22,25 @@ static int CopyPart(char* destination, size_t capacity, const char* source, size
     return 0;
 }
 
+// The port after a host's ':' as TextToInt reads it (from the first digit or minus
+// sign), -1 when it is 0 or less; a number above 65535 is refused (-1) rather than
+// wrapped into another port.
+static int ReadUrlPort(const char* text, int* port) {
+    const char* digits = text;
+    while (*digits != '\0' && *digits != '-' && !(*digits >= '0' && *digits <= '9')) digits++;
+    if (*digits == '-' || *digits == '\0') {
+        *port = -1;
+        return 0;
+    }
+    int value = 0;
+    for (; *digits >= '0' && *digits <= '9'; digits++) {
+        value = value * 10 + (*digits - '0');
+        if (value > UrlPortLimit) return -1;
+    }
+    *port = value > 0 ? value : -1;
+    return 0;
+}
+
 int SplitUrl(const char* url, char* host, char* path, char* fileName, int* port) {
     char hostScratch[UrlHostCapacity], pathScratch[UrlPathCapacity], fileScratch[UrlFileNameCapacity];
     int portScratch;
@@ -47,8 +66,7 @@ int SplitUrl(const char* url, char* host, char* path, char* fileName, int* port)
 
     *port = -1;
     if (char* colon = const_cast<char*>(FindCharInText(host, ':'))) {
-        *port = TextToInt(colon + 1);
-        if (*port <= 0) *port = -1;
+        if (ReadUrlPort(colon + 1, port) != 0) return -1;
         *colon = '\0';
     }
 

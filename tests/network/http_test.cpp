@@ -232,6 +232,7 @@ TEST_F(HttpTest, StartFailuresAreLoggedAndKeepTheConnectionSettings) {
         const char* text;
     } cases[] = {
         {"no-slashes", "ＵＲＬ no-slashes の解析に失敗しました\r\n\r\n"},
+        {"http://127.0.0.1:83629/x", "ＵＲＬ http://127.0.0.1:83629/x の解析に失敗しました\r\n"},
         {"http:///x", "ダウンロード先ホスト  が見つかりませんでした\r\n"},
         {"http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x",
          "ダウンロード先ホスト 127.0.0.1 への接続に失敗しました\r\n"},
