@@ -83,9 +83,12 @@ static int ReadHeaderLine(int index, HttpDownloadSlot* slot) {
     return 0;
 }
 
-// Takes the body piece by piece while the connection holds it. With onePieceWhenOpen,
-// a body of unknown length is taken one piece per step.
+// Takes the body piece by piece while the connection holds it, at most HttpStepBytes
+// in one step: a server that keeps sending never holds the pump (and the ApiLock) for
+// longer than that much takes; the rest comes on the next step. With
+// onePieceWhenOpen, a body of unknown length is taken one piece per step.
 static int ReadBody(int index, HttpDownloadSlot* slot, char* pieceBuffer, int onePieceWhenOpen) {
+    int budget = HttpStepBytes;
     for (;;) {
         if (slot->contentLength >= 0 && slot->received >= slot->contentLength) {  // Content-Length 0
             slot->state = HttpStateDone;
@@ -93,11 +96,13 @@ static int ReadBody(int index, HttpDownloadSlot* slot, char* pieceBuffer, int on
         }
         int n;
         if (slot->toMemory) {
-            n = NetWorkRecv(slot->connection, static_cast<char*>(*slot->memoryHolder) + slot->received,
-                            slot->contentLength - slot->received);
+            // Without a length the size asked for is negative and the receive refuses it.
+            int want = slot->contentLength - slot->received;
+            if (want > budget) want = budget;
+            n = NetWorkRecv(slot->connection, static_cast<char*>(*slot->memoryHolder) + slot->received, want);
         } else {
             // Never past the announced length, so the file holds exactly the body.
-            int want = HttpBodyPieceBytes;
+            int want = HttpBodyPieceBytes < budget ? HttpBodyPieceBytes : budget;
             if (slot->contentLength >= 0 && slot->contentLength - slot->received < want) {
                 want = slot->contentLength - slot->received;
             }
@@ -109,16 +114,22 @@ static int ReadBody(int index, HttpDownloadSlot* slot, char* pieceBuffer, int on
         }
         if (n < 0) return 0;
         slot->received += n;
-        const int connected = GetNetWorkAcceptState(slot->connection);
-        const int waiting = GetNetWorkDataLength(slot->connection);
-        const bool complete = (slot->contentLength != -1 && slot->received >= slot->contentLength) ||
-                              (slot->contentLength == -1 && connected == 0 && waiting == 0);
+        budget -= n;
+        bool complete;
+        if (slot->contentLength != -1) {
+            complete = slot->received >= slot->contentLength;
+        } else {
+            // Only a body without a length ends with the connection.
+            const int connected = GetNetWorkAcceptState(slot->connection);
+            const int waiting = GetNetWorkDataLength(slot->connection);
+            complete = connected == 0 && waiting == 0;
+        }
         if (complete) {
             slot->state = HttpStateDone;
             return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
         }
         if (onePieceWhenOpen && slot->contentLength == -1) return 0;
-        if (n == 0) return 0;
+        if (n == 0 || budget <= 0) return 0;
     }
 }
 

@@ -321,3 +321,47 @@ TEST_F(HttpTest, DownloadsFromOneServerAtOnceHaveConnectionsOfTheirOwn) {
         DeleteHttpDownload(indices[i]);
     }
 }
+
+// A server that sends as fast as the socket takes never holds one step longer than
+// its share: each step moves at most HttpStepBytes of the body, and the body still
+// arrives whole.
+TEST_F(HttpTest, OneStepMovesAtMostItsShareOfABody) {
+    std::string body(12 * HttpStepBytes, '\0');
+    for (size_t i = 0; i < body.size(); i++) body[i] = static_cast<char>(i * 7 + i / 4093);
+    const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    struct Case {
+        const char* name;
+        Target target;
+        bool withLength;
+    } cases[] = {{"memory", Target::Memory, true}, {"file", Target::File, true}, {"file until close", Target::File, false}};
+    for (const Case& c : cases) {
+        LoopbackServer server([&](LoopbackPeer& peer) {
+            peer.ReadHttpRequest();
+            peer.Send("HTTP/1.0 200 OK\r\n" + (c.withLength ? length : "") + "\r\n" + body);
+        });
+        Download d;
+        const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/big";
+        d.index = StartHttpDownload(HttpMethodGet, url.c_str(), nullptr, 0,
+                                    c.target == Target::File ? SavePath().c_str() : nullptr,
+                                    c.target == Target::Memory ? &d.body : nullptr, 0);
+        ASSERT_NE(-1, d.index) << c.name;
+        int largestStep = 0;
+        d.received = 0;
+        const DWORD start = timeGetTime();
+        while (timeGetTime() - start < 30000) {
+            const int before = d.received;
+            PumpNetWorkMessages(1);
+            ProcessHttpDownloads();
+            GetHttpDownloadStatus(d.index, &d.result, &d.detail, &d.received, &d.contentLength);
+            largestStep = std::max(largestStep, d.received - before);
+            if (d.result != HttpResultRunning) break;
+        }
+        server.Join();
+        EXPECT_EQ(HttpResultDone, d.result) << c.name;
+        EXPECT_LE(largestStep, int{HttpStepBytes}) << c.name;
+        EXPECT_EQ(body.size(), static_cast<size_t>(d.received)) << c.name;
+        EXPECT_TRUE((c.target == Target::File ? Saved() : Body(d)) == body) << c.name;
+        ZqFree(d.body);
+        DeleteHttpDownload(d.index);
+    }
+}
