@@ -109,6 +109,10 @@ static int StartHttpDownloadLocked(int method, const char* url, const void* post
     }
 
     if (toFile && method != HttpMethodHead) {
+        // An old file of that name is removed rather than truncated: some file systems
+        // write a truncated file's new contents out when it is closed, which held the
+        // last step of a large download for tens of milliseconds.
+        DeleteFileA(savePath);
         slot->file = CreateFileA(savePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (slot->file == INVALID_HANDLE_VALUE) {
             slot->file = nullptr;
