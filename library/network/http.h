@@ -65,6 +65,7 @@ struct HttpDownloadSlot {
     void* postData;         // tracked block owned by the slot
     int32_t postDataLength;
     int32_t port;
+    int32_t requestSent;    // bytes of the request text and the POST data sent so far
 };
 
 struct HttpDownloadState {

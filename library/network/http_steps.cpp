@@ -8,6 +8,7 @@
 #include "library/core/text.h"
 #include "library/network/http.h"
 #include "platform/kernel_files.h"
+#include "platform/winsock.h"
 
 enum { GetRequestBytes = 512, PostRequestBytes = 256, HeadRequestBytes = 256 };
 
@@ -19,6 +20,10 @@ static HttpDownloadSlot* Slot(int index) {
     return index >= 0 && index < HttpSlotCount ? HttpDownloadStateRecord.slots[index] : nullptr;
 }
 
+// Sends the request text and then the POST data as the socket takes them, at most
+// HttpStepBytes in one step; a body larger than the socket's buffers goes out over
+// several steps. 0 once all of it is out (the slot moves to the status line), -1
+// while some is left or when sending failed the download.
 static int SendRequest(int index, HttpDownloadSlot* slot, int capacity) {
     char request[GetRequestBytes];
     const int length = FormatHttpRequest(slot, request, capacity);
@@ -26,15 +31,29 @@ static int SendRequest(int index, HttpDownloadSlot* slot, int capacity) {
         FinishHttpDownload(index, HttpResultFailed, HttpDetailBadStatus);
         return -1;
     }
-    // A request that did not go out whole gets no answer: fail now instead of waiting
-    // for a status line forever.
-    const bool sent = NetWorkSend(slot->connection, request, length) == length &&
-                      (slot->method != HttpMethodPost || slot->postDataLength == 0 ||
-                       NetWorkSend(slot->connection, slot->postData, slot->postDataLength) == slot->postDataLength);
-    if (!sent) {
-        FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
-        return -1;
+    const int total = length + (slot->method == HttpMethodPost ? slot->postDataLength : 0);
+    int budget = HttpStepBytes;
+    while (slot->requestSent < total && budget > 0) {
+        const bool inText = slot->requestSent < length;
+        const char* from = inText ? request + slot->requestSent
+                                  : static_cast<const char*>(slot->postData) + (slot->requestSent - length);
+        int want = (inText ? length : total) - slot->requestSent;
+        if (want > budget) want = budget;
+        WSASetLastError(0);
+        const int n = NetWorkSend(slot->connection, from, want);
+        if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return -1;  // the socket is full: a later step
+        if (n < 0) {
+            // A request that did not go out gets no answer: fail now instead of
+            // waiting for a status line forever.
+            WriteLogFormat("ダウンロード先 %s へのリクエストの送信に失敗しました", slot->host);
+            FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
+            return -1;
+        }
+        slot->requestSent += n;
+        budget -= n;
+        if (n < want) return -1;
     }
+    if (slot->requestSent < total) return -1;
     slot->state = HttpStateStatusLine;
     return 0;
 }

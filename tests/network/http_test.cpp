@@ -205,6 +205,7 @@ TEST_F(HttpTest, ARequestThatCannotBeSentFailsTheDownload) {
     EXPECT_EQ(HttpResultFailed, result);
     EXPECT_EQ(HttpDetailDisconnected, detail);
     EXPECT_EQ(nullptr, body);
+    EXPECT_TRUE(LogHas("ダウンロード先 127.0.0.1 へのリクエストの送信に失敗しました\r\n")) << Log();
     EXPECT_EQ(0, DeleteHttpDownload(index));
     EXPECT_EQ(0, WinSockSeamOpenSocketCount());
 }
@@ -364,4 +365,26 @@ TEST_F(HttpTest, OneStepMovesAtMostItsShareOfABody) {
         ZqFree(d.body);
         DeleteHttpDownload(d.index);
     }
+}
+
+// A POST body far larger than the socket's buffers goes out over several steps, byte
+// for byte, and the download then ends as usual.
+TEST_F(HttpTest, LargePostBodyGoesOutAsTheSocketTakesIt) {
+    std::string post(8 << 20, '\0');
+    for (size_t i = 0; i < post.size(); i++) post[i] = static_cast<char>(i * 13 + i / 997);
+    std::string request;
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        request = peer.ReadHttpRequest();
+        peer.Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    Download d = Run(HttpMethodPost, server.Port(), "/up", Target::Memory, post);
+    server.Join();
+    EXPECT_EQ(HttpResultDone, d.result);
+    EXPECT_EQ("ok", Body(d));
+    const std::string head = "POST /up HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
+                             "\nContent-Length: " + std::to_string(post.size()) + "\n\n";
+    EXPECT_EQ(head.size() + post.size(), request.size());
+    EXPECT_TRUE(request == head + post);
+    ZqFree(d.body);
+    DeleteHttpDownload(d.index);
 }
