@@ -35,7 +35,7 @@ enum HttpFailureDetail {
     HttpDetailNone = -1,
     HttpDetailBadStatus = 0,
     HttpDetailNotFound = 1,
-    HttpDetailNoMemory = 2,
+    HttpDetailNoMemory = 2,     // no room for the body: its memory block, or writing its file failed
     HttpDetailDisconnected = 3,
 };
 
@@ -82,6 +82,9 @@ int FreeHttpDownloadSlot(int index);                  // 0
 // Closes the connection and the file, frees the POST data, sets result and detail
 // unless set already, and frees the memory body of a failed download. 0, or -1.
 int FinishHttpDownload(int index, int result, int detail);
+// A download whose connection broke (a reset, an abort, a send that failed, the
+// handle gone): a log line, then result 2, detail 3. 0, or -1 for an empty slot.
+int FailLostHttpDownload(int index);
 int DeleteHttpDownload(int index);                    // 0, or -1 (a running download ends as done)
 int DeleteAllHttpDownloads(void);                     // 0
 int StepHttpDownload(int index);                      // 0, or -1 for an empty slot

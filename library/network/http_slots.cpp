@@ -64,6 +64,13 @@ int FinishHttpDownload(int index, int result, int detail) {
     return 0;
 }
 
+int FailLostHttpDownload(int index) {
+    const HttpDownloadSlot* slot = SlotAt(index);
+    if (slot == nullptr) return -1;
+    WriteLogFormat("ダウンロード先 %s との接続が切れました", slot->host);
+    return FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
+}
+
 // Deleting and the status query take the ApiLock, like starting: the pump thread's
 // upkeep steps and finishes the same slots.
 int DeleteHttpDownload(int index) {
@@ -109,6 +116,10 @@ int StepHttpDownload(int index) {
         if (bodyEndedByClose) return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
         return FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
     }
+    // Neither connected nor readable: the connection was reset or aborted (a closed
+    // one reads its end, a reset one fails every receive), or its handle is gone.
+    // Nothing more can come, and what came is not the whole body.
+    if (connected != 1 && waiting < 0) return FailLostHttpDownload(index);
     switch (slot->method) {
     case HttpMethodGet: return StepHttpGet(index);
     case HttpMethodPost: return StepHttpPost(index);

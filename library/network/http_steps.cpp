@@ -45,8 +45,7 @@ static int SendRequest(int index, HttpDownloadSlot* slot, int capacity) {
         if (n < 0) {
             // A request that did not go out gets no answer: fail now instead of
             // waiting for a status line forever.
-            WriteLogFormat("ダウンロード先 %s へのリクエストの送信に失敗しました", slot->host);
-            FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
+            FailLostHttpDownload(index);
             return -1;
         }
         slot->requestSent += n;
@@ -126,9 +125,12 @@ static int ReadBody(int index, HttpDownloadSlot* slot, char* pieceBuffer, int on
                 want = slot->contentLength - slot->received;
             }
             n = NetWorkRecv(slot->connection, pieceBuffer, want);
-            if (n >= 0) {
-                DWORD written;
-                WriteFile(slot->file, pieceBuffer, static_cast<DWORD>(n), &written, nullptr);
+            DWORD written = 0;
+            if (n > 0 && (!WriteFile(slot->file, pieceBuffer, static_cast<DWORD>(n), &written, nullptr) ||
+                          written != static_cast<DWORD>(n))) {
+                // A body the file did not take (a full disk, say) is no success.
+                WriteLogText("ダウンロードしたデータをファイルに書き込めませんでした\n");
+                return FinishHttpDownload(index, HttpResultFailed, HttpDetailNoMemory);
             }
         }
         if (n < 0) return 0;

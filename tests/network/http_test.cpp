@@ -205,7 +205,7 @@ TEST_F(HttpTest, ARequestThatCannotBeSentFailsTheDownload) {
     EXPECT_EQ(HttpResultFailed, result);
     EXPECT_EQ(HttpDetailDisconnected, detail);
     EXPECT_EQ(nullptr, body);
-    EXPECT_TRUE(LogHas("ダウンロード先 127.0.0.1 へのリクエストの送信に失敗しました\r\n")) << Log();
+    EXPECT_TRUE(LogHas("ダウンロード先 127.0.0.1 との接続が切れました\r\n")) << Log();
     EXPECT_EQ(0, DeleteHttpDownload(index));
     EXPECT_EQ(0, WinSockSeamOpenSocketCount());
 }
@@ -387,4 +387,60 @@ TEST_F(HttpTest, LargePostBodyGoesOutAsTheSocketTakesIt) {
     EXPECT_TRUE(request == head + post);
     ZqFree(d.body);
     DeleteHttpDownload(d.index);
+}
+
+// A connection reset is no end of a body, whatever its length: the download fails
+// with a log line, and a body bound for memory is freed.
+TEST_F(HttpTest, AResetConnectionFailsTheDownload) {
+    const std::string part(64 * 1024, 'r');
+    struct Case {
+        const char* name;
+        int method;
+        Target target;
+        std::string sent;  // before the reset
+    } cases[] = {
+        {"get until close", HttpMethodGet, Target::File, "HTTP/1.0 200 OK\r\n\r\n" + part},
+        {"post until close", HttpMethodPost, Target::File, "HTTP/1.0 200 OK\r\n\r\n" + part},
+        {"get with length", HttpMethodGet, Target::Memory,
+         "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + part},
+        {"reset in the headers", HttpMethodGet, Target::Memory, "HTTP/1.0 200 OK\r\nServer: t\r\n"},
+    };
+    for (const Case& c : cases) {
+        std::remove(SavePath().c_str());
+        const size_t logBefore = Log().size();
+        LoopbackServer server([&](LoopbackPeer& peer) {
+            peer.ReadHttpRequest();
+            peer.Send(c.sent);
+            Sleep(20);
+            peer.Reset();
+        });
+        Download d = Run(c.method, server.Port(), "/cut", c.target, "data");
+        EXPECT_EQ(HttpResultFailed, d.result) << c.name;
+        EXPECT_EQ(HttpDetailDisconnected, d.detail) << c.name;
+        EXPECT_EQ(nullptr, d.body) << c.name;
+        EXPECT_NE(std::string::npos, Log().substr(logBefore).find("ダウンロード先 127.0.0.1 との接続が切れました\r\n"))
+            << c.name;
+        DeleteHttpDownload(d.index);
+    }
+}
+
+// A body the file does not take (here a device that is always full) is a failure
+// with a log line, not a success with nothing written.
+TEST_F(HttpTest, ABodyTheFileDoesNotTakeFailsTheDownload) {
+    LoopbackServer server([](LoopbackPeer& peer) {
+        peer.ReadHttpRequest();
+        peer.Send("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+    });
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/full";
+    const int index = StartHttpDownload(HttpMethodGet, url.c_str(), nullptr, 0, "/dev/full", nullptr, 0);
+    ASSERT_NE(-1, index);
+    int result = HttpResultRunning, detail = -2;
+    EXPECT_TRUE(PumpUntil([&] {
+        GetHttpDownloadStatus(index, &result, &detail, nullptr, nullptr);
+        return result != HttpResultRunning;
+    }));
+    EXPECT_EQ(HttpResultFailed, result);
+    EXPECT_EQ(HttpDetailNoMemory, detail);
+    EXPECT_TRUE(LogHas("ダウンロードしたデータをファイルに書き込めませんでした\r\n")) << Log();
+    DeleteHttpDownload(index);
 }
