@@ -1,8 +1,9 @@
 // http.h - the HTTP/1.0 downloader: up to 100 GET, POST or HEAD transfers at once,
 // each moved one step per call of the message pump (ProcessHttpDownloads) and never
-// waiting: send the request, read the status line, one header line per step, then
-// the body into a file or a memory block. A finished download keeps its result until
-// it is deleted.
+// waiting: send the request (a POST body as the socket takes it), read the status
+// line, one header line per step, then the body into a file or a memory block; one
+// step moves at most HttpStepBytes of either. A finished download keeps its result
+// until it is deleted.
 //
 //     void* body = nullptr;
 //     int d = StartHttpDownload(HttpMethodGet, "http://127.0.0.1:8080/a.txt", nullptr, 0, nullptr, &body, 0);
