@@ -73,7 +73,6 @@ TEST_F(HardwarePathTest, TextureSizeLimitsComeFromTheDeviceWithDefaultsForZero) 
 }
 
 TEST_F(HardwarePathTest, WithoutADeviceForTheScreenDepthStartUpTakesTheSoftwarePath) {
-    const ScreenState fresh = g_Screen;
     CurrentDirect3DProfile().devices[0].renderDepths = DDBD_32;  // nothing for a 16-bit screen
     Start(150, 200, 16, DesktopFormat::Rgb565, false);
     EXPECT_EQ(nullptr, g_D3D.direct3D);
@@ -82,8 +81,4 @@ TEST_F(HardwarePathTest, WithoutADeviceForTheScreenDepthStartUpTakesTheSoftwareP
     const size_t refused = log.find("現在の画面モードで使用できる描画デバイスが見つかりませんでした");
     ASSERT_NE(std::string::npos, refused);
     EXPECT_NE(std::string::npos, log.find("ソフトウエアレンダリングモードに変更します", refused));
-    // Software output is for the rest of the process; the next test is a new program.
-    ShutdownLibrary();
-    started_ = false;
-    g_Screen = fresh;
 }
