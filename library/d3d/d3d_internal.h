@@ -192,6 +192,9 @@ void G_D3D_DrawSurface3DToCorners(float x1, float y1, float x2, float y2, float 
 
 // ---- 3D surfaces ------------------------------------------------------------------------
 
+struct HandleTable;
+extern HandleTable Surface3DTable;
+
 int AddSurface3DData(int textureWidth, int textureHeight, int x, int y, int width, int height, int sourceX,
                      int sourceY, int ownerGraph, const Surface3DRecord* parent, int textureX, int textureY,
                      const SurfaceDataSettings* settings);

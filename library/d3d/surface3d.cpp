@@ -9,8 +9,12 @@
 
 namespace {
 void* Surface3DSlots[Surface3DCapacity];
+}  // namespace
+
 HandleTable Surface3DTable = MakeHandleTable(Surface3DSlots, HandleKindSurface3D, Surface3DCapacity,
                                              HandleSlotHighWater, HandleTableWritesLostFlag);
+
+namespace {
 
 // Corners in graph pixels with texture coordinates over the whole power-of-two texture.
 void BuildVertices(Surface3DRecord* r, const SurfaceDataRecord* texture) {

@@ -35,6 +35,7 @@ protected:
         counting_.open = CountingOpen;
         SetFileBackendTable(&counting_);
         g_Opens.clear();
+        g_CustomRuns = 0;
     }
     void TearDown() override {
         SetFileBackendTable(nullptr);
