@@ -93,6 +93,8 @@ struct DDrawFaults {
 };
 DDrawFaults& DDrawFaultState();
 void DDrawMarkAllSurfacesLost();
+// Forgets what the raster added while the clock stood still (a fresh desktop's raster).
+void DDrawResetRaster();
 int DDrawLiveObjectCount(); // objects, surfaces, clippers and palettes still alive
 // Every object, surface, clipper and palette is tracked while alive, so a stale
 // pointer is refused (DDERR_INVALIDOBJECT) instead of being followed.

@@ -74,6 +74,8 @@ int LineAt(const RasterGeometry& g, int64_t ns) {
 
 } // namespace
 
+void DDrawResetRaster() { g_raster = RasterClock{}; }
+
 HRESULT IDirectDraw7_GetVerticalBlankStatus(IDirectDraw7* dd, BOOL* inBlank) {
     if (!DDrawObjectIsReady(dd)) return DDrawObjectIsValid(dd) ? DDERR_NOTINITIALIZED : DDERR_INVALIDOBJECT;
     if (!inBlank) return DDERR_INVALIDPARAMS;

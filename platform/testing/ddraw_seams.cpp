@@ -38,6 +38,7 @@ void Capture(const RECT& rect) {
 void ResetDisplayForTest(DesktopFormat format, int width, int height, int refresh) {
     DesktopConfigure(DesktopSettings{format, width, height, refresh});
     DDrawFaultState() = DDrawFaults{0, 0, 0, 0, 128u * 1024 * 1024};
+    DDrawResetRaster();
     SetDesktopModeFilter(nullptr);
     g_clientRects.clear();
     g_frames.clear();

@@ -12,8 +12,9 @@
 #include "platform/ddraw.h"
 #include "platform/desktop.h"
 
-// A fresh desktop cleared to black, with every seam below back at its default. Live
-// objects, the window group's present hook and its client locator stay as they are.
+// A fresh desktop cleared to black (its raster at the clock's own time), with every seam
+// below back at its default. Live objects, the window group's present hook and its
+// client locator stay as they are.
 void ResetDisplayForTest(DesktopFormat format = DesktopFormat::Xrgb8888, int width = 1024, int height = 768,
                          int refresh = 60);
 

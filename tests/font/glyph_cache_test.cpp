@@ -363,6 +363,7 @@ TEST_F(GlyphCacheDeathTest, ADcThatCannotBeHadEndsTheProcess) {
         ::testing::ExitedWithCode(255), "");
     EXPECT_NE(std::string::npos, Log().find("テキストキャッシュサーフェスのＤＣの取得に失敗しました\r\n"));
     ShutdownFontSystem();
+    StopGraphicsDevice();  // only the child ended: the parent's display ends as it began
 }
 
 }  // namespace

@@ -57,6 +57,13 @@ TEST_F(RasterTest, AStoppedClockStillMovesTheRasterThroughAWholeFrame) {
     EXPECT_EQ(0u, PeekVirtualClockMilliseconds()); // the clock itself did not move
 }
 
+TEST_F(RasterTest, AFreshDesktopForgetsWhatAStoppedClockAddedToTheRaster) {
+    for (int i = 0; i < 200; ++i) Line();  // every few reads of a stopped clock move it on
+    EXPECT_NE(0, Line());
+    ResetDisplayForTest(DesktopFormat::Xrgb8888, 640, 480, 60);
+    EXPECT_EQ(0, Line());
+}
+
 TEST_F(RasterTest, WaitForVerticalBlankSleepsToTheNextBlankStart) {
     SetVirtualClockMilliseconds(3);
     ASSERT_EQ(DD_OK, IDirectDraw7_WaitForVerticalBlank(dd, DDWAITVB_BLOCKBEGIN, nullptr));
