@@ -329,6 +329,18 @@ int send(SOCKET s, const char* buffer, int length, int) {
     return static_cast<int>(n);
 }
 
+int ioctlsocket(SOCKET s, long command, unsigned long* argument) {
+    if (command != FIONREAD) return Failed(WSAEINVAL);
+    if (argument == nullptr) return Failed(WSAEFAULT);
+    int fd = SocketFd(s);
+    if (fd < 0) return SOCKET_ERROR;
+    int error = 0;
+    long n = PosixReadableBytes(fd, &error);
+    if (n < 0) return Failed(error);
+    *argument = static_cast<unsigned long>(n);
+    return 0;
+}
+
 int WSAAsyncSelect(SOCKET s, HWND window, UINT message, long events) {
     std::lock_guard<std::mutex> lock(WinSock().mutex);
     WinSocket* record = FindSocket(s);

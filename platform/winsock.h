@@ -50,6 +50,9 @@ using SOCKET = uintptr_t;
 // recv flags
 #define MSG_PEEK 0x2
 
+// ioctlsocket commands
+#define FIONREAD 0x4004667F  // the bytes one recv could take now
+
 // Asynchronous-selection events and the lParam of their message.
 #define FD_READ 0x01
 #define FD_WRITE 0x02
@@ -150,6 +153,8 @@ int connect(SOCKET s, const sockaddr* address, int length);
 int getsockname(SOCKET s, sockaddr* address, int* length);
 int recv(SOCKET s, char* buffer, int length, int flags);  // bytes, 0 at the peer's close, or SOCKET_ERROR
 int send(SOCKET s, const char* buffer, int length, int flags);
+// FIONREAD only: *argument = the bytes waiting to be received. It re-arms no event.
+int ioctlsocket(SOCKET s, long command, unsigned long* argument);
 // lEvent 0 stops the events; window null with events fails (WSAEINVAL).
 int WSAAsyncSelect(SOCKET s, HWND window, UINT message, long events);
 

@@ -7,6 +7,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -149,6 +150,12 @@ long PosixSend(int fd, const void* buffer, size_t length, int* error) {
     } while (n < 0 && errno == EINTR);
     if (n < 0) return Fail(error);
     return static_cast<long>(n);
+}
+
+long PosixReadableBytes(int fd, int* error) {
+    int n = 0;
+    if (::ioctl(fd, FIONREAD, &n) < 0) return Fail(error);
+    return n;
 }
 
 int PosixPeekState(int fd, int* error) {

@@ -130,15 +130,15 @@ void WatchLoop() {
             uint64_t count;
             [[maybe_unused]] ssize_t got = ::read(wakeFd, &count, sizeof count);
         }
+        // Posting with the mutex held: once closesocket or WSAAsyncSelect(s, window, 0, 0)
+        // has returned, no event of that socket is posted any more.
         posts.clear();
-        {
-            std::lock_guard<std::mutex> lock(layer.mutex);
-            for (size_t i = 1; i < polled.size(); i++) {
-                if (polled[i].revents == 0) continue;
-                auto it = layer.sockets.find(ids[i]);
-                if (it == layer.sockets.end() || it->second.fd != polled[i].fd) continue;  // closed meanwhile
-                HandleReadiness(ids[i], it->second, polled[i].revents, posts);
-            }
+        std::lock_guard<std::mutex> lock(layer.mutex);
+        for (size_t i = 1; i < polled.size(); i++) {
+            if (polled[i].revents == 0) continue;
+            auto it = layer.sockets.find(ids[i]);
+            if (it == layer.sockets.end() || it->second.fd != polled[i].fd) continue;  // closed meanwhile
+            HandleReadiness(ids[i], it->second, polled[i].revents, posts);
         }
         for (const PendingPost& p : posts) PostMessageA(p.window, p.message, p.socket, p.lParam);
     }

@@ -46,6 +46,16 @@ int EnterApiLockUnlessQuitting(void);
 // 1 when the calling thread holds the lock.
 int CheckApiLockOwned(void);
 
+// Runs `routine(args...)` under the lock and returns its result: the body of a public
+// entry point.
+template <typename Routine, typename... Args>
+auto Locked(Routine routine, Args... args) {
+    EnterApiLock();
+    auto result = routine(args...);
+    LeaveApiLock();
+    return result;
+}
+
 // Tests: lets the queue hold at most `limit` waiters (1..ApiLockWaiterCapacity) so the
 // full-queue path can be reached with a few threads. 0 restores the capacity.
 void SetApiLockWaiterLimit(int limit);

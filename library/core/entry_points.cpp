@@ -23,15 +23,6 @@
 
 enum { FormattedTextCapacity = 1024 };
 
-// Runs `routine(args...)` under the ApiLock and returns its result.
-template <typename Routine, typename... Args>
-static auto Locked(Routine routine, Args... args) {
-    EnterApiLock();
-    auto result = routine(args...);
-    LeaveApiLock();
-    return result;
-}
-
 int InitializeLibrary(void) { return Locked(InitializeLibraryCore); }
 
 int ShutdownLibrary(void) {

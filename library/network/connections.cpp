@@ -55,9 +55,24 @@ SocketRecord* NewSocketRecord(int slot) {
     return record;
 }
 
+// The listener's FD_ACCEPT is re-armed only by an accept; after one refused for want
+// of a slot, selecting its events again lets the waiting connections in.
+static void RearmRefusedAccept(void) {
+    NetWorkState& n = NetWorkStateRecord;
+    const SocketRecord* listener = n.sockets[NetWorkListenSlot];
+    if (!n.acceptRefused || listener == nullptr) return;
+    n.acceptRefused = 0;
+    if (WSAAsyncSelect(listener->socket, n.hiddenWindow, WM_NETWORK_SOCKET, FD_ACCEPT) == SOCKET_ERROR) {
+        WriteNetWorkLog("WSAAsyncSelectでエラーが発生しました");
+    }
+}
+
 void DiscardSocketRecord(int slot) {
     SocketRecord* record = NetWorkStateRecord.sockets[slot];
     if (record == nullptr) return;
+    for (int event : {FD_READ, FD_WRITE}) {
+        if (record->refusedEvents & event) NetWorkStateRecord.refusedEvents--;
+    }
     UnlinkLinkNode(&record->node);
     if (record->socket != 0 && record->socket != INVALID_SOCKET) closesocket(record->socket);
     record->socket = 0;
@@ -66,6 +81,7 @@ void DiscardSocketRecord(int slot) {
     record->inUse = 0;
     ZqFree(record);
     NetWorkStateRecord.sockets[slot] = nullptr;
+    if (slot < NetWorkConnectionSlots) RearmRefusedAccept();
 }
 
 int CommitSocketRecord(SocketRecord* record) {
@@ -82,7 +98,7 @@ static int ElapsedMs(int start) {
 int EnsureNetWorkStarted(void) {
     if (NetWorkStateRecord.started) return 0;
     if (CheckWindowClosing()) return -1;
-    SetupNetWork(nullptr);
+    SetupNetWorkCore(nullptr);
     return NetWorkStateRecord.started ? 0 : -1;
 }
 
@@ -93,12 +109,10 @@ static int ConnectFailed(SocketRecord* record, int slot) {
     return -1;
 }
 
-int OpenNetWorkConnection(int address, int port) { return ConnectNetWork(address, port, 1); }
-
 int ConnectNetWork(int address, int port, int reuse) {
     NetWorkState& n = NetWorkStateRecord;
     if (EnsureNetWorkStarted() != 0) return -1;
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     if (port == -1) port = NetWorkDefaultPort;
     const int wirePort = htons(static_cast<uint16_t>(port));
     unsigned char bytes[4];
@@ -141,35 +155,39 @@ int ConnectNetWork(int address, int port, int reuse) {
         return ConnectFailed(record, slot);
     }
 
-    // FD_CONNECT sets connected through the dispatcher while we pump.
+    // FD_CONNECT sets connected, or brings the refusal, through the dispatcher while
+    // we pump; the time-out covers a peer that never answers.
     const int start = GetTimeMillisecondsCore(0);
     if (n.connectTimeOut == 0) n.connectTimeOut = NetWorkDefaultTimeOut;
-    while (ElapsedMs(start) < n.connectTimeOut && !record->connected) {
-        PumpNetWorkMessages(0);
+    while (ElapsedMs(start) < n.connectTimeOut && !record->connected && record->connectError == 0) {
+        PumpNetWorkMessagesCore(0);
         Sleep(0);
     }
-    if (!record->connected) return ConnectFailed(record, slot);
+    if (!record->connected) {
+        if (record->connectError != 0) WSASetLastError(record->connectError);  // the log line shows the reason
+        return ConnectFailed(record, slot);
+    }
     return CommitSocketRecord(record);
 }
 
-int CloseNetWorkHandle(int handle) {
+int CloseNetWorkHandleCore(int handle) {
     if (!NetWorkStateRecord.started) return -1;
     SocketRecord* record = GetSocketRecord(handle);
     if (record == nullptr || !record->inUse) return -1;
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
 
     // A packet partly received, or bytes still queued, get a short while to finish;
     // not on a connection the peer has closed, where nothing more can move.
     int start = GetTimeMillisecondsCore(0);
     while (record->receiveRemaining != 0 && record->connected &&
            ElapsedMs(start) < NetWorkDrainMs) {
-        PumpNetWorkMessages(0);
+        PumpNetWorkMessagesCore(0);
         RecvSocket(handle);
     }
     start = GetTimeMillisecondsCore(0);
     while (GetRingBufferCount(&record->sendRing) != 0 && record->connected &&
            ElapsedMs(start) < NetWorkDrainMs) {
-        PumpNetWorkMessages(0);
+        PumpNetWorkMessagesCore(0);
         SendSocket(handle);
     }
 
@@ -179,9 +197,9 @@ int CloseNetWorkHandle(int handle) {
     return 0;
 }
 
-int GetNetWorkAcceptState(int handle) {
+int GetNetWorkAcceptStateCore(int handle) {
     if (!NetWorkStateRecord.started) return -1;
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     SocketRecord* record = GetSocketRecord(handle);
     if (record == nullptr) return -1;
     if (!record->inUse) return WriteLogText("有効なネットワークハンドルではありません in GetNetWorkAcceptState\n");
@@ -190,7 +208,7 @@ int GetNetWorkAcceptState(int handle) {
     return record->connected ? 1 : 0;
 }
 
-int GetNetWorkAddress(int handle, int* address, int* port) {
+int GetNetWorkAddressCore(int handle, int* address, int* port) {
     const SocketRecord* record = GetSocketRecord(handle);
     if (record == nullptr || !record->inUse) return -1;
     if (address != nullptr) {
@@ -201,27 +219,27 @@ int GetNetWorkAddress(int handle, int* address, int* port) {
     return 0;
 }
 
-int SetNetWorkPacketMode(int on) {
+int SetNetWorkPacketModeCore(int on) {
     NetWorkStateRecord.packetModeOff = on ? 0 : 1;
     return 0;
 }
-int GetNetWorkPacketMode(void) { return NetWorkStateRecord.packetModeOff ? 0 : 1; }
+int GetNetWorkPacketModeCore(void) { return NetWorkStateRecord.packetModeOff ? 0 : 1; }
 
-int SetNetWorkAutoClose(int on) {
+int SetNetWorkAutoCloseCore(int on) {
     NetWorkStateRecord.autoCloseOff = on ? 0 : 1;
     return 0;
 }
-int GetNetWorkAutoClose(void) { return NetWorkStateRecord.autoCloseOff ? 0 : 1; }
+int GetNetWorkAutoCloseCore(void) { return NetWorkStateRecord.autoCloseOff ? 0 : 1; }
 
-int SetNetWorkConnectTimeOut(int milliseconds) {
+int SetNetWorkConnectTimeOutCore(int milliseconds) {
     NetWorkStateRecord.connectTimeOut = milliseconds > 0 ? milliseconds : NetWorkDefaultTimeOut;
     return 0;
 }
 
-int ResolveHostToIPv4(const char* name, unsigned char out[4]) {
+int ResolveHostToIPv4Core(const char* name, unsigned char out[4]) {
     if (!NetWorkStateRecord.started) {
         if (CheckWindowClosing()) return -1;
-        SetupNetWork(nullptr);
+        SetupNetWorkCore(nullptr);
     }
     if (name == nullptr || out == nullptr) return -1;
     // A dotted address is its own answer: it needs no look-up, and a reverse look-up

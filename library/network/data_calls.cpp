@@ -14,16 +14,16 @@ static SocketRecord* CheckedRecord(int handle, const char* callName) {
     return r;
 }
 
-int GetNetWorkDataLength(int handle) {
+int GetNetWorkDataLengthCore(int handle) {
     if (!NetWorkStateRecord.started) return -1;
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     RecvSocket(handle);
     SendSocket(handle);
     const SocketRecord* r = CheckedRecord(handle, "GetNetWorkDataLength");
     if (r == nullptr) return -1;
     if (r->packetMode) return r->receivedCompleteBytes;
     char scratch[4];
-    const int peeked = NetWorkRecvToPeek(handle, scratch, 1);
+    const int peeked = NetWorkRecvToPeekCore(handle, scratch, 1);
     if (peeked < 0) return peeked;
     return peeked == 1 ? 1 : 0;
 }
@@ -33,7 +33,7 @@ static int ReceiveData(int handle, void* buffer, int size, int peek, const char*
         !NetWorkStateRecord.started) {
         return -1;
     }
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     SocketRecord* r = CheckedRecord(handle, callName);
     if (r == nullptr) return -1;
     if (RecvSocket(handle) < 0) return -1;
@@ -45,18 +45,18 @@ static int ReceiveData(int handle, void* buffer, int size, int peek, const char*
     return 0;
 }
 
-int NetWorkRecv(int handle, void* buffer, int size) { return ReceiveData(handle, buffer, size, 0, "NetWorkRecv"); }
+int NetWorkRecvCore(int handle, void* buffer, int size) { return ReceiveData(handle, buffer, size, 0, "NetWorkRecv"); }
 
-int NetWorkRecvToPeek(int handle, void* buffer, int size) {
+int NetWorkRecvToPeekCore(int handle, void* buffer, int size) {
     return ReceiveData(handle, buffer, size, 1, "NetWorkRecvToPeek");
 }
 
-int NetWorkSend(int handle, const void* data, int length) {
+int NetWorkSendCore(int handle, const void* data, int length) {
     if (!NetWorkStateRecord.started || GetSocketRecord(handle) == nullptr || length < 0 ||
         (data == nullptr && length > 0)) {
         return -1;
     }
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     SocketRecord* r = CheckedRecord(handle, "NetWorkSend");
     if (r == nullptr || !r->connected) return -1;
     SendSocket(handle);

@@ -13,10 +13,10 @@ static int ListenFailed(const char* text) {
     return -1;
 }
 
-int StartNetWorkListen(int port) {
+int StartNetWorkListenCore(int port) {
     NetWorkState& n = NetWorkStateRecord;
     if (EnsureNetWorkStarted() != 0) return -1;
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     if (port < 0 || port > 0xFFFF) return WriteLogFormat("待ち受けるポート番号 %d が不正です", port);
     if (n.sockets[NetWorkListenSlot] != nullptr) return WriteLogText("既に接続の待ち受けを行っています\n");
     SocketRecord* record = NewSocketRecord(NetWorkListenSlot);
@@ -46,20 +46,23 @@ int StartNetWorkListen(int port) {
     return CommitSocketRecord(record);
 }
 
-int StopNetWorkListen(void) {
+int StopNetWorkListenCore(void) {
     const SocketRecord* record = NetWorkStateRecord.sockets[NetWorkListenSlot];
     if (record == nullptr) return -1;
-    return CloseNetWorkHandle(record->node.id);
+    return CloseNetWorkHandleCore(record->node.id);
 }
 
-int AcceptNetWork(void) {
+int AcceptNetWorkCore(void) {
     NetWorkState& n = NetWorkStateRecord;
     if (!n.started) return -1;
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     const SocketRecord* listener = n.sockets[NetWorkListenSlot];
     if (listener == nullptr) return -1;
     const int slot = FindFreeSocketSlot();
-    if (slot == -1) return WriteLogText("空きソケットデータがなかったので accept を拒否しました \n");
+    if (slot == -1) {
+        n.acceptRefused = 1;  // the connection waits in the listener's queue until a slot frees
+        return WriteLogText("空きソケットデータがなかったので accept を拒否しました \n");
+    }
     SocketRecord* record = NewSocketRecord(slot);
     if (record == nullptr) return WriteLogText("ソケット用のメモリの確保に失敗しました\n");
     record->connected = 1;
@@ -84,10 +87,10 @@ int AcceptNetWork(void) {
     return 1;
 }
 
-int TakeAcceptedNetWork(void) {
+int TakeAcceptedNetWorkCore(void) {
     NetWorkState& n = NetWorkStateRecord;
     if (!n.started) return -1;
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     SocketRecord* oldest = nullptr;  // the list runs newest first
     for (LinkNode* node = n.listHead.next; node != nullptr && node->next != nullptr; node = node->next) {
         SocketRecord* record = static_cast<SocketRecord*>(node->data);

@@ -15,7 +15,8 @@
 //     CloseNetWorkHandle(h);
 //
 // Downloads (http.h) run on top; progress texts are in progress_text.h. Every routine
-// here runs with the ApiLock held. Records and internals: network_state.h.
+// here takes the ApiLock (it may be held already), so any thread may call them beside
+// the pump thread. Records and internals: network_state.h.
 #pragma once
 
 #include "platform/window.h"

@@ -20,7 +20,7 @@ static int EndSetup(int result) {
     return result;
 }
 
-int SetupNetWork(HWND parent) {
+int SetupNetWorkCore(HWND parent) {
     NetWorkState& n = NetWorkStateRecord;
     if (n.started) return 0;
     WriteLogText("ネットワーク関連を初期化します\n");
@@ -62,16 +62,16 @@ int SetupNetWork(HWND parent) {
     return 0;
 }
 
-int ShutdownNetWork(void) {
+int ShutdownNetWorkCore(void) {
     NetWorkState& n = NetWorkStateRecord;
     if (!n.started) return 0;
     WriteLogText("ネットワーク関連の終了処理を行います \n");
     for (int slot = 0; slot <= NetWorkListenSlot; slot++) {
-        if (SocketRecord* record = n.sockets[slot]) CloseNetWorkHandle(MakeNetWorkHandle(slot, record->checkNumber));
+        if (SocketRecord* record = n.sockets[slot]) CloseNetWorkHandleCore(MakeNetWorkHandle(slot, record->checkNumber));
     }
     if (n.hiddenWindow != nullptr) {
         PostMessageA(n.hiddenWindow, WM_CLOSE, 0, 0);
-        if (!n.windowDestroyed) PumpNetWorkMessages(0);
+        if (!n.windowDestroyed) PumpNetWorkMessagesCore(0);
     }
     UnregisterClassA(HiddenWindowClass, SystemStateRecord.window.instance);
     n = NetWorkState{};

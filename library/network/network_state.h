@@ -22,6 +22,8 @@ enum {
     // and gives the connection its error flag; a sender splits its queue into packets
     // of at most this length.
     NetWorkPacketLimit = 0x10000000,
+    // The hidden window's own message that marks where a pump began (wParam: its number).
+    WM_NETWORK_PUMP_MARK = 0x0506,
 };
 
 struct SocketRecord {
@@ -46,6 +48,8 @@ struct SocketRecord {
     int32_t port;              // network order, zero-extended
     LinkNode node;             // id = the handle, data = this record
     int32_t acceptTaken;       // an accepted connection handed out by TakeAcceptedNetWork
+    int32_t refusedEvents;     // FD_READ / FD_WRITE refused by a busy transfer, to be posted again
+    int32_t connectError;      // the error word of a failed FD_CONNECT: the connect's answer
 };
 
 struct NetWorkState {
@@ -60,6 +64,10 @@ struct NetWorkState {
     int32_t packetModeOff;
     int32_t autoCloseOff;
     int32_t windowDestroyed;
+    int32_t refusedEvents;     // events remembered in records (SocketRecord::refusedEvents)
+    int32_t acceptRefused;     // an accept was refused with every slot full: re-arm when one frees
+    uint64_t pumpMarks;        // pump markers posted so far
+    uint64_t pumpMarkReached;  // the highest marker a pump has taken from the queue
 };
 
 extern NetWorkState NetWorkStateRecord;
@@ -78,6 +86,31 @@ int SendSocket(int handle);
 
 // "ネットワークログ。<text>[<WinSock error>]"; returns -1.
 int WriteNetWorkLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The routines behind the public calls of network.h, which take the ApiLock around
+// them (network_entry_points.cpp); the subsystem's own code, already under the lock,
+// calls these.
+int SetupNetWorkCore(HWND parent);
+int ShutdownNetWorkCore(void);
+int PumpNetWorkMessagesCore(int closeFlag);
+LRESULT HandleSocketMessageCore(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int CloseNetWorkHandleCore(int handle);
+int GetNetWorkAcceptStateCore(int handle);
+int ResolveHostToIPv4Core(const char* name, unsigned char out[4]);
+int SetNetWorkPacketModeCore(int on);
+int GetNetWorkPacketModeCore(void);
+int SetNetWorkAutoCloseCore(int on);
+int GetNetWorkAutoCloseCore(void);
+int SetNetWorkConnectTimeOutCore(int milliseconds);
+int GetNetWorkAddressCore(int handle, int* address, int* port);
+int StartNetWorkListenCore(int port);
+int StopNetWorkListenCore(void);
+int AcceptNetWorkCore(void);
+int TakeAcceptedNetWorkCore(void);
+int GetNetWorkDataLengthCore(int handle);
+int NetWorkRecvCore(int handle, void* buffer, int size);
+int NetWorkRecvToPeekCore(int handle, void* buffer, int size);
+int NetWorkSendCore(int handle, const void* data, int length);
 
 // OpenNetWorkConnection; with reuse 0 always a connection of its own (a download
 // must not share its socket with another).

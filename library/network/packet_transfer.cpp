@@ -8,8 +8,14 @@
 // resume from the record's counters after WSAEWOULDBLOCK. Raw connections have
 // nothing to do here: their data stays in the socket.
 //
+// One receive pass takes at most the bytes that were readable when it began, so a
+// peer that keeps sending cannot hold it; the rest comes with the next FD_READ.
+//
 // The busy flags stop a transfer from re-entering itself through the socket events
-// that the pump dispatches while it runs.
+// that the pump dispatches while it runs. Such a refused event is remembered in its
+// record and posted again when the transfer ends: the socket layer posts FD_READ and
+// FD_WRITE only once per re-arm, so a dropped one would leave its connection waiting
+// for good.
 #include "library/core/log.h"
 #include "library/network/network_state.h"
 
@@ -43,20 +49,21 @@ static int TakeLengthPrefix(SocketRecord* r) {
     return 1;
 }
 
-// Receives up to receiveRemaining bytes into the ring; bytes received, or -1 when the
-// socket gave an error (WSAEWOULDBLOCK included) before anything came.
-static int ReceiveBody(SocketRecord* r) {
+// Receives `want` bytes at most (no more than receiveRemaining) into the ring, in two
+// pieces around its end; bytes received, or -1 when the socket gave an error
+// (WSAEWOULDBLOCK included) before anything came.
+static int ReceiveBody(SocketRecord* r, int want) {
     RingBuffer& ring = r->receiveRing;
     NormalizeRingBuffer(&ring);
     const int first = ring.capacity - ring.writeIndex;
-    if (r->receiveRemaining > first) {
+    if (want > first) {
         int n = recv(r->socket, reinterpret_cast<char*>(ring.data + ring.writeIndex), first, 0);
         if (n == SOCKET_ERROR) return -1;
         if (n < first) {
             ring.writeIndex += n;
             return n;
         }
-        int rest = recv(r->socket, reinterpret_cast<char*>(ring.data), r->receiveRemaining - first, 0);
+        int rest = recv(r->socket, reinterpret_cast<char*>(ring.data), want - first, 0);
         if (rest == SOCKET_ERROR) {
             ring.writeIndex = 0;
             return first;
@@ -64,25 +71,38 @@ static int ReceiveBody(SocketRecord* r) {
         ring.writeIndex = rest;
         return first + rest;
     }
-    int n = recv(r->socket, reinterpret_cast<char*>(ring.data + ring.writeIndex), r->receiveRemaining, 0);
+    int n = recv(r->socket, reinterpret_cast<char*>(ring.data + ring.writeIndex), want, 0);
     if (n == SOCKET_ERROR) return -1;
     ring.writeIndex += n;
     return n;
 }
 
 static int ReceivePackets(SocketRecord* r) {
+    unsigned long readable = 0;
+    if (ioctlsocket(r->socket, FIONREAD, &readable) == SOCKET_ERROR) return 0;
+    int64_t budget = static_cast<int64_t>(readable);  // prefixes and bodies this pass may take
     for (;;) {
         if (r->receiveRemaining == 0) {
-            int taken = TakeLengthPrefix(r);
+            // Peeked even when the budget is spent: the peek re-arms FD_READ, so a prefix
+            // that came in parts is looked at again when its rest arrives.
+            const int taken = TakeLengthPrefix(r);
             if (taken != 1) return taken;
+            budget -= 4;
+            if (r->receiveRemaining == 0) {  // an empty packet is complete at once
+                if (budget <= 0) return 0;
+                continue;
+            }
         }
-        const int got = ReceiveBody(r);
-        if (got < 0) return 0;
+        if (budget <= 0) return 0;
+        const int want = budget < r->receiveRemaining ? static_cast<int>(budget) : r->receiveRemaining;
+        const int got = ReceiveBody(r, want);
+        if (got <= 0) return 0;  // nothing there now, or the peer closed
         r->receiveRing.count += got;
         r->receiveRemaining -= got;
+        budget -= got;
         if (r->receiveRemaining == 0) r->receivedCompleteBytes += r->receivePacketLength;
-        PumpNetWorkMessages(0);
-        if (got <= 0 || r->receiveRemaining != 0) return 0;
+        PumpNetWorkMessagesCore(0);
+        if (got < want) return 0;
     }
 }
 
@@ -143,24 +163,44 @@ static int SendPackets(SocketRecord* r) {
         if (sent < 0) return 0;
         r->sendRing.count -= sent;
         r->sendRemaining -= sent;
-        PumpNetWorkMessages(0);
+        PumpNetWorkMessagesCore(0);
         if (sent <= 0 || r->sendRemaining != 0 || GetRingBufferCount(&r->sendRing) == 0) return 0;
     }
 }
 
+// Posts again the `event` of every record that a busy transfer refused it to.
+static void RepostRefusedEvents(int event) {
+    NetWorkState& n = NetWorkStateRecord;
+    for (LinkNode* node = n.listHead.next; n.refusedEvents > 0 && node != nullptr && node->next != nullptr;
+         node = node->next) {
+        SocketRecord* record = static_cast<SocketRecord*>(node->data);
+        if ((record->refusedEvents & event) == 0) continue;
+        record->refusedEvents &= ~event;
+        n.refusedEvents--;
+        PostMessageA(n.hiddenWindow, WM_NETWORK_SOCKET, record->socket, WSAMAKESELECTREPLY(event, 0));
+    }
+}
+
 // Runs a transfer with its busy flag set; raw connections have nothing to transfer.
-static int RunTransfer(int handle, int* busy, const char* callName, int (*transfer)(SocketRecord*)) {
+// `event` is the socket event that drives this kind of transfer.
+static int RunTransfer(int handle, int* busy, int event, const char* callName, int (*transfer)(SocketRecord*)) {
     if (!NetWorkStateRecord.started) return -1;
     SocketRecord* r = GetSocketRecord(handle);
-    if (r == nullptr || *busy) return -1;
+    if (r == nullptr) return -1;
+    if (*busy) {
+        if ((r->refusedEvents & event) == 0) NetWorkStateRecord.refusedEvents++;
+        r->refusedEvents |= event;
+        return -1;
+    }
     *busy = 1;
-    PumpNetWorkMessages(0);
+    PumpNetWorkMessagesCore(0);
     int result = CheckSocketRecordUsable(r, callName);
     if (result == 0 && r->packetMode) result = transfer(r);
     *busy = 0;
+    if (NetWorkStateRecord.refusedEvents > 0) RepostRefusedEvents(event);
     return result;
 }
 
-int RecvSocket(int handle) { return RunTransfer(handle, &ReceiveBusy, "RecvSocket", ReceivePackets); }
+int RecvSocket(int handle) { return RunTransfer(handle, &ReceiveBusy, FD_READ, "RecvSocket", ReceivePackets); }
 
-int SendSocket(int handle) { return RunTransfer(handle, &SendBusy, "SendSocket", SendPackets); }
+int SendSocket(int handle) { return RunTransfer(handle, &SendBusy, FD_WRITE, "SendSocket", SendPackets); }

@@ -48,7 +48,11 @@ int ReserveRingBuffer(RingBuffer* ring, int n) {
     if (n < 0) n = 0;
     const int64_t wanted = static_cast<int64_t>(ring->count) + n;
     if (wanted <= ring->capacity) return 0;
-    const int64_t capacity = wanted + 1000;
+    // At least double: a ring that grows by every packet while nothing is taken would
+    // copy everything it holds each time.
+    int64_t capacity = wanted + 1000;
+    const int64_t doubled = static_cast<int64_t>(ring->capacity) * 2;
+    if (capacity < doubled) capacity = doubled < RingCapacityLimit ? doubled : RingCapacityLimit;
     unsigned char* block =
         capacity <= RingCapacityLimit ? static_cast<unsigned char*>(ZqAlloc(static_cast<size_t>(capacity))) : nullptr;
     if (block == nullptr) {

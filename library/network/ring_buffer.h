@@ -1,7 +1,8 @@
 // ring_buffer.h - the byte ring of a connection: received packets waiting to be
-// taken, or bytes queued for sending. It grows (to count + n + 1000 bytes) when a
-// write or reservation does not fit, never shrinks, and moves its contents only when
-// it grows. An index equal to the capacity stands for 0.
+// taken, or bytes queued for sending. It grows (to count + n + 1000 bytes, and at
+// least to twice its capacity) when a write or reservation does not fit, never
+// shrinks, and moves its contents only when it grows. An index equal to the capacity
+// stands for 0.
 //
 //     RingBuffer ring;
 //     InitRingBuffer(&ring);

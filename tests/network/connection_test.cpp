@@ -4,16 +4,6 @@
 
 #include "network/network_test_support.h"
 
-namespace {
-
-std::string Packet(const std::string& body) {
-    std::string out(4, '\0');
-    for (int i = 0; i < 4; i++) out[i] = static_cast<char>(body.size() >> (8 * i));
-    return out + body;
-}
-
-}  // namespace
-
 TEST_F(NetWorkTest, ConnectReusesALiveConnectionAndCountsCheckNumbers) {
     Start();
     LoopbackServer server([](LoopbackPeer& peer) { peer.ReadAll(); }, 2);
@@ -62,6 +52,17 @@ TEST_F(NetWorkTest, FailedConnectsLogAndLeaveNoTrace) {
     }
 }
 
+// The refusal ends the connect's wait when it comes; the time-out is for a peer that
+// never answers.
+TEST_F(NetWorkTest, RefusedConnectFailsWhenTheRefusalArrives) {
+    Start();  // a time-out of 10 s
+    const DWORD start = timeGetTime();
+    EXPECT_EQ(-1, OpenNetWorkConnection(LoopbackAddress, UnusedLoopbackPort()));
+    EXPECT_LT(timeGetTime() - start, 5000u);
+    EXPECT_TRUE(LogHas("127.0.0.1 への接続に失敗しました。\r\n[10061]")) << Log();
+    EXPECT_EQ(nullptr, NetWorkStateRecord.sockets[0]);
+}
+
 TEST_F(NetWorkTest, ForeignOrStaleHandlesAreRefusedWithoutAMessage) {
     Start();
     LoopbackServer server([](LoopbackPeer& peer) { peer.ReadAll(); });
@@ -100,7 +101,7 @@ TEST_F(NetWorkTest, LostConnectionClosesOnlyAfterItsLossWasReported) {
         SetNetWorkAutoClose(autoClose);
         std::atomic<int> connected{0};
         LoopbackServer server([&](LoopbackPeer&) {
-            while (connected.load() == 0) Sleep(1);  // a close during the connect's wait fails the connect
+            WaitWhile(connected, 0);  // a close during the connect's wait fails the connect
         });
         const int h = OpenNetWorkConnection(LoopbackAddress, server.Port());
         connected = 1;
@@ -153,9 +154,9 @@ TEST_F(NetWorkTest, PacketsArriveWholeAcrossSplitPrefixesAndEmptyPackets) {
     LoopbackServer server([&](LoopbackPeer& peer) {
         std::string p = Packet("hello");
         peer.Send(p.substr(0, 2));  // half a prefix
-        while (step.load() == 0) Sleep(1);
+        WaitWhile(step, 0);
         peer.Send(p.substr(2, 4));  // the rest of the prefix and part of the body
-        while (step.load() == 1) Sleep(1);
+        WaitWhile(step, 1);
         peer.Send(p.substr(6) + Packet("") + Packet("abc"));
         EXPECT_EQ(Packet("reply"), peer.ReadExactly(9));
         peer.ReadAll();
@@ -193,7 +194,7 @@ TEST_F(NetWorkTest, SendsQueuedWhileAPacketIsGoingOutLeaveAsOnePacket) {
     std::atomic<int> reading{0};
     std::string second;
     LoopbackServer server([&](LoopbackPeer& peer) {
-        while (reading.load() == 0) Sleep(1);
+        WaitWhile(reading, 0);
         std::string first = peer.ReadExactly(4 + big.size());
         EXPECT_EQ(Packet(big), first);
         second = peer.ReadExactly(6);
@@ -237,7 +238,7 @@ TEST_F(NetWorkTest, RawConnectionsReadTheSocketDirectly) {
     LoopbackServer server([&](LoopbackPeer& peer) {
         EXPECT_EQ("raw", peer.ReadExactly(3));
         peer.Send("data");
-        while (step.load() == 0) Sleep(1);
+        WaitWhile(step, 0);
     });
     const int h = OpenNetWorkConnection(LoopbackAddress, server.Port());
     ASSERT_NE(-1, h);
@@ -289,6 +290,35 @@ TEST_F(NetWorkTest, ListeningConnectionAcceptsAndHandsOutConnections) {
     EXPECT_EQ(-1, StopNetWorkListen());
     EXPECT_EQ(0, CloseNetWorkHandle(client));
     ASSERT_TRUE(PumpUntil([&] { return GetNetWorkAcceptState(server) == 0; }));
+}
+
+// With every slot taken an accept is refused and the connection waits in the
+// listener's queue; each slot that frees lets one waiting connection in.
+TEST_F(NetWorkTest, ListenerTakesWaitingConnectionsAsSlotsFree) {
+    Start();
+    const int listener = StartNetWorkListen(0);
+    ASSERT_NE(-1, listener);
+    int port = 0;
+    ASSERT_EQ(0, GetNetWorkAddress(listener, nullptr, &port));
+    // Stand-ins, without sockets, fill every connection slot.
+    for (int slot = 0; slot < NetWorkConnectionSlots; slot++) ASSERT_NE(nullptr, NewSocketRecord(slot));
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = inet_addr("127.0.0.1");
+    SOCKET clients[2];
+    for (SOCKET& client : clients) {
+        client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        ASSERT_EQ(0, connect(client, reinterpret_cast<const sockaddr*>(&to), sizeof to));  // a blocking socket
+    }
+    ASSERT_TRUE(PumpUntil([&] { return LogHas("空きソケットデータがなかったので accept を拒否しました \r\n"); }, 0));
+    for (const int freed : {7, 4000}) {
+        const SocketRecord* standIn = NetWorkStateRecord.sockets[freed];
+        EXPECT_EQ(0, CloseNetWorkHandle(MakeNetWorkHandle(freed, standIn->checkNumber)));
+        ASSERT_TRUE(PumpUntil([&] { return NetWorkStateRecord.sockets[freed] != nullptr; }, 0)) << "slot " << freed;
+        EXPECT_EQ(1, NetWorkStateRecord.sockets[freed]->accepted);
+    }
+    for (SOCKET client : clients) closesocket(client);
 }
 
 TEST_F(NetWorkTest, ResolvesLocalhostAndDottedAddresses) {

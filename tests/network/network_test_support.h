@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -25,6 +26,20 @@
 #include "platform/window.h"
 #include "support/loopback_server.h"
 #include "support/log_masking.h"
+
+// For a test server's thread: waits while `flag` holds `value`, for 10 s at most, so a
+// test whose own thread failed before moving the flag still ends.
+inline void WaitWhile(const std::atomic<int>& flag, int value) {
+    const DWORD start = timeGetTime();
+    while (flag.load() == value && timeGetTime() - start < 10000) Sleep(1);
+}
+
+// A packet on the wire: the 4-byte little-endian length, then the bytes.
+inline std::string Packet(const std::string& body) {
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; i++) out[i] = static_cast<char>(body.size() >> (8 * i));
+    return out + body;
+}
 
 // 127.0.0.1 packed as the connection calls take it (first byte lowest).
 constexpr int LoopbackAddress = 127 | 1 << 24;

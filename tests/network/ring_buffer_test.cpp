@@ -34,7 +34,7 @@ TEST(RingBuffer, KeepsOrderAcrossTheWrapAndAcrossGrowth) {
     ASSERT_EQ(0, WriteRingBuffer(&ring, "XYZ", 3));
     EXPECT_EQ(0, ring.readIndex);
     EXPECT_EQ(1009, ring.writeIndex);
-    EXPECT_EQ(2009, ring.capacity);
+    EXPECT_EQ(2012, ring.capacity);  // twice the old capacity, more than count + n + 1000
     EXPECT_EQ("ef" + filler + "0123XYZ", Read(&ring, 1009, 1));
     EXPECT_EQ(1009, GetRingBufferCount(&ring));
     EXPECT_EQ("<refused>", Read(&ring, 1010, 0));
@@ -43,6 +43,24 @@ TEST(RingBuffer, KeepsOrderAcrossTheWrapAndAcrossGrowth) {
     FreeRingBuffer(&ring);
     EXPECT_EQ(nullptr, ring.data);
     EXPECT_EQ(blocks, GetTrackedBlockCount());
+}
+
+// A receiver that takes nothing while packets keep coming: each growth copies all the
+// ring holds, so the ring must grow by a factor, not by each packet's size.
+TEST(RingBuffer, GrowsGeometricallyWhileNothingIsTaken) {
+    RingBuffer ring;
+    InitRingBuffer(&ring);
+    const std::string packet(65536, 'p');
+    int growths = 0;
+    for (int i = 0; i < 256; i++) {
+        const int capacity = ring.capacity;
+        ASSERT_EQ(0, ReserveRingBuffer(&ring, 65536));
+        ASSERT_EQ(0, WriteRingBuffer(&ring, packet.data(), 65536));
+        if (ring.capacity != capacity) growths++;
+    }
+    EXPECT_EQ(256 * 65536, GetRingBufferCount(&ring));
+    EXPECT_LE(growths, 10);
+    FreeRingBuffer(&ring);
 }
 
 TEST(RingBuffer, ReadsAcrossTheEndInTwoPieces) {

@@ -1,0 +1,112 @@
+// Packet-mode transfers under a steady stream: a receive pass is bounded, and socket
+// events that arrive while another transfer runs are not lost.
+#include <atomic>
+#include <vector>
+
+#include "network/network_test_support.h"
+
+// A peer that keeps sending small packets faster than they can be taken one by one:
+// one receive pass takes only the bytes that were readable when it began, not
+// everything the peer manages to send meanwhile (each byte taken makes room for more).
+TEST_F(NetWorkTest, OneReceivePassTakesOnlyWhatWasReadableWhenItBegan) {
+    Start();
+    std::string burst;  // 64 KB of 100-byte packets per send
+    for (int i = 0; i < 640; i++) burst += Packet(std::string(96, 'p'));
+    std::atomic<int> go{0};
+    std::atomic<long long> sent{0};
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        WaitWhile(go, 0);
+        while (go.load() == 1 && sent.load() < (16ll << 20) && peer.Send(burst)) sent += static_cast<long long>(burst.size());
+    });
+    const int h = OpenNetWorkConnection(LoopbackAddress, server.Port());
+    ASSERT_NE(-1, h);
+    SocketRecord* r = GetSocketRecord(h);
+    go = 1;
+    // Until the socket buffers are full and the peer waits in its send.
+    long long before = -1;
+    for (int i = 0; i < 100 && sent.load() != before; i++) {
+        before = sent.load();
+        Sleep(100);
+    }
+    unsigned long readable = 0;
+    ASSERT_EQ(0, ioctlsocket(r->socket, FIONREAD, &readable));
+    ASSERT_GT(readable, 0u);
+    EXPECT_EQ(0, RecvSocket(h));
+    EXPECT_GT(r->receivedCompleteBytes, 0);
+    EXPECT_LE(GetRingBufferCount(&r->receiveRing), static_cast<long long>(readable));
+    go = 2;  // the peer ends its stream with the packet it is sending
+    EXPECT_EQ(0, CloseNetWorkHandle(h));
+}
+
+namespace {
+
+// Takes the hidden window's queued messages until `event` of `socket` is among them,
+// and queues them again behind `first`: the pump then dispatches `first` before them.
+bool QueueBehind(HWND window, SOCKET socket, int event, const MSG& first) {
+    std::vector<MSG> taken;
+    bool found = false;
+    const DWORD start = timeGetTime();
+    while (!found && timeGetTime() - start < 10000) {
+        MSG msg;
+        while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) {
+            taken.push_back(msg);
+            found = found || (msg.message == WM_NETWORK_SOCKET && msg.wParam == socket &&
+                              WSAGETSELECTEVENT(msg.lParam) == event);
+        }
+        Sleep(1);
+    }
+    PostMessageA(window, first.message, first.wParam, first.lParam);
+    for (const MSG& msg : taken) PostMessageA(window, msg.message, msg.wParam, msg.lParam);
+    return found;
+}
+
+}  // namespace
+
+// Connection B's FD_READ or FD_WRITE comes while the same kind of transfer runs for A
+// (started by A's event) and is refused there. The socket layer posts that event only
+// once, so B must get it when A's transfer ends: a program that only runs the message
+// pump would otherwise wait for good.
+TEST_F(NetWorkTest, EventsRefusedWhileATransferRunsAreServedAfterIt) {
+    Start();
+    for (const int event : {FD_READ, FD_WRITE}) {
+        SCOPED_TRACE(event == FD_READ ? "FD_READ" : "FD_WRITE");
+        const std::string big(6 << 20, 'w');  // more than the socket buffers hold
+        std::atomic<int> go{0};
+        LoopbackServer idle([](LoopbackPeer& peer) { peer.ReadAll(); });
+        LoopbackServer busy([&](LoopbackPeer& peer) {
+            WaitWhile(go, 0);
+            if (event == FD_READ) {
+                peer.Send(Packet("late"));
+            } else {
+                EXPECT_TRUE(peer.ReadExactly(4 + big.size()) == Packet(big)) << "the packet came changed";
+            }
+            peer.ReadAll();
+        });
+        const int a = OpenNetWorkConnection(LoopbackAddress, idle.Port());
+        const int b = OpenNetWorkConnection(LoopbackAddress, busy.Port());
+        ASSERT_NE(-1, a);
+        ASSERT_NE(-1, b);
+        SocketRecord* rb = GetSocketRecord(b);
+        PumpFor(20);
+        if (event == FD_WRITE) {
+            ASSERT_EQ(0, NetWorkSend(b, big.data(), static_cast<int>(big.size())));
+            ASSERT_GT(GetRingBufferCount(&rb->sendRing), 0) << "the socket took the whole packet";
+        }
+        go = 1;
+        const HWND hidden = NetWorkStateRecord.hiddenWindow;
+        MSG eventOfA = {};
+        eventOfA.hwnd = hidden;
+        eventOfA.message = WM_NETWORK_SOCKET;
+        eventOfA.wParam = GetSocketRecord(a)->socket;
+        eventOfA.lParam = WSAMAKESELECTREPLY(event, 0);
+        ASSERT_TRUE(QueueBehind(hidden, rb->socket, event, eventOfA));
+        // From here on only the pump runs.
+        if (event == FD_READ) {
+            EXPECT_TRUE(PumpUntil([&] { return rb->receivedCompleteBytes == 4; }, 0));
+        } else {
+            EXPECT_TRUE(PumpUntil([&] { return GetRingBufferCount(&rb->sendRing) == 0; }, 0));
+        }
+        EXPECT_EQ(0, CloseNetWorkHandle(a));
+        EXPECT_EQ(0, CloseNetWorkHandle(b));
+    }
+}
