@@ -20,13 +20,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/noise_image.h"
 #include "bench/osmesa_peer.h"
+#include "bench/ratio_reporter.h"
 #include "library/d3d/d3d.h"
 #include "library/display/blend_tables.h"
 #include "library/graph/draw_state.h"
@@ -215,33 +215,6 @@ void Llvmpipe(benchmark::State& state, const Case& c) {
 }
 #endif
 
-// Collects the CPU time per iteration of every case for the table: the median when the
-// run reports aggregates, else the fastest repetition.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> fastest, median;  // run name -> ns per iteration
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.iterations == 0) continue;
-            const double ns = run.cpu_accumulated_time * 1e9 / double(run.iterations);
-            const std::string name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") median[name] = ns;
-            if (run.run_type != Run::RT_Iteration) continue;
-            auto it = fastest.find(name);
-            if (it == fastest.end() || ns < it->second) fastest[name] = ns;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    const double* Time(const std::string& name) const {
-        for (const auto* times : {&median, &fastest}) {
-            const auto it = times->find(name);
-            if (it != times->end()) return &it->second;
-        }
-        return nullptr;
-    }
-};
-
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
     for (int kind : {MemImgFormat16, MemImgFormat32})
@@ -253,15 +226,7 @@ std::vector<Case> AllCases() {
 
 void PrintRatios(const RatioReporter& reporter) {
     std::printf("\n%-36s %12s %12s %8s\n", "case (16 triangles)", "ours us", "llvmpipe us", "ratio");
-    for (const Case& c : AllCases()) {
-        const double *ours = reporter.Time(c.Name()), *peer = reporter.Time(c.Name() + "/llvmpipe");
-        if (ours == nullptr) continue;
-        if (peer == nullptr) {
-            std::printf("%-36s %12.1f %12s %8s\n", c.Name().c_str(), *ours / 1e3, "-", "-");
-            continue;
-        }
-        std::printf("%-36s %12.1f %12.1f %8.2f\n", c.Name().c_str(), *ours / 1e3, *peer / 1e3, *ours / *peer);
-    }
+    for (const Case& c : AllCases()) reporter.PrintRow(c.Name(), "/llvmpipe");
 }
 
 }  // namespace

@@ -43,6 +43,18 @@ struct D3DDeviceEntry {
     DWORD minTextureWidth, minTextureHeight, maxTextureWidth, maxTextureHeight;
 };
 
+// The rasteriser's fast paths, counted per triangle or rectangle that takes them, so
+// a test comparing them with the general path can see that it reached every one.
+enum D3DRasterPath {
+    D3DPathFlatSpans,        // one colour after the stages
+    D3DPathTexturedSpans,    // one textured stage as tables, affine coordinates
+    D3DPathGeneralSpans,     // every pixel interpolated as the general path does
+    D3DPathFlatRectangle,    // a quad of one colour
+    D3DPathCopyRectangle,    // a 1:1 quad copying or converting texels
+    D3DPathTableRectangle,   // a 1:1 quad running texels through the stage tables
+    D3DRasterPathCount
+};
+
 // What the layer's Direct3D offers, and the failures a test has asked for.
 struct D3DLayerConfig {
     std::vector<D3DDeviceEntry> devices;
@@ -58,6 +70,7 @@ struct D3DLayerConfig {
     HRESULT failViewportError;
     int failViewportCount;
     bool generalRasterOnly;  // every pixel through the rasteriser's general path (no fast paths)
+    int64_t rasterPaths[D3DRasterPathCount];  // how often each fast path was taken
 };
 
 D3DLayerConfig& D3DConfig();

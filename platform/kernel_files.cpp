@@ -357,7 +357,8 @@ BOOL DeleteFileA(const char* path) {
     std::lock_guard<std::mutex> lock(g_mutex);
     struct stat info;
     if (stat(host.c_str(), &info) != 0) return FailBool(ErrorFromErrno(errno));
-    if (S_ISDIR(info.st_mode)) return FailBool(ERROR_ACCESS_DENIED);
+    // Directories, pipes and devices are not files to delete.
+    if (!S_ISREG(info.st_mode)) return FailBool(ERROR_ACCESS_DENIED);
     if (IsOpenLocked(info.st_dev, info.st_ino)) return FailBool(ERROR_SHARING_VIOLATION);
     if (unlink(host.c_str()) != 0) return FailBool(ErrorFromErrno(errno));
     return TRUE;

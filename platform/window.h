@@ -115,6 +115,8 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 // PeekMessage
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
+// The layer's own: look at the queue as it is, without pumping SDL first.
+#define PM_NOPUMP 0x8000
 
 struct MSG {
     HWND hwnd;
@@ -257,8 +259,15 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Posted messages first (in order), then WM_QUIT, WM_PAINT for an invalid window, and
 // WM_TIMER for a due timer. window NULL: every message of the thread; HWND_THREAD_ONLY:
 // only messages posted to no window; otherwise that window's. PM_REMOVE takes the
-// message out (WM_PAINT stays until the window is validated).
+// message out (WM_PAINT stays until the window is validated). On the SDL thread the
+// call first pumps SDL's events into the queues (PumpWindowEvents), unless PM_NOPUMP
+// is given.
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
+// On the SDL thread: runs the SDL work other threads queued and translates SDL's pending
+// events (and the tests' injected ones) into window messages; elsewhere nothing. Every
+// pump polls the system (a few poll() calls), so a loop that peeks many times in a row
+// pumps once per turn and peeks with PM_NOPUMP.
+void PumpWindowEvents(void);
 // Posts WM_CHAR for the keys that give a control character (Back, Tab, Return, Escape);
 // printable characters arrive from SDL's text input as WM_CHAR already.
 BOOL TranslateMessage(const MSG* msg);

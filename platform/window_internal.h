@@ -107,6 +107,7 @@ struct WindowSystem {
     bool headless = false;
     std::vector<std::function<void()>> sdlWork;  // SDL calls queued for the SDL thread
     std::deque<SDL_Event> injected;              // events tests inject
+    long sdlPumps = 0;                           // times SDL's queue was pumped (a test seam)
 };
 
 WindowSystem& Windows();

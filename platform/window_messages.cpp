@@ -125,8 +125,12 @@ static bool WindowMatches(HWND messageWindow, HWND filter) {
     return messageWindow == filter;
 }
 
-BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
+void PumpWindowEvents(void) {
     if (OnSdlThread()) PumpSdlEvents();
+}
+
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
+    if (!(remove & PM_NOPUMP)) PumpWindowEvents();
     ProcessSentMessages();
     auto& sys = Windows();
     std::lock_guard<std::mutex> lock(sys.mutex);

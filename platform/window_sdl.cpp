@@ -331,10 +331,14 @@ void PumpSdlEvents(void) {
     {
         std::lock_guard<std::mutex> lock(sys.mutex);
         work.swap(sys.sdlWork);
+        sys.sdlPumps++;
     }
     for (auto& item : work) item();
+    // One poll of the system, then the queue as it stands (SDL_PollEvent would poll
+    // again for every event).
+    SDL_PumpEvents();
     SDL_Event e;
-    while (SDL_PollEvent(&e)) TranslateEvent(e);
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) TranslateEvent(e);
     std::deque<SDL_Event> injected;
     {
         std::lock_guard<std::mutex> lock(sys.mutex);

@@ -119,6 +119,13 @@ static SOCKET AddSocket(int fd, WinSocketState state) {
     return handle;
 }
 
+int NoteConnectionLoss(WinSocket& s, int error) {
+    if (s.lostError == 0 && (error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAETIMEDOUT)) {
+        s.lostError = error;
+    }
+    return error;
+}
+
 // Lets the watcher post `events` again (the re-enabling calls).
 static void Rearm(SOCKET s, long events) {
     std::lock_guard<std::mutex> lock(WinSock().mutex);
@@ -296,7 +303,17 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
     if (fd < 0) return SOCKET_ERROR;
     int error = 0;
     long n = PosixRecv(fd, buffer, static_cast<size_t>(length), (flags & MSG_PEEK) != 0, &error);
+    int lost = 0;
+    {
+        std::lock_guard<std::mutex> lock(WinSock().mutex);
+        if (WinSocket* record = FindSocket(s)) {
+            if (n < 0) NoteConnectionLoss(*record, error);
+            lost = record->lostError;
+        }
+    }
     Rearm(s, FD_READ);
+    // A reset connection never reads as closed: what it still held is lost with it.
+    if (lost != 0) return Failed(lost);
     if (n < 0) return Failed(error);
     return static_cast<int>(n);
 }

@@ -13,7 +13,8 @@
 //               take all its bytes (WSAEWOULDBLOCK or a partial send) has room again
 //   FD_READ     when data waits; posted again only after the next recv on the socket
 //   FD_ACCEPT   when a connection waits; posted again only after the next accept
-//   FD_CLOSE    once, when the peer closed (error 0) or reset the connection
+//   FD_CLOSE    once, when the peer closed (error 0) or reset the connection; after a
+//               reset every recv fails with its code (WSAECONNRESET), as in WinSock
 // A non-blocking connect always reports WSAEWOULDBLOCK, as it does for a socket under
 // asynchronous selection, and its outcome arrives as FD_CONNECT. Messages already
 // posted stay in the queue after closesocket or WSAAsyncSelect(s, window, 0, 0).

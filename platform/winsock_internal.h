@@ -27,6 +27,9 @@ struct WinSocket {
     UINT message = 0;
     long events = 0;
     long armed = 0;
+    // The reset (or abort) that ended the connection, once any call or the watcher saw
+    // it; every later recv reports it, as WinSock does. 0 while none was seen.
+    int lostError = 0;
 };
 
 struct WinSockLayer {
@@ -42,6 +45,11 @@ struct WinSockLayer {
 };
 
 WinSockLayer& WinSock();
+
+// Linux reports a connection's reset once, to whichever call or poll looks first,
+// and then reads the end of the stream as after a graceful close. Every place that
+// can take that report notes it on the socket's record (mutex held); returns `error`.
+int NoteConnectionLoss(WinSocket& s, int error);
 
 // Both run with the layer's mutex NOT held.
 void StartSocketWatcher(void);

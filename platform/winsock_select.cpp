@@ -54,6 +54,7 @@ void HandleReadiness(SOCKET id, WinSocket& s, short seen, std::vector<PendingPos
         // A reset means the connection was made and then dropped by the peer before we
         // looked: the connect succeeded, and the close follows at once.
         const bool madeThenReset = error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN;
+        NoteConnectionLoss(s, error);
         if (error == 0 || madeThenReset) {
             s.state = WinSocketState::Connected;
             s.armed = madeThenReset ? 0 : s.events & (FD_READ | FD_CLOSE);
@@ -74,7 +75,9 @@ void HandleReadiness(SOCKET id, WinSocket& s, short seen, std::vector<PendingPos
     case WinSocketState::Connected: {
         if ((seen & (POLLIN | POLLRDHUP | POLLERR | POLLHUP)) && (s.armed & FD_READ)) {
             int error = 0;
-            if (PosixPeekState(s.fd, &error) == 1) Post(posts, id, s, FD_READ, 0);
+            const int state = PosixPeekState(s.fd, &error);
+            if (state == 1) Post(posts, id, s, FD_READ, 0);
+            if (state < 0) NoteConnectionLoss(s, error);
             s.armed &= ~FD_READ;  // until the next recv
         }
         if ((seen & POLLOUT) && (s.armed & FD_WRITE)) {
@@ -82,8 +85,9 @@ void HandleReadiness(SOCKET id, WinSocket& s, short seen, std::vector<PendingPos
             s.armed &= ~FD_WRITE;  // until a send runs short
         }
         if ((seen & (POLLRDHUP | POLLERR | POLLHUP)) && (s.armed & FD_CLOSE)) {
-            int error = (seen & POLLERR) ? PosixPendingError(s.fd) : 0;
-            if (error == 0 && (seen & POLLHUP) && !(seen & POLLRDHUP)) error = WSAECONNRESET;
+            int error = (seen & POLLERR) ? NoteConnectionLoss(s, PosixPendingError(s.fd)) : 0;
+            if (error == 0 && (seen & POLLHUP) && !(seen & POLLRDHUP)) error = NoteConnectionLoss(s, WSAECONNRESET);
+            if (error == 0) error = s.lostError;  // a receive took the report first
             Post(posts, id, s, FD_CLOSE, error);
             s.armed &= ~FD_CLOSE;
         }

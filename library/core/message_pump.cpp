@@ -24,13 +24,15 @@ long GetMessagePumpPassCount(void) { return mainPassCount.load(); }
 long GetPumpThreadUpkeepCount(void) { return pumpThreadUpkeepCount.load(); }
 
 // The next message of the calling thread: any message, else one posted to no window,
-// else one of the main window.
+// else one of the main window. The pass pumped SDL's events once at its start, so the
+// peeks only look at the queue.
 static bool TakeNextMessage(MSG* msg, HWND mainWindow) {
-    if (PeekMessageA(msg, nullptr, 0, 0, PM_NOREMOVE)) {
-        PeekMessageA(msg, nullptr, 0, 0, PM_REMOVE);
+    if (PeekMessageA(msg, nullptr, 0, 0, PM_NOREMOVE | PM_NOPUMP)) {
+        PeekMessageA(msg, nullptr, 0, 0, PM_REMOVE | PM_NOPUMP);
         return true;
     }
-    return PeekMessageA(msg, HWND_THREAD_ONLY, 0, 0, PM_REMOVE) || PeekMessageA(msg, mainWindow, 0, 0, PM_REMOVE);
+    return PeekMessageA(msg, HWND_THREAD_ONLY, 0, 0, PM_REMOVE | PM_NOPUMP) ||
+           PeekMessageA(msg, mainWindow, 0, 0, PM_REMOVE | PM_NOPUMP);
 }
 
 // While the game is frozen by an inactive window, the network, downloads and sound
@@ -67,6 +69,7 @@ int ProcessMessageCore(void) {
         if (mainThread) ++mainPassCount;
         dispatched = false;
         if (!s.life.active.load()) Sleep(1);
+        PumpWindowEvents();  // one poll of the system per pass, not one per peek
         bool quitAtOnce = false;
         MSG msg;
         while (TakeNextMessage(&msg, mainWindow)) {

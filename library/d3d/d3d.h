@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "library/core/handle_table.h"
+#include "library/graph/draw_coord.h"
 
 // A transformed vertex of the hardware triangle lists and the software 3D rasteriser.
 struct ScreenVertex {
@@ -79,10 +80,12 @@ int G_D3D_ObtainDirect3DObject(void);
 void* G_D3D_GetDevice(void);  // the current device, or null
 
 // Drawing. A graph is drawn as one textured quad per piece, queued in the vertex
-// batch; intFlag 1 says the geometry lies on whole pixels. x2 < x1 or y2 < y1 mirror a
-// stretched draw.
-int G_D3D_DrawGraph(int x, int y, GraphRecord* graph, int transparent, int intFlag);
-int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, GraphRecord* graph, int transparent, int intFlag);
+// batch. Positions are ints with intFlag 1 (the geometry lies on whole pixels), else
+// floats; the clip tests take floats truncated toward zero. x2 < x1 or y2 < y1 mirror
+// a stretched draw.
+int G_D3D_DrawGraph(DrawCoord x, DrawCoord y, GraphRecord* graph, int transparent, int intFlag);
+int G_D3D_DrawGraphStretched(DrawCoord x1, DrawCoord y1, DrawCoord x2, DrawCoord y2, GraphRecord* graph,
+                             int transparent, int intFlag);
 // Corners top-left, top-right, bottom-left, bottom-right.
 int G_D3D_DrawGraphToCorners(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                              GraphRecord* graph, int transparent);

@@ -121,7 +121,8 @@ int G_D3D_DrawGraphToCorners(float x1, float y1, float x2, float y2, float x3, f
 int G_D3D_DrawGraphToCornersInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, GraphRecord* graph,
                                 int transparent) {
     if (x1 == x3 && x2 == x4 && y1 == y2 && y3 == y4) {
-        return G_D3D_DrawGraphStretched(x1, y1, x4, y4, graph, transparent, 1);
+        return G_D3D_DrawGraphStretched(DrawCoord{x1}, DrawCoord{y1}, DrawCoord{x4}, DrawCoord{y4}, graph, transparent,
+                                        1);
     }
     if (g_DrawState.blendGraph == -1) {
         return G_D3D_DrawGraphToCorners(float(x1), float(y1), float(x2), float(y2), float(x3), float(y3), float(x4),

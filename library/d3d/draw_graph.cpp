@@ -2,6 +2,7 @@
 // slot's states in line with the draw state and the piece's texture, then one textured
 // quad (six batch vertices) per piece, cut at the draw area when the graph is not
 // wholly inside it.
+#include <algorithm>
 #include <cmath>
 
 #include "library/d3d/d3d_internal.h"
@@ -110,7 +111,8 @@ int QueueGraphPieces(D3DDeviceSlot* s, const GraphRecord* graph, float X, float 
 }
 
 // Where the integer rectangle lies against the draw area: 1 inside, 0 outside, -1 across.
-int PlaceAgainstClip(int left, int top, int right, int bottom) {
+// 64-bit edges: a position near the int range plus the graph's size must not wrap.
+int PlaceAgainstClip(int64_t left, int64_t top, int64_t right, int64_t bottom) {
     const RECT& c = g_DrawState.clipRect;
     if (right <= c.right && c.left <= left && bottom <= c.bottom && c.top <= top) return 1;
     if (left >= c.right || right <= c.left || top >= c.bottom || bottom <= c.top) return 0;
@@ -172,18 +174,19 @@ void G_D3D_PrepareDrawStates(const Surface3DRecord* piece, int flags) {
     }
 }
 
-int G_D3D_DrawGraph(int x, int y, GraphRecord* graph, int transparent, int intFlag) {
+int G_D3D_DrawGraph(DrawCoord x, DrawCoord y, GraphRecord* graph, int transparent, int intFlag) {
     int result;
     if (!HardwareDrawReady(&result)) return result;
     D3DDeviceSlot* s = CurrentD3DSlot();
-    const float X = float(x) - 0.5f + float(g_DrawState.drawOrigin.left);
-    const float Y = float(y) - 0.5f + float(g_DrawState.drawOrigin.top);
+    const int xi = DrawCoordInt(x, intFlag), yi = DrawCoordInt(y, intFlag);
+    const float X = DrawCoordFloat(x, intFlag) - 0.5f + float(g_DrawState.drawOrigin.left);
+    const float Y = DrawCoordFloat(y, intFlag) - 0.5f + float(g_DrawState.drawOrigin.top);
     G_D3D_BeginSlotScene(g_D3D.currentSlot);
     const Surface3DRecord* first = graph->pieceCount > 0 ? LookupSurface3DRecord(graph->pieces[0]) : nullptr;
     if (first == nullptr) return -1;
     G_D3D_PrepareDrawStates(first, (transparent ? PrepareTransparent : 0) | (intFlag ? PrepareIntegerPosition : 0) |
                                        ZFlag());
-    const int place = PlaceAgainstClip(x, y, x + graph->width, y + graph->height);
+    const int place = PlaceAgainstClip(xi, yi, int64_t(xi) + graph->width, int64_t(yi) + graph->height);
     if (place == 0) return 0;
     const RECT& c = g_DrawState.clipRect;
     const float ox = float(g_DrawState.drawOrigin.left), oy = float(g_DrawState.drawOrigin.top);
@@ -194,10 +197,13 @@ int G_D3D_DrawGraph(int x, int y, GraphRecord* graph, int transparent, int intFl
     return 0;
 }
 
-int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, GraphRecord* graph, int transparent, int intFlag) {
+int G_D3D_DrawGraphStretched(DrawCoord x1, DrawCoord y1, DrawCoord x2, DrawCoord y2, GraphRecord* graph,
+                             int transparent, int intFlag) {
     int result;
     if (!HardwareDrawReady(&result)) return result;
-    if (x1 == x2 || y1 == y2) return -1;
+    const int64_t left = DrawCoordInt(x1, intFlag), top = DrawCoordInt(y1, intFlag);
+    const int64_t right = DrawCoordInt(x2, intFlag), bottom = DrawCoordInt(y2, intFlag);
+    if (left == right || top == bottom) return -1;
     D3DDeviceSlot* s = CurrentD3DSlot();
     G_D3D_BeginSlotScene(g_D3D.currentSlot);
     const Surface3DRecord* first = graph->pieceCount > 0 ? LookupSurface3DRecord(graph->pieces[0]) : nullptr;
@@ -205,11 +211,15 @@ int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, GraphRecord* graph,
     const bool onWholePixels = intFlag != 0 && g_DrawState.filterMode != 1;
     G_D3D_PrepareDrawStates(first, (transparent ? PrepareTransparent : 0) |
                                        (onWholePixels ? PrepareIntegerPosition : 0) | ZFlag());
-    const int place = PlaceAgainstClip(x1 < x2 ? x1 : x2, y1 < y2 ? y1 : y2, x1 < x2 ? x2 : x1, y1 < y2 ? y2 : y1);
+    const int place = PlaceAgainstClip(std::min(left, right), std::min(top, bottom), std::max(left, right),
+                                       std::max(top, bottom));
     if (place == 0) return 0;
-    const float sx = float(x2 - x1) / float(graph->width), sy = float(y2 - y1) / float(graph->height);
+    // Whole-pixel spans are taken in ints, so large positions lose nothing to the float.
+    const bool ints = intFlag == 1;
+    const float sx = (ints ? float(right - left) : x2.f - x1.f) / float(graph->width);
+    const float sy = (ints ? float(bottom - top) : y2.f - y1.f) / float(graph->height);
     const float ox = float(g_DrawState.drawOrigin.left), oy = float(g_DrawState.drawOrigin.top);
-    const float X = float(x1) - 0.5f + ox, Y = float(y1) - 0.5f + oy;
+    const float X = DrawCoordFloat(x1, intFlag) - 0.5f + ox, Y = DrawCoordFloat(y1, intFlag) - 0.5f + oy;
     const RECT& c = g_DrawState.clipRect;
     const QuadClip clip{place < 0,      float(c.left) - 0.5f + ox, float(c.top) - 0.5f + oy, float(c.right) - 0.5f + ox,
                         float(c.bottom) - 0.5f + oy, 1.0f / sx, 1.0f / sy};

@@ -144,7 +144,8 @@ int DrawGraphAtCore(int x, int y, int graph, int transparent) {
     const bool hardware = record->hardwareFlag != 0;
     const RECT area{x, y, x + record->width, y + record->height};
     return DrawInBracket(hardware, area, true, [&] {
-        return hardware ? G_D3D_DrawGraph(x, y, record, transparent, 1) : DrawGraphAtSoft(x, y, record, transparent, 1);
+        return hardware ? G_D3D_DrawGraph(DrawCoord{x}, DrawCoord{y}, record, transparent, 1)
+                        : DrawGraphAtSoft(x, y, record, transparent, 1);
     });
 }
 
@@ -160,9 +161,9 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparen
     }
     const bool hardware = record->hardwareFlag != 0;
     return DrawInBracket(hardware, OrderedRect(x1, y1, x2, y2), true, [&] {
-        if (hardware) return G_D3D_DrawGraphStretched(x1, y1, x2, y2, record, transparent, 1);
-        return DrawGraphStretchedSoft(DrawCoord{x1}, DrawCoord{y1}, DrawCoord{x2}, DrawCoord{y2}, record, transparent,
-                                      1, -1);
+        const DrawCoord c1x{x1}, c1y{y1}, c2x{x2}, c2y{y2};
+        if (hardware) return G_D3D_DrawGraphStretched(c1x, c1y, c2x, c2y, record, transparent, 1);
+        return DrawGraphStretchedSoft(c1x, c1y, c2x, c2y, record, transparent, 1, -1);
     });
 }
 

@@ -33,6 +33,17 @@ bool SameSource(const GraphRecord* a, const GraphRecord* b) {
     return std::strcmp(a->fileName, b->fileName) == 0 && std::strcmp(a->directory, b->directory) == 0 &&
            a->mirrorFlag == b->mirrorFlag;
 }
+
+// A 3D graph as the draw target gets its texture back only when Direct3D is obtained
+// again: until then the software side names no surface and the device falls back on
+// the screen. Selecting the target anew puts both into the new texture.
+void ReselectGraphDrawTarget() {
+    const int target = GetDrawTargetHandle();
+    const GraphRecord* graph = GetGraphRecord(target);
+    if (graph == nullptr || !graph->hardwareFlag) return;
+    if (IsDirect3DAvailable()) G_D3D_SelectDrawTarget(target, target);
+    SelectDrawTargetSoft(target, target);
+}
 }  // namespace
 
 int SetGraphRestoreHandler(GraphRestoreHandler handler) {
@@ -113,6 +124,7 @@ int RestoreGraphicsAfterDeviceLoss(void) {
     RecreateScreenPalette();
     SelectDrawTargetSoft(GetDrawTargetHandle(), GetDrawTargetHandle());
     G_D3D_ObtainDirect3DObject();
+    ReselectGraphDrawTarget();
     ClearCurrentScreenCore();
     PresentBackBuffer();
     MarkGraphsForRestore();

@@ -1,8 +1,9 @@
 // http.h - the HTTP/1.0 downloader: up to 100 GET, POST or HEAD transfers at once,
 // each moved one step per call of the message pump (ProcessHttpDownloads) and never
-// waiting: send the request, read the status line, one header line per step, then
-// the body into a file or a memory block. A finished download keeps its result until
-// it is deleted.
+// waiting: send the request (a POST body as the socket takes it), read the status
+// line, one header line per step, then the body into a file or a memory block; one
+// step moves at most HttpStepBytes of either. A finished download keeps its result
+// until it is deleted.
 //
 //     void* body = nullptr;
 //     int d = StartHttpDownload(HttpMethodGet, "http://127.0.0.1:8080/a.txt", nullptr, 0, nullptr, &body, 0);
@@ -35,7 +36,7 @@ enum HttpFailureDetail {
     HttpDetailNone = -1,
     HttpDetailBadStatus = 0,
     HttpDetailNotFound = 1,
-    HttpDetailNoMemory = 2,
+    HttpDetailNoMemory = 2,     // no room for the body: its memory block, or writing its file failed
     HttpDetailDisconnected = 3,
 };
 
@@ -44,6 +45,7 @@ enum {
     HttpSlotHostCapacity = 128,
     HttpSlotPathCapacity = 256,
     HttpBodyPieceBytes = 4096,
+    HttpStepBytes = 0x100000,   // the most one step moves of a body (1 MiB)
     HttpLineBytes = 256,        // a response line is taken when its line feed is among the first 255 bytes
     HttpMemoryBodyLimit = 0x10000000,  // a longer Content-Length for a memory body is refused (256 MiB)
 };
@@ -64,6 +66,7 @@ struct HttpDownloadSlot {
     void* postData;         // tracked block owned by the slot
     int32_t postDataLength;
     int32_t port;
+    int32_t requestSent;    // bytes of the request text and the POST data sent so far
 };
 
 struct HttpDownloadState {
@@ -80,6 +83,9 @@ int FreeHttpDownloadSlot(int index);                  // 0
 // Closes the connection and the file, frees the POST data, sets result and detail
 // unless set already, and frees the memory body of a failed download. 0, or -1.
 int FinishHttpDownload(int index, int result, int detail);
+// A download whose connection broke (a reset, an abort, a send that failed, the
+// handle gone): a log line, then result 2, detail 3. 0, or -1 for an empty slot.
+int FailLostHttpDownload(int index);
 int DeleteHttpDownload(int index);                    // 0, or -1 (a running download ends as done)
 int DeleteAllHttpDownloads(void);                     // 0
 int StepHttpDownload(int index);                      // 0, or -1 for an empty slot
@@ -96,8 +102,10 @@ int ParseHttpLineNumber(const char* line);
 int FormatHttpRequest(const HttpDownloadSlot* slot, char* out, int capacity);
 
 // ---- Starting downloads and reading their state ------------------------------------------
-// StartHttpDownload, GetHttpDownloadStatus and DeleteHttpDownload take the ApiLock
-// themselves, so a game may call them between ProcessMessage calls.
+// These, SetHttpProxy, ProcessHttpDownloads, DeleteAllHttpDownloads and the URL
+// routines of url.h take the ApiLock themselves, so a game may call them from any
+// thread while the message-pump thread steps the downloads. The slot and step
+// routines above are the pump's and expect the lock held.
 // Starts a transfer of `url` (http://host[:port]/path). The body goes to the file
 // `savePath` (created anew) when given, else into a tracked block put in *memoryHolder
 // once the Content-Length header arrives; HEAD needs neither. POST sends `postData`

@@ -14,7 +14,9 @@ static HttpDownloadSlot* SlotAt(int index) {
 }
 
 int ClearHttpDownloadState(void) {
+    EnterApiLock();
     HttpDownloadStateRecord = HttpDownloadState{};
+    LeaveApiLock();
     return 0;
 }
 
@@ -62,8 +64,15 @@ int FinishHttpDownload(int index, int result, int detail) {
     return 0;
 }
 
-// Deleting and the status query are callable without the ApiLock, like starting: the
-// pump thread's upkeep steps and finishes the same slots.
+int FailLostHttpDownload(int index) {
+    const HttpDownloadSlot* slot = SlotAt(index);
+    if (slot == nullptr) return -1;
+    WriteLogFormat("ダウンロード先 %s との接続が切れました", slot->host);
+    return FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
+}
+
+// Deleting and the status query take the ApiLock, like starting: the pump thread's
+// upkeep steps and finishes the same slots.
 int DeleteHttpDownload(int index) {
     EnterApiLock();
     const bool live = SlotAt(index) != nullptr;
@@ -76,14 +85,16 @@ int DeleteHttpDownload(int index) {
 }
 
 // Calls `step` on each live slot, upwards, until as many live slots as there were at
-// the start have been visited.
+// the start have been visited; under the ApiLock, which the pump already holds.
 static int ForEachLiveSlot(int (*step)(int)) {
+    EnterApiLock();
     int left = HttpDownloadStateRecord.liveCount;
     for (int index = 0; index < HttpSlotCount && left > 0; index++) {
         if (HttpDownloadStateRecord.slots[index] == nullptr) continue;
         step(index);
         left--;
     }
+    LeaveApiLock();
     return 0;
 }
 
@@ -105,6 +116,10 @@ int StepHttpDownload(int index) {
         if (bodyEndedByClose) return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
         return FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
     }
+    // Neither connected nor readable: the connection was reset or aborted (a closed
+    // one reads its end, a reset one fails every receive), or its handle is gone.
+    // Nothing more can come, and what came is not the whole body.
+    if (connected != 1 && waiting < 0) return FailLostHttpDownload(index);
     switch (slot->method) {
     case HttpMethodGet: return StepHttpGet(index);
     case HttpMethodPost: return StepHttpPost(index);

@@ -11,8 +11,8 @@
 #include "platform/kernel.h"
 #include "platform/kernel_files.h"
 
-int OpenHttpConnection(const char* url, int useProxy, unsigned char* address, char* host, char* path,
-                       char* fileName, int* port) {
+static int OpenHttpConnectionLocked(const char* url, int useProxy, unsigned char* address, char* host, char* path,
+                                    char* fileName, int* port) {
     char ownHost[UrlHostCapacity], ownPath[UrlPathCapacity], ownFileName[UrlFileNameCapacity];
     int ownPort;
     if (SplitHttpRequestUrl(url, useProxy, ownHost, ownPath, ownFileName, &ownPort) != 0) {
@@ -41,10 +41,21 @@ int OpenHttpConnection(const char* url, int useProxy, unsigned char* address, ch
     return connection;
 }
 
+int OpenHttpConnection(const char* url, int useProxy, unsigned char* address, char* host, char* path,
+                       char* fileName, int* port) {
+    EnterApiLock();
+    const int connection = OpenHttpConnectionLocked(url, useProxy, address, host, path, fileName, port);
+    LeaveApiLock();
+    return connection;
+}
+
+// Starting reads the proxy under the lock, so setting it takes the lock too.
 int SetHttpProxy(const char* host, int port) {
+    EnterApiLock();
     HttpDownloadState& h = HttpDownloadStateRecord;
     CopyTextBounded(h.proxyHost, sizeof h.proxyHost, host != nullptr ? host : "");
     h.proxyPort = port;
+    LeaveApiLock();
     return 0;
 }
 
@@ -98,6 +109,10 @@ static int StartHttpDownloadLocked(int method, const char* url, const void* post
     }
 
     if (toFile && method != HttpMethodHead) {
+        // An old file of that name is removed rather than truncated: some file systems
+        // write a truncated file's new contents out when it is closed, which held the
+        // last step of a large download for tens of milliseconds.
+        DeleteFileA(savePath);
         slot->file = CreateFileA(savePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (slot->file == INVALID_HANDLE_VALUE) {
             slot->file = nullptr;
@@ -111,8 +126,8 @@ static int StartHttpDownloadLocked(int method, const char* url, const void* post
     return index;
 }
 
-// Callable without the ApiLock: the slot is in the table before its connection is
-// open, and the pump thread's upkeep steps every slot in the table.
+// The pump thread's upkeep steps every slot in the table, and the slot is in the table
+// before its connection is open: the whole start runs under the lock.
 int StartHttpDownload(int method, const char* url, const void* postData, int postDataLength, const char* savePath,
                       void** memoryHolder, int useProxy) {
     EnterApiLock();

@@ -8,6 +8,7 @@
 #include "library/core/text.h"
 #include "library/network/http.h"
 #include "platform/kernel_files.h"
+#include "platform/winsock.h"
 
 enum { GetRequestBytes = 512, PostRequestBytes = 256, HeadRequestBytes = 256 };
 
@@ -19,6 +20,10 @@ static HttpDownloadSlot* Slot(int index) {
     return index >= 0 && index < HttpSlotCount ? HttpDownloadStateRecord.slots[index] : nullptr;
 }
 
+// Sends the request text and then the POST data as the socket takes them, at most
+// HttpStepBytes in one step; a body larger than the socket's buffers goes out over
+// several steps. 0 once all of it is out (the slot moves to the status line), -1
+// while some is left or when sending failed the download.
 static int SendRequest(int index, HttpDownloadSlot* slot, int capacity) {
     char request[GetRequestBytes];
     const int length = FormatHttpRequest(slot, request, capacity);
@@ -26,15 +31,28 @@ static int SendRequest(int index, HttpDownloadSlot* slot, int capacity) {
         FinishHttpDownload(index, HttpResultFailed, HttpDetailBadStatus);
         return -1;
     }
-    // A request that did not go out whole gets no answer: fail now instead of waiting
-    // for a status line forever.
-    const bool sent = NetWorkSend(slot->connection, request, length) == length &&
-                      (slot->method != HttpMethodPost || slot->postDataLength == 0 ||
-                       NetWorkSend(slot->connection, slot->postData, slot->postDataLength) == slot->postDataLength);
-    if (!sent) {
-        FinishHttpDownload(index, HttpResultFailed, HttpDetailDisconnected);
-        return -1;
+    const int total = length + (slot->method == HttpMethodPost ? slot->postDataLength : 0);
+    int budget = HttpStepBytes;
+    while (slot->requestSent < total && budget > 0) {
+        const bool inText = slot->requestSent < length;
+        const char* from = inText ? request + slot->requestSent
+                                  : static_cast<const char*>(slot->postData) + (slot->requestSent - length);
+        int want = (inText ? length : total) - slot->requestSent;
+        if (want > budget) want = budget;
+        WSASetLastError(0);
+        const int n = NetWorkSend(slot->connection, from, want);
+        if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return -1;  // the socket is full: a later step
+        if (n < 0) {
+            // A request that did not go out gets no answer: fail now instead of
+            // waiting for a status line forever.
+            FailLostHttpDownload(index);
+            return -1;
+        }
+        slot->requestSent += n;
+        budget -= n;
+        if (n < want) return -1;
     }
+    if (slot->requestSent < total) return -1;
     slot->state = HttpStateStatusLine;
     return 0;
 }
@@ -83,9 +101,12 @@ static int ReadHeaderLine(int index, HttpDownloadSlot* slot) {
     return 0;
 }
 
-// Takes the body piece by piece while the connection holds it. With onePieceWhenOpen,
-// a body of unknown length is taken one piece per step.
+// Takes the body piece by piece while the connection holds it, at most HttpStepBytes
+// in one step: a server that keeps sending never holds the pump (and the ApiLock) for
+// longer than that much takes; the rest comes on the next step. With
+// onePieceWhenOpen, a body of unknown length is taken one piece per step.
 static int ReadBody(int index, HttpDownloadSlot* slot, char* pieceBuffer, int onePieceWhenOpen) {
+    int budget = HttpStepBytes;
     for (;;) {
         if (slot->contentLength >= 0 && slot->received >= slot->contentLength) {  // Content-Length 0
             slot->state = HttpStateDone;
@@ -93,32 +114,43 @@ static int ReadBody(int index, HttpDownloadSlot* slot, char* pieceBuffer, int on
         }
         int n;
         if (slot->toMemory) {
-            n = NetWorkRecv(slot->connection, static_cast<char*>(*slot->memoryHolder) + slot->received,
-                            slot->contentLength - slot->received);
+            // Without a length the size asked for is negative and the receive refuses it.
+            int want = slot->contentLength - slot->received;
+            if (want > budget) want = budget;
+            n = NetWorkRecv(slot->connection, static_cast<char*>(*slot->memoryHolder) + slot->received, want);
         } else {
             // Never past the announced length, so the file holds exactly the body.
-            int want = HttpBodyPieceBytes;
+            int want = HttpBodyPieceBytes < budget ? HttpBodyPieceBytes : budget;
             if (slot->contentLength >= 0 && slot->contentLength - slot->received < want) {
                 want = slot->contentLength - slot->received;
             }
             n = NetWorkRecv(slot->connection, pieceBuffer, want);
-            if (n >= 0) {
-                DWORD written;
-                WriteFile(slot->file, pieceBuffer, static_cast<DWORD>(n), &written, nullptr);
+            DWORD written = 0;
+            if (n > 0 && (!WriteFile(slot->file, pieceBuffer, static_cast<DWORD>(n), &written, nullptr) ||
+                          written != static_cast<DWORD>(n))) {
+                // A body the file did not take (a full disk, say) is no success.
+                WriteLogText("ダウンロードしたデータをファイルに書き込めませんでした\n");
+                return FinishHttpDownload(index, HttpResultFailed, HttpDetailNoMemory);
             }
         }
         if (n < 0) return 0;
         slot->received += n;
-        const int connected = GetNetWorkAcceptState(slot->connection);
-        const int waiting = GetNetWorkDataLength(slot->connection);
-        const bool complete = (slot->contentLength != -1 && slot->received >= slot->contentLength) ||
-                              (slot->contentLength == -1 && connected == 0 && waiting == 0);
+        budget -= n;
+        bool complete;
+        if (slot->contentLength != -1) {
+            complete = slot->received >= slot->contentLength;
+        } else {
+            // Only a body without a length ends with the connection.
+            const int connected = GetNetWorkAcceptState(slot->connection);
+            const int waiting = GetNetWorkDataLength(slot->connection);
+            complete = connected == 0 && waiting == 0;
+        }
         if (complete) {
             slot->state = HttpStateDone;
             return FinishHttpDownload(index, HttpResultDone, HttpDetailNone);
         }
         if (onePieceWhenOpen && slot->contentLength == -1) return 0;
-        if (n == 0) return 0;
+        if (n == 0 || budget <= 0) return 0;
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "library/core/apilock.h"
 #include "library/core/format.h"
 #include "library/core/memory_bytes.h"
 #include "library/core/system_state.h"
@@ -18,6 +19,25 @@ static int CopyPart(char* destination, size_t capacity, const char* source, size
     if (length >= capacity) return -1;
     std::memcpy(destination, source, length);
     destination[length] = '\0';
+    return 0;
+}
+
+// The port after a host's ':' as TextToInt reads it (from the first digit or minus
+// sign), -1 when it is 0 or less; a number above 65535 is refused (-1) rather than
+// wrapped into another port.
+static int ReadUrlPort(const char* text, int* port) {
+    const char* digits = text;
+    while (*digits != '\0' && *digits != '-' && !(*digits >= '0' && *digits <= '9')) digits++;
+    if (*digits == '-' || *digits == '\0') {
+        *port = -1;
+        return 0;
+    }
+    int value = 0;
+    for (; *digits >= '0' && *digits <= '9'; digits++) {
+        value = value * 10 + (*digits - '0');
+        if (value > UrlPortLimit) return -1;
+    }
+    *port = value > 0 ? value : -1;
     return 0;
 }
 
@@ -46,8 +66,7 @@ int SplitUrl(const char* url, char* host, char* path, char* fileName, int* port)
 
     *port = -1;
     if (char* colon = const_cast<char*>(FindCharInText(host, ':'))) {
-        *port = TextToInt(colon + 1);
-        if (*port <= 0) *port = -1;
+        if (ReadUrlPort(colon + 1, port) != 0) return -1;
         *colon = '\0';
     }
 
@@ -73,7 +92,7 @@ static int LibraryCharsetKind(void) {
     return rule == 0 ? FontCharsetShiftJIS : rule;
 }
 
-int EncodeUrlText(char* text, int mode, int countOnly) {
+static int EncodeUrlTextLocked(char* text, int mode, int countOnly) {
     int length = 0;
     const int charset = LibraryCharsetKind();
     char* p = text;
@@ -106,6 +125,14 @@ int EncodeUrlText(char* text, int mode, int countOnly) {
     return length;
 }
 
+// The double-byte rule is a library setting: read it under the lock.
+int EncodeUrlText(char* text, int mode, int countOnly) {
+    EnterApiLock();
+    const int length = EncodeUrlTextLocked(text, mode, countOnly);
+    LeaveApiLock();
+    return length;
+}
+
 // Encodes a path in place within UrlPathCapacity bytes; 0, or -1 when it would not fit.
 static int EncodePathBounded(char* path) {
     char grown[UrlPathCapacity * 3];  // every byte grows to at most three
@@ -114,7 +141,8 @@ static int EncodePathBounded(char* path) {
     return CopyPart(path, UrlPathCapacity, grown, static_cast<size_t>(length));
 }
 
-int SplitHttpRequestUrl(const char* url, int useProxy, char* host, char* path, char* fileName, int* port) {
+static int SplitHttpRequestUrlLocked(const char* url, int useProxy, char* host, char* path, char* fileName,
+                                     int* port) {
     char hostScratch[UrlHostCapacity], pathScratch[UrlPathCapacity];
     int portScratch;
     if (host == nullptr) host = hostScratch;
@@ -139,4 +167,12 @@ int SplitHttpRequestUrl(const char* url, int useProxy, char* host, char* path, c
         if (EncodePathBounded(path) != 0) return -1;
     }
     return 0;
+}
+
+// The proxy settings are read under the lock.
+int SplitHttpRequestUrl(const char* url, int useProxy, char* host, char* path, char* fileName, int* port) {
+    EnterApiLock();
+    const int result = SplitHttpRequestUrlLocked(url, useProxy, host, path, fileName, port);
+    LeaveApiLock();
+    return result;
 }

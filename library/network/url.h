@@ -16,11 +16,13 @@ enum {
     UrlPathCapacity = 256,
     UrlFileNameCapacity = 128,
     HttpDefaultPort = 80,
+    UrlPortLimit = 65535,
 };
 
 // Host, path (from the first '/' after "//", else "/"), file name (after the last '/'
 // of the path, "index.htm" when empty) and port (after ':' in the host; -1 when
-// absent, 0 or less). Null outputs are skipped. 0, or -1 when the URL holds no "//".
+// absent, 0 or less). Null outputs are skipped. 0, or -1 when the URL holds no "//"
+// or its port is above 65535.
 int SplitUrl(const char* url, char* host, char* path, char* fileName, int* port);
 // What a request needs: with useProxy 1 and a proxy host set, host and port of the
 // proxy and the absolute form "http://host[:port]/path" as path; otherwise the URL's

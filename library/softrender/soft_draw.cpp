@@ -74,8 +74,8 @@ bool StretchedSourceRect(const RECT& ordered, bool mirrorX, bool mirrorY, int so
 int DrawGraphStretchedSoft(DrawCoord x1, DrawCoord y1, DrawCoord x2, DrawCoord y2, GraphRecord* graph,
                            int transparent, int intFlag, int surface2D) {
     if (!CanDrawSoft() || (graph == nullptr && surface2D == -1)) return -1;
-    auto corner = [intFlag](DrawCoord c) { return intFlag == 1 ? c.i : FloatToIntTrunc(c.f); };
-    const RECT corners{corner(x1), corner(y1), corner(x2), corner(y2)};
+    const RECT corners{DrawCoordInt(x1, intFlag), DrawCoordInt(y1, intFlag), DrawCoordInt(x2, intFlag),
+                       DrawCoordInt(y2, intFlag)};
     const RECT ordered{std::min(corners.left, corners.right), std::min(corners.top, corners.bottom),
                        std::max(corners.left, corners.right), std::max(corners.top, corners.bottom)};
     const bool mirrorX = corners.right < corners.left, mirrorY = corners.bottom < corners.top;

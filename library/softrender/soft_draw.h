@@ -9,16 +9,11 @@
 
 #include <cstdint>
 
+#include "library/graph/draw_coord.h"
 #include "library/softrender/triangle.h"
 #include "platform/wintypes.h"
 
 struct GraphRecord;
-
-// A corner coordinate given as an int or a float (by the call's integer flag).
-union DrawCoord {
-    int32_t i;
-    float f;
-};
 
 // Corners (x1, y1) and (x2, y2) as given; x2 < x1 or y2 < y1 mirror. surface2D is a
 // 2D-surface handle, or -1 for the graph's first 2D surface. 0, or -1 on refusal.

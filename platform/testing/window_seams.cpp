@@ -98,3 +98,8 @@ int WindowSeamWindowCount(void) {
     std::lock_guard<std::mutex> lock(Windows().mutex);
     return static_cast<int>(Windows().windows.size());
 }
+
+long WindowSeamPumpCount(void) {
+    std::lock_guard<std::mutex> lock(Windows().mutex);
+    return Windows().sdlPumps;
+}

@@ -41,3 +41,5 @@ bool WindowSeamScreenSaverInhibited(void);
 bool WindowSeamImeEnabled(HWND window);
 // Number of windows the layer holds (top-level and children).
 int WindowSeamWindowCount(void);
+// Times the SDL thread has pumped SDL's event queue (PumpWindowEvents, PeekMessageA).
+long WindowSeamPumpCount(void);

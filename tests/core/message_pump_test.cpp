@@ -36,6 +36,19 @@ TEST_F(PumpTest, OneCallDrainsTheQueueInPassesOfFive) {
     EXPECT_EQ(3, GetMessagePumpPassCount() - before);  // 5, 5, then an empty pass ends it
 }
 
+// SDL's queue is polled once per pass, not once per peek, and what it brings still
+// comes after the messages posted before it, in order.
+TEST_F(PumpTest, EachPassPumpsTheSystemEventsOnce) {
+    ProcessMessage();
+    PostMessageA(MainWindow(), WM_CHAR, 'a', 0);
+    WindowSeamInjectText("bcdefgh", MainWindow());
+    const long passes = GetMessagePumpPassCount(), pumps = WindowSeamPumpCount();
+    EXPECT_EQ(0, ProcessMessage());
+    EXPECT_EQ((std::vector<int>{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'}), TakeCharCodes());
+    EXPECT_EQ(3, GetMessagePumpPassCount() - passes);  // 5, 3, then an empty pass ends it
+    EXPECT_EQ(3, WindowSeamPumpCount() - pumps);
+}
+
 TEST_F(PumpTest, ClosingTheWindowEndsTheLoop) {
     WindowSeamInjectClose(MainWindow());
     EXPECT_EQ(-1, ProcessMessage());

@@ -42,7 +42,7 @@ TEST_F(CornerDrawTest, RectanglesParallelogramsAndOtherShapes) {
     // Whole-pixel corners of a rectangle: exactly the stretched draw, half-pixel offset
     // and clipping included.
     SetDrawClipRect(0, 0, 150, 23);
-    ASSERT_EQ(0, G_D3D_DrawGraphStretched(10, 20, 18, 24, record, 0, 1));
+    ASSERT_EQ(0, G_D3D_DrawGraphStretched(DrawCoord{10}, DrawCoord{20}, DrawCoord{18}, DrawCoord{24}, record, 0, 1));
     const std::vector<uint32_t> stretched = BackArea(8, 18, 12, 8);
     ClearCurrentScreen();
     ASSERT_EQ(0, G_D3D_DrawGraphToCornersInt(10, 20, 18, 20, 10, 24, 18, 24, record, 0));

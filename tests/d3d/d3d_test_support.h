@@ -78,23 +78,23 @@ protected:
         return graph;
     }
 
-    // The back surface's pixel as 0xRRGGBB, after the pending batch was drawn.
-    static uint32_t BackRgb(int x, int y) {
+    // A surface's pixel as 0xRRGGBB, after the pending batch was drawn.
+    static uint32_t SurfaceRgb(IDirectDrawSurface7* surface, int x, int y) {
         G_D3D_EndScene();
-        IDirectDrawSurface7* back = GetBackBufferSurface();
         DDSURFACEDESC2 desc{};
         desc.dwSize = sizeof desc;
-        if (IDirectDrawSurface7_Lock(back, nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return 0xDEADBEEF;
+        if (IDirectDrawSurface7_Lock(surface, nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return 0xDEADBEEF;
         ColorFormat format{};
         InitColorFormatFromDDPixelFormat(&desc.ddpfPixelFormat, &format);
         uint32_t value = 0;
         std::memcpy(&value, static_cast<uint8_t*>(desc.lpSurface) + y * desc.lPitch + x * format.bytesPerPixel,
                     format.bytesPerPixel);
-        IDirectDrawSurface7_Unlock(back, nullptr);
+        IDirectDrawSurface7_Unlock(surface, nullptr);
         int r = 0, g = 0, b = 0;
         DecodePixelRgba(&format, value, &r, &g, &b, nullptr);
         return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
     }
+    static uint32_t BackRgb(int x, int y) { return SurfaceRgb(GetBackBufferSurface(), x, y); }
 
     static int Slot() { return g_D3D.currentSlot; }
 };

@@ -130,6 +130,37 @@ TEST_P(DeviceLossTest, EveryGraphComesBackAndTheFrameDrawsAsBefore) {
     EXPECT_EQ(0, std::memcmp(&before.viewport, &after.viewport, sizeof before.viewport));
 }
 
+// A 3D graph that is the draw target when the device is lost stays the target: the box
+// drawn after the restore lands in the graph's new texture, not on the screen.
+TEST_P(DeviceLossTest, AGraphThatIsTheDrawTargetIsDrawnIntoAfterTheRestore) {
+    StartGame();
+    SetGraphDrawValidFlag(1);
+    const int target = CreateBlankGraph(16, 16, 0);
+    SetGraphDrawValidFlag(0);
+    ASSERT_TRUE(GetGraphRecord(target) != nullptr && GetGraphRecord(target)->hardwareFlag);
+    ASSERT_EQ(0, SelectDrawTarget(target));
+
+    MarkAllSurfacesLost();
+    ASSERT_EQ(0, RestoreGraphicsAfterDeviceLoss());
+    EXPECT_EQ(target, GetDrawTargetHandle());
+    DrawBoxShape(2, 2, 6, 6, ComposeColorValue(255, 255, 255), 1);
+    G_D3D_EndScene();
+    const std::vector<uint32_t> texels = Graph3DTexels(target);
+    ASSERT_EQ(256u, texels.size());
+    EXPECT_EQ(0xFFFFFFu, texels[3 * 16 + 3] & 0xFFFFFF);
+    EXPECT_EQ(0u, texels[8 * 16 + 8] & 0xFFFFFF);  // cleared to the background by the restore
+    for (IDirectDrawSurface7* screen : {GetFrontBufferSurface(), GetBackBufferSurface()})
+        EXPECT_NE(0xFFFFFFu, SurfaceRgb(screen, 3, 3));
+    // The software side names the new texture too.
+    EXPECT_EQ(CurrentD3DSlot()->renderTarget, GetDrawTargetSurface());
+
+    ASSERT_EQ(0, SelectDrawTarget(BackBufferTarget));
+    ClearCurrentScreen();
+    DrawGraphAt(100, 100, target, 0);
+    EXPECT_EQ(0xFFFFFFu, BackRgb(103, 103));
+    EXPECT_EQ(0u, BackRgb(101, 101));
+}
+
 INSTANTIATE_TEST_SUITE_P(Screens, DeviceLossTest,
                          ::testing::Values(Screen{DesktopFormat::Rgb565, 16, "Rgb565"},
                                            Screen{DesktopFormat::Xrgb8888, 32, "Xrgb8888"}),

@@ -31,7 +31,14 @@ set -u
 fail() { echo "\$1"; kill -9 \$pid 2>/dev/null; exit 1; }
 "$game" > game.out 2>&1 &
 pid=\$!
-id=\$(timeout 60 xdotool search --sync --onlyvisible --name '^Cinderwhirl\$' | head -n 1)
+# xdotool stops with an X error when a window goes away while it walks the tree (SDL
+# makes and drops helper windows at start-up): search again until the window shows.
+id=
+for i in \$(seq 1 120); do
+  id=\$(xdotool search --onlyvisible --name '^Cinderwhirl\$' 2>/dev/null | head -n 1)
+  [ -n "\$id" ] && break
+  sleep 0.5
+done
 [ -n "\$id" ] || fail "no window titled Cinderwhirl"
 xdotool windowfocus --sync "\$id" || fail "cannot focus the window"
 # Start-up measures the timers before the first frame: wait for the title.

@@ -205,6 +205,7 @@ TEST_F(HttpTest, ARequestThatCannotBeSentFailsTheDownload) {
     EXPECT_EQ(HttpResultFailed, result);
     EXPECT_EQ(HttpDetailDisconnected, detail);
     EXPECT_EQ(nullptr, body);
+    EXPECT_TRUE(LogHas("ダウンロード先 127.0.0.1 との接続が切れました\r\n")) << Log();
     EXPECT_EQ(0, DeleteHttpDownload(index));
     EXPECT_EQ(0, WinSockSeamOpenSocketCount());
 }
@@ -232,6 +233,7 @@ TEST_F(HttpTest, StartFailuresAreLoggedAndKeepTheConnectionSettings) {
         const char* text;
     } cases[] = {
         {"no-slashes", "ＵＲＬ no-slashes の解析に失敗しました\r\n\r\n"},
+        {"http://127.0.0.1:83629/x", "ＵＲＬ http://127.0.0.1:83629/x の解析に失敗しました\r\n"},
         {"http:///x", "ダウンロード先ホスト  が見つかりませんでした\r\n"},
         {"http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x",
          "ダウンロード先ホスト 127.0.0.1 への接続に失敗しました\r\n"},
@@ -319,4 +321,126 @@ TEST_F(HttpTest, DownloadsFromOneServerAtOnceHaveConnectionsOfTheirOwn) {
         ZqFree(bodies[i]);
         DeleteHttpDownload(indices[i]);
     }
+}
+
+// A server that sends as fast as the socket takes never holds one step longer than
+// its share: each step moves at most HttpStepBytes of the body, and the body still
+// arrives whole.
+TEST_F(HttpTest, OneStepMovesAtMostItsShareOfABody) {
+    std::string body(12 * HttpStepBytes, '\0');
+    for (size_t i = 0; i < body.size(); i++) body[i] = static_cast<char>(i * 7 + i / 4093);
+    const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    struct Case {
+        const char* name;
+        Target target;
+        bool withLength;
+    } cases[] = {{"memory", Target::Memory, true}, {"file", Target::File, true}, {"file until close", Target::File, false}};
+    for (const Case& c : cases) {
+        LoopbackServer server([&](LoopbackPeer& peer) {
+            peer.ReadHttpRequest();
+            peer.Send("HTTP/1.0 200 OK\r\n" + (c.withLength ? length : "") + "\r\n" + body);
+        });
+        Download d;
+        const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/big";
+        d.index = StartHttpDownload(HttpMethodGet, url.c_str(), nullptr, 0,
+                                    c.target == Target::File ? SavePath().c_str() : nullptr,
+                                    c.target == Target::Memory ? &d.body : nullptr, 0);
+        ASSERT_NE(-1, d.index) << c.name;
+        int largestStep = 0;
+        d.received = 0;
+        const DWORD start = timeGetTime();
+        while (timeGetTime() - start < 30000) {
+            const int before = d.received;
+            PumpNetWorkMessages(1);
+            ProcessHttpDownloads();
+            GetHttpDownloadStatus(d.index, &d.result, &d.detail, &d.received, &d.contentLength);
+            largestStep = std::max(largestStep, d.received - before);
+            if (d.result != HttpResultRunning) break;
+        }
+        server.Join();
+        EXPECT_EQ(HttpResultDone, d.result) << c.name;
+        EXPECT_LE(largestStep, int{HttpStepBytes}) << c.name;
+        EXPECT_EQ(body.size(), static_cast<size_t>(d.received)) << c.name;
+        EXPECT_TRUE((c.target == Target::File ? Saved() : Body(d)) == body) << c.name;
+        ZqFree(d.body);
+        DeleteHttpDownload(d.index);
+    }
+}
+
+// A POST body far larger than the socket's buffers goes out over several steps, byte
+// for byte, and the download then ends as usual.
+TEST_F(HttpTest, LargePostBodyGoesOutAsTheSocketTakesIt) {
+    std::string post(8 << 20, '\0');
+    for (size_t i = 0; i < post.size(); i++) post[i] = static_cast<char>(i * 13 + i / 997);
+    std::string request;
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        request = peer.ReadHttpRequest();
+        peer.Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    Download d = Run(HttpMethodPost, server.Port(), "/up", Target::Memory, post);
+    server.Join();
+    EXPECT_EQ(HttpResultDone, d.result);
+    EXPECT_EQ("ok", Body(d));
+    const std::string head = "POST /up HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
+                             "\nContent-Length: " + std::to_string(post.size()) + "\n\n";
+    EXPECT_EQ(head.size() + post.size(), request.size());
+    EXPECT_TRUE(request == head + post);
+    ZqFree(d.body);
+    DeleteHttpDownload(d.index);
+}
+
+// A connection reset is no end of a body, whatever its length: the download fails
+// with a log line, and a body bound for memory is freed.
+TEST_F(HttpTest, AResetConnectionFailsTheDownload) {
+    const std::string part(64 * 1024, 'r');
+    struct Case {
+        const char* name;
+        int method;
+        Target target;
+        std::string sent;  // before the reset
+    } cases[] = {
+        {"get until close", HttpMethodGet, Target::File, "HTTP/1.0 200 OK\r\n\r\n" + part},
+        {"post until close", HttpMethodPost, Target::File, "HTTP/1.0 200 OK\r\n\r\n" + part},
+        {"get with length", HttpMethodGet, Target::Memory,
+         "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + part},
+        {"reset in the headers", HttpMethodGet, Target::Memory, "HTTP/1.0 200 OK\r\nServer: t\r\n"},
+    };
+    for (const Case& c : cases) {
+        std::remove(SavePath().c_str());
+        const size_t logBefore = Log().size();
+        LoopbackServer server([&](LoopbackPeer& peer) {
+            peer.ReadHttpRequest();
+            peer.Send(c.sent);
+            Sleep(20);
+            peer.Reset();
+        });
+        Download d = Run(c.method, server.Port(), "/cut", c.target, "data");
+        EXPECT_EQ(HttpResultFailed, d.result) << c.name;
+        EXPECT_EQ(HttpDetailDisconnected, d.detail) << c.name;
+        EXPECT_EQ(nullptr, d.body) << c.name;
+        EXPECT_NE(std::string::npos, Log().substr(logBefore).find("ダウンロード先 127.0.0.1 との接続が切れました\r\n"))
+            << c.name;
+        DeleteHttpDownload(d.index);
+    }
+}
+
+// A body the file does not take (here a device that is always full) is a failure
+// with a log line, not a success with nothing written.
+TEST_F(HttpTest, ABodyTheFileDoesNotTakeFailsTheDownload) {
+    LoopbackServer server([](LoopbackPeer& peer) {
+        peer.ReadHttpRequest();
+        peer.Send("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+    });
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/full";
+    const int index = StartHttpDownload(HttpMethodGet, url.c_str(), nullptr, 0, "/dev/full", nullptr, 0);
+    ASSERT_NE(-1, index);
+    int result = HttpResultRunning, detail = -2;
+    EXPECT_TRUE(PumpUntil([&] {
+        GetHttpDownloadStatus(index, &result, &detail, nullptr, nullptr);
+        return result != HttpResultRunning;
+    }));
+    EXPECT_EQ(HttpResultFailed, result);
+    EXPECT_EQ(HttpDetailNoMemory, detail);
+    EXPECT_TRUE(LogHas("ダウンロードしたデータをファイルに書き込めませんでした\r\n")) << Log();
+    DeleteHttpDownload(index);
 }

@@ -23,6 +23,13 @@ TEST(SplitUrl, SplitsHostPathFileNameAndPort) {
         {"http://example.test:8080/a/b.txt", 0, "example.test", "/a/b.txt", "b.txt", 8080},
         {"http://example.test:0/a", 0, "example.test", "/a", "a", -1},
         {"http://example.test:x/a", 0, "example.test", "/a", "a", -1},
+        {"http://example.test:-80/a", 0, "example.test", "/a", "a", -1},
+        {"http://example.test:65535/a", 0, "example.test", "/a", "a", 65535},
+        {"http://example.test:00080/a", 0, "example.test", "/a", "a", 80},
+        // A port above 65535 is refused, never wrapped onto another one.
+        {"http://example.test:65536/a", -1, "", "", "", 0},
+        {"http://example.test:83629/a", -1, "", "", "", 0},
+        {"http://example.test:4294967376/a", -1, "", "", "", 0},  // 2^32 + 80
         {"http://h/cgi/q?x=1", 0, "h", "/cgi/q?x=1", "q?x=1", -1},
         {"ftp://h/f", 0, "h", "/f", "f", -1},  // the scheme is not looked at
         {"example.test/a", -1, "", "", "", 0},

@@ -159,6 +159,19 @@ TEST_F(KernelFiles, SharingIsKeptWithinTheProcess) {
     EXPECT_EQ("<fail>", ReadThrough("Data\\Img.PNG"));
 }
 
+// Only files are deleted: a directory, or a pipe or device that a path names, stays
+// (a program running as root must never unlink a device node it was asked to write to).
+TEST_F(KernelFiles, DeleteRemovesOnlyFiles) {
+    ASSERT_EQ(0, mkfifo((root_ / "pipe").c_str(), 0600));
+    for (const char* name : {"pipe", "Data"}) {
+        EXPECT_FALSE(DeleteFileA((root_ / name).c_str())) << name;
+        EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastFileError()) << name;
+        struct stat info;
+        EXPECT_EQ(0, stat((root_ / name).c_str(), &info)) << name;
+    }
+    EXPECT_TRUE(DeleteFileA((root_ / "Data/Img.PNG").c_str()));
+}
+
 TEST_F(KernelFiles, CurrentDirectoryInLibraryForm) {
     ASSERT_TRUE(SetCurrentDirectoryA(("C:" + root_.path() + "\\DATA").c_str()));
     char buffer[MAX_PATH];

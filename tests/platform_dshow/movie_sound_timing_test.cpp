@@ -92,6 +92,11 @@ protected:
     // Writes a 2 s movie of 320 x 240 pictures at 1.5 Mbit/s with a stereo tone, plays
     // it and checks its timing.
     void PlaysOnTime(const char* name, const char* container, const char* video, const char* audio) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        // Decoding under the sanitizers runs several times slower than real time on a
+        // busy machine: the timing is measured in the optimised build only.
+        GTEST_SKIP() << "real-time movie timing is measured in the optimised build";
+#endif
         EncodedMovieSpec spec;
         spec.container = container;
         spec.videoEncoder = video;

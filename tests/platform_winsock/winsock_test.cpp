@@ -2,6 +2,7 @@
 // events of asynchronous selection as window messages, on real loopback sockets.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -228,6 +229,31 @@ TEST_F(WinSockTest, ResetConnectionReportsCloseWithError) {
     connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to);
     ASSERT_TRUE(PumpUntil([&] { return EventCount(s, FD_CLOSE) == 1; }));
     EXPECT_EQ(WSAECONNRESET, Events().back().error);
+    closesocket(s);
+}
+
+// A reset never reads as a graceful close: once the watcher (or any receive) has seen
+// it, FD_CLOSE carries it and every receive fails with it, peeks included.
+TEST_F(WinSockTest, ResetConnectionFailsEveryReceiveAfterwards) {
+    std::atomic<int> connected{0};
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        peer.Send("abc");
+        while (connected.load() == 0) Sleep(1);
+        Sleep(20);
+        peer.Reset();
+    });
+    SOCKET s = SelectedSocket(FD_CONNECT | FD_READ | FD_CLOSE);
+    sockaddr_in to = Loopback(server.Port());
+    connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(PumpUntil([&] { return EventCount(s, FD_READ) == 1; }));
+    connected = 1;
+    ASSERT_TRUE(PumpUntil([&] { return EventCount(s, FD_CLOSE) == 1; }));
+    EXPECT_EQ(WSAECONNRESET, Events().back().error);
+    char got[8];
+    for (int flags : {MSG_PEEK, 0, 0}) {
+        EXPECT_EQ(SOCKET_ERROR, recv(s, got, sizeof got, flags)) << flags;
+        EXPECT_EQ(WSAECONNRESET, WSAGetLastError()) << flags;
+    }
     closesocket(s);
 }
 

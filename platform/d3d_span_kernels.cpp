@@ -1,0 +1,281 @@
+// d3d_span_kernels.cpp - the span kernels, compiled once per combination of target
+// size (2 or 4 bytes), texture size, filter, blend (none, source alpha over the target,
+// any other pair) and depth test, and chosen once per draw: inside a span there is no
+// call through a pointer and no switch on a state, only the depth comparison. Pixels
+// are decoded and encoded by table, and every blend is the general path's integer
+// arithmetic, so a kernel's bytes are the general path's for the same colour and texel.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/d3d_span_kernels.h"
+
+namespace d3draster {
+
+namespace {
+
+template <int Bytes>
+void FillRow(uint8_t* p, int n, uint32_t raw) {
+    if constexpr (Bytes == 2) {
+        std::fill_n(reinterpret_cast<uint16_t*>(p), n, uint16_t(raw));
+    } else {
+        std::fill_n(reinterpret_cast<uint32_t*>(p), n, raw);
+    }
+}
+
+// Source alpha over the target: each channel (c a + d (255 - a) + 127) / 255, the four
+// channels at once in 16-bit lanes of one 64-bit word (no lane exceeds 255 * 255 + 127,
+// and (t + 1 + (t >> 8)) >> 8 is t / 255 for every t below 65535).
+inline uint32_t Over(uint32_t c, uint32_t d) {
+    constexpr uint64_t kLanes = 0x00FF00FF00FF00FFull, kOnes = 0x0001000100010001ull;
+    const uint64_t a = c >> 24;
+    auto spread = [](uint32_t v) { return (uint64_t(v) | uint64_t(v) << 24) & kLanes; };  // B, R, G, A lanes
+    const uint64_t t = spread(c) * a + spread(d) * (255 - a) + 127 * kOnes;
+    const uint64_t q = ((t + kOnes + ((t >> 8) & kLanes)) >> 8) & kLanes;
+    return uint32_t(q | q >> 24);
+}
+
+// Depth test, blend, write; true when the pixel was written.
+template <int Bytes, BlendKind B, bool Depth>
+inline bool Put(const DrawSetup& s, uint8_t* pixel, uint8_t* depthPixel, uint32_t colour, uint32_t depth) {
+    if constexpr (Depth) {
+        if (!Compare(s.depthFunc, depth, Load<2>(depthPixel))) return false;
+    }
+    const PixelTables& tp = *s.targetPixels;
+    if constexpr (B == BlendKind::Over) {
+        if (colour >> 24 != 255) colour = Over(colour, DecodeRaw(tp, Load<Bytes>(pixel)));
+    } else if constexpr (B == BlendKind::General) {
+        colour = BlendColours(s, colour, DecodeRaw(tp, Load<Bytes>(pixel)));
+    }
+    Store<Bytes>(pixel, EncodeRaw(tp, colour));
+    if constexpr (Depth) {
+        if (s.depthWrite) Store<2>(depthPixel, depth);
+    }
+    return true;
+}
+
+// Marks the written pixels first..last of a row.
+struct Written {
+    int first = 1 << 30, last = -1;
+    void Add(int x) {
+        first = std::min(first, x);
+        last = x;
+    }
+    void Mark(DrawSetup& s, int y) const {
+        if (first <= last) MarkDrawn(s, first, y, last + 1, y + 1);
+    }
+};
+
+template <int Bytes, BlendKind B, bool Depth>
+void FlatSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
+    uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
+    if constexpr (B == BlendKind::None && !Depth) {
+        FillRow<Bytes>(pixel, span.x1 - span.x0 + 1, t.rawColour);
+        MarkDrawn(s, span.x0, span.y, span.x1 + 1, span.y + 1);
+    } else {
+        uint8_t* depthPixel = Depth ? PixelAt(s.depth, span.x0, span.y) : nullptr;
+        int64_t depth = Depth && !t.constantDepth ? StartDepth(s, t, span.e) : int64_t(t.depth) << 16;
+        const int64_t step = Depth && !t.constantDepth ? t.dDepth : 0;
+        Written written;
+        for (int x = span.x0; x <= span.x1; ++x) {
+            if (Put<Bytes, B, Depth>(s, pixel, depthPixel, t.colour, RoundDepth(depth))) written.Add(x);
+            pixel += Bytes;
+            if constexpr (Depth) depthPixel += 2;
+            depth += step;
+        }
+        written.Mark(s, span.y);
+    }
+}
+
+// The texture coordinates of the first pixel as the general path computes them, in
+// texels x 2^32 (floor, so the integer part is the general path's texel).
+void StartCoordinates(const DrawSetup& s, const TriangleSpans& t, const int64_t e[3], int64_t* u, int64_t* v) {
+    if (t.pair < 0) {
+        *u = *v = 0;
+        return;
+    }
+    double w[3];
+    SpanWeights(t, e, w);
+    double rhw = 0;
+    for (int i = 0; i < 3; ++i) rhw += w[i] * t.v[i]->rhw;
+    const bool perspective = s.perspective && rhw != 0.0 && std::isfinite(rhw);
+    double su = 0, sv = 0;
+    for (int i = 0; i < 3; ++i) {
+        const double r = perspective ? t.v[i]->rhw : 1.0;
+        su += w[i] * t.v[i]->uv[t.pair][0] * r;
+        sv += w[i] * t.v[i]->uv[t.pair][1] * r;
+    }
+    if (perspective) su /= rhw, sv /= rhw;
+    constexpr double kOne = 4294967296.0, kLimit = 1e18;
+    *u = int64_t(std::floor(std::clamp(su * t.textureWidth * kOne, -kLimit, kLimit)));
+    *v = int64_t(std::floor(std::clamp(sv * t.textureHeight * kOne, -kLimit, kLimit)));
+}
+
+// A point sample: the texel at the integer parts; false when keyed.
+template <int TexBytes>
+inline bool PointTexel(const TextureSampler& ts, const PixelTables& tables, int64_t u, int64_t v, uint32_t* argb) {
+    int64_t x = u >> 32, y = v >> 32;
+    if (x < 0 || x >= ts.view.width) x = Address(x, ts.view.width, ts.address);
+    if (y < 0 || y >= ts.view.height) y = Address(y, ts.view.height, ts.address);
+    const uint32_t raw = Load<TexBytes>(ts.view.pixels + intptr_t(y) * ts.view.pitch + intptr_t(x) * TexBytes);
+    if (ts.keyed) {
+        const uint32_t bits = raw & ts.keyMask;
+        if (bits >= ts.keyLow && bits <= ts.keyHigh) return false;
+    }
+    *argb = DecodeRaw(tables, raw);
+    return true;
+}
+
+template <int Bytes, int TexBytes, bool Linear, BlendKind B, bool Depth>
+void TexturedSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
+    const TextureSampler& ts = s.stages[0].sampler;
+    const PixelTables& texels = *s.texturePixels;
+    int64_t u, v;
+    StartCoordinates(s, t, span.e, &u, &v);
+    uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
+    uint8_t* depthPixel = Depth ? PixelAt(s.depth, span.x0, span.y) : nullptr;
+    int64_t depth = Depth && !t.constantDepth ? StartDepth(s, t, span.e) : int64_t(t.depth) << 16;
+    const int64_t step = Depth && !t.constantDepth ? t.dDepth : 0;
+    Written written;
+    for (int x = span.x0; x <= span.x1; ++x) {
+        uint32_t texel;
+        const bool visible = Linear ? SampleFixed(ts, u, v, &texel) : PointTexel<TexBytes>(ts, texels, u, v, &texel);
+        if (visible) {
+            const uint32_t colour = LookUpStageTables(s.tables, texel);
+            if (s.alphaPass[colour >> 24] && Put<Bytes, B, Depth>(s, pixel, depthPixel, colour, RoundDepth(depth)))
+                written.Add(x);
+        }
+        pixel += Bytes;
+        if constexpr (Depth) depthPixel += 2;
+        depth += step;
+        u += t.dU;
+        v += t.dV;
+    }
+    written.Mark(s, span.y);
+}
+
+// KeepRgb: the stage tables leave red, green and blue as they are (a texture selected
+// as it stands or modulated by white), so only alpha is looked up.
+template <int Bytes, int TexBytes, BlendKind B, bool Depth, bool KeepRgb>
+void WholeTexelSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
+    const TextureSampler& ts = s.stages[0].sampler;
+    const PixelTables& texels = *s.texturePixels;
+    const uint8_t* in = PixelAt(ts.view, span.x0 + t.texelX, span.y + t.texelY);
+    uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
+    uint8_t* depthPixel = Depth ? PixelAt(s.depth, span.x0, span.y) : nullptr;
+    Written written;
+    for (int x = span.x0; x <= span.x1; ++x, in += TexBytes, pixel += Bytes) {
+        const uint32_t raw = Load<TexBytes>(in);
+        if (ts.keyed) {
+            const uint32_t bits = raw & ts.keyMask;
+            if (bits >= ts.keyLow && bits <= ts.keyHigh) continue;
+        }
+        const uint32_t texel = DecodeRaw(texels, raw);
+        const uint32_t colour = KeepRgb ? (texel & 0xFFFFFFu) | uint32_t(s.tables.channel[0][texel >> 24]) << 24
+                                        : LookUpStageTables(s.tables, texel);
+        if (s.alphaPass[colour >> 24] &&
+            Put<Bytes, B, Depth>(s, pixel, Depth ? depthPixel + 2 * (x - span.x0) : nullptr, colour, t.depth))
+            written.Add(x);
+    }
+    written.Mark(s, span.y);
+}
+
+// ---- The choice ----------------------------------------------------------------------
+
+template <int Bytes, BlendKind B>
+SpanKernels KernelsFor(bool depth, int textureBytes, bool linear) {
+    SpanKernels k{depth ? FlatSpan<Bytes, B, true> : FlatSpan<Bytes, B, false>, nullptr, nullptr, nullptr};
+    auto textured = [&]<int TexBytes>() -> SpanFn {
+        if (linear) return depth ? TexturedSpan<Bytes, TexBytes, true, B, true> : TexturedSpan<Bytes, TexBytes, true, B, false>;
+        return depth ? TexturedSpan<Bytes, TexBytes, false, B, true> : TexturedSpan<Bytes, TexBytes, false, B, false>;
+    };
+    if (textureBytes == 2) {
+        k.textured = textured.template operator()<2>();
+        k.wholeTexels = depth ? WholeTexelSpan<Bytes, 2, B, true, false> : WholeTexelSpan<Bytes, 2, B, false, false>;
+        k.wholeTexelsKeepRgb = depth ? WholeTexelSpan<Bytes, 2, B, true, true> : WholeTexelSpan<Bytes, 2, B, false, true>;
+    }
+    if (textureBytes == 4) {
+        k.textured = textured.template operator()<4>();
+        k.wholeTexels = depth ? WholeTexelSpan<Bytes, 4, B, true, false> : WholeTexelSpan<Bytes, 4, B, false, false>;
+        k.wholeTexelsKeepRgb = depth ? WholeTexelSpan<Bytes, 4, B, true, true> : WholeTexelSpan<Bytes, 4, B, false, true>;
+    }
+    return k;
+}
+
+template <int Bytes>
+SpanKernels KernelsFor(BlendKind blend, bool depth, int textureBytes, bool linear) {
+    switch (blend) {
+    case BlendKind::None: return KernelsFor<Bytes, BlendKind::None>(depth, textureBytes, linear);
+    case BlendKind::Over: return KernelsFor<Bytes, BlendKind::Over>(depth, textureBytes, linear);
+    default: return KernelsFor<Bytes, BlendKind::General>(depth, textureBytes, linear);
+    }
+}
+
+void BuildPixelTables(const PixelCodec& codec, PixelTables* t) {
+    *t = PixelTables{};
+    const int bytes = codec.layout.bytesPerPixel;
+    if (codec.layout.indexed || (bytes != 2 && bytes != 4)) return;
+    for (int i = 0; i < 4; ++i)
+        if (codec.bits[i] > 8) return;
+    t->usable = true;
+    t->rgb888 = codec.rgb888;
+    t->alphaDefault = codec.bits[3] ? 0 : 0xFF000000u;
+    t->rgb888Mask = codec.bits[3] ? 0xFFFFFFFFu : 0xFFFFFFu;
+    const int position[4] = {16, 8, 0, 24};  // of red, green, blue, alpha in 0xAARRGGBB
+    for (int i = 0; i < 4; ++i) {
+        t->shift[i] = codec.bits[i] ? codec.shift[i] : 0;
+        t->mask[i] = codec.bits[i] ? (1u << codec.bits[i]) - 1 : 0;
+        for (uint32_t f = 0; f <= t->mask[i]; ++f)
+            t->decode[i][f] = codec.bits[i] ? codec.Decode(f << t->shift[i]) & (0xFFu << position[i]) : 0;
+        for (uint32_t value = 0; value < 256; ++value) t->encode[i][value] = codec.Encode(value << position[i]);
+    }
+}
+
+}  // namespace
+
+const PixelTables* PixelTablesFor(const PixelCodec& codec) {
+    struct Entry {
+        PixelLayout layout;
+        PixelTables tables;
+    };
+    constexpr int kEntries = 8;
+    thread_local Entry cache[kEntries];
+    thread_local int used = 0, next = 0, last = -1;
+    for (int i = 0; i < used; ++i)
+        if (IsSameLayout(cache[i].layout, codec.layout) && !codec.layout.indexed) return &cache[last = i].tables;
+    // A new layout replaces the oldest, never the one the draw took last.
+    if (next == last) next = (next + 1) % kEntries;
+    Entry& e = cache[next];
+    last = next;
+    next = (next + 1) % kEntries;
+    used = std::min(used + 1, kEntries);
+    e.layout = codec.layout;
+    BuildPixelTables(codec, &e.tables);
+    return &e.tables;
+}
+
+void ChooseSpanKernels(DrawSetup& s) {
+    s.kernels = nullptr;
+    s.blendKind = !s.blend ? BlendKind::None
+                  : s.srcBlend == D3DBLEND_SRCALPHA && s.destBlend == D3DBLEND_INVSRCALPHA ? BlendKind::Over
+                                                                                            : BlendKind::General;
+    for (uint32_t a = 0; a < 256; ++a) s.alphaPass[a] = !s.alphaTest || Compare(s.alphaFunc, a, s.alphaRef);
+    s.targetPixels = PixelTablesFor(s.targetCodec);
+    if (!s.targetPixels->usable) return;
+    int textureBytes = 0;
+    bool linear = false;
+    s.texturePixels = nullptr;
+    if (s.stageCount >= 1 && s.stages[0].textured) {
+        const TextureSampler& t = s.stages[0].sampler;
+        s.texturePixels = PixelTablesFor(t.codec);
+        if (s.texturePixels->usable) textureBytes = t.view.layout.bytesPerPixel;
+        linear = t.linear;
+    }
+    // One set per draw; it lives in the DrawSetup's thread until the next draw.
+    thread_local SpanKernels chosen;
+    chosen = s.target.layout.bytesPerPixel == 2 ? KernelsFor<2>(s.blendKind, s.depthTest, textureBytes, linear)
+                                                : KernelsFor<4>(s.blendKind, s.depthTest, textureBytes, linear);
+    s.kernels = &chosen;
+}
+
+}  // namespace d3draster
