@@ -186,10 +186,10 @@ HANDLE CreateEventA(void* /*security*/, BOOL manualReset, BOOL initialState, con
 BOOL SetEvent(HANDLE object) {
     EventObject* event = AsEvent(object);
     if (event == nullptr) return FALSE;
-    {
-        std::lock_guard<std::mutex> lock(event->mutex);
-        event->state = true;
-    }
+    // Notified under the mutex: a waiter that wakes may close the event at once, and
+    // it cannot return from its wait before this thread has let go of the event.
+    std::lock_guard<std::mutex> lock(event->mutex);
+    event->state = true;
     if (event->manualReset) {
         event->signalled.notify_all();
     } else {

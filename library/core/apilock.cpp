@@ -45,6 +45,10 @@ void TearDownApiLock(void) {
     std::lock_guard<std::mutex> setup(ApiLockSetupMutex);
     ApiLock& lock = Lock();
     if (!lock.initialised) return;
+    // A thread that has just released the lock may still be inside the critical
+    // section, waking the next waiter: let it finish before the events go.
+    EnterCriticalSection(&lock.guard);
+    LeaveCriticalSection(&lock.guard);
     lock.initialised = 0;
     ApiLockReady.store(0, std::memory_order_release);
     for (ApiLockWaiter& waiter : lock.waiters) {
@@ -173,12 +177,11 @@ void LeaveApiLock(void) {
         wake = lock.waiterCount > 0;
     }
     lock.depth--;
-    HANDLE first = wake ? lock.waiters[0].event : nullptr;
+    // Set inside the critical section: once the woken thread may own the lock (and
+    // tear it down at shutdown), this thread no longer touches the queue's events.
+    if (wake) SetEvent(lock.waiters[0].event);
     LeaveCriticalSection(&lock.guard);
-    if (first != nullptr) {
-        SetEvent(first);
-        Sleep(0);
-    }
+    if (wake) Sleep(0);
 }
 
 int CheckApiLockOwned(void) {

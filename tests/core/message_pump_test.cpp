@@ -8,6 +8,7 @@
 #include "library/core/window_proc.h"
 #include "library/input/char_input.h"
 #include "library_test_support.h"
+#include "support/api_lock.h"
 
 // The bytes of every character waiting in the character ring.
 static std::vector<int> TakeCharCodes() {
@@ -94,12 +95,14 @@ TEST_F(PumpTest, KeysAndCharactersFeedTheCharacterInput) {
         int code;
     } keys[] = {{VK_DELETE, 0x10}, {VK_LEFT, 0x1D}, {VK_RIGHT, 0x1C}, {VK_UP, 0x1E}, {VK_DOWN, 0x1F}, {'Z', -1}};
     for (const auto& key : keys) {
-        SendMessageA(MainWindow(), WM_KEYDOWN, key.vk, 0);
+        UnderApiLock([&] { return SendMessageA(MainWindow(), WM_KEYDOWN, key.vk, 0); });
         std::vector<int> expected;
         if (key.code >= 0) expected.push_back(key.code);
         EXPECT_EQ(expected, TakeCharCodes()) << key.vk;
     }
-    for (int code : {10, 8, 9, 13, 16, 27, 32, 0x82, 0xA0, 1, 7, 31}) SendMessageA(MainWindow(), WM_CHAR, code, 0);
+    for (int code : {10, 8, 9, 13, 16, 27, 32, 0x82, 0xA0, 1, 7, 31}) {
+        UnderApiLock([&] { return SendMessageA(MainWindow(), WM_CHAR, code, 0); });
+    }
     EXPECT_EQ((std::vector<int>{13, 8, 9, 13, 16, 27, 32, 0x82, 0xA0}), TakeCharCodes());
     WindowSeamInjectText("\xE3\x81\x82", MainWindow());  // typed HIRAGANA A arrives as Shift-JIS
     ProcessMessage();
@@ -107,12 +110,13 @@ TEST_F(PumpTest, KeysAndCharactersFeedTheCharacterInput) {
 }
 
 TEST_F(PumpTest, TheScreenSaverIsRefused) {
+    HeldApiLock held;
     EXPECT_EQ(1, SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_SCREENSAVE, 0));
     EXPECT_EQ(1, SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_MONITORPOWER, 2));
 }
 
 TEST_F(PumpTest, ADisplayChangeToTwentyFourBitsClosesTheWindow) {
-    SendMessageA(MainWindow(), WM_DISPLAYCHANGE, 24, MAKELPARAM(1024, 768));
+    UnderApiLock([] { return SendMessageA(MainWindow(), WM_DISPLAYCHANGE, 24, MAKELPARAM(1024, 768)); });
     EXPECT_EQ(-1, ProcessMessage());
     EXPECT_TRUE(InOrder(LogWithoutTimes(),
                         {"復元関数が登録されていないためか画面が２４ビットカラーに変更されたため終了します\r\n",

@@ -9,6 +9,7 @@
 #include "library/font/font.h"
 #include "library/graph/graph_loader.h"
 #include "library/graph/graph_restore.h"
+#include "support/api_lock.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ TEST_P(DeviceLossTest, EveryGraphComesBackAndTheFrameDrawsAsBefore) {
     const size_t logSize = MaskedLog().size();
     g_RestoredSheet = sheet_;
     SetGraphRestoreHandler(ReloadAfterLookingAtTheSheet);
-    ASSERT_EQ(0, RestoreGraphicsAfterDeviceLoss());
+    ASSERT_EQ(0, UnderApiLock(RestoreGraphicsAfterDeviceLoss));
     SetGraphRestoreHandler(nullptr);
     // The textures were made anew, empty, and the reload filled them.
     ASSERT_EQ(texels[0].size(), g_SheetAtRestore.size());

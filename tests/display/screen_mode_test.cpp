@@ -2,6 +2,7 @@
 // fallback chains and their fatal ends, switching between window and full screen, and
 // the frame-period measurement with its mends.
 #include "display_test_support.h"
+#include "support/api_lock.h"
 #include "library/core/window_mode.h"
 #include "library/display/display_device.h"
 #include "library/display/frame_timing.h"
@@ -27,8 +28,8 @@ TEST_F(DisplayTest, TheModeInForceWithoutForceChangesAndLogsNothing) {
     StartDisplay(true);
     const std::string before = Log();
     IDirectDraw7* object = g_Screen.directDraw;
-    EXPECT_EQ(0, ChangeScreenMode(-1, -1, -1, 0, -1));
-    EXPECT_EQ(0, ChangeScreenMode(150, 200, g_Screen.colorBits, 0, g_Screen.refreshRate));
+    EXPECT_EQ(0, UnderApiLock([] { return ChangeScreenMode(-1, -1, -1, 0, -1); }));
+    EXPECT_EQ(0, UnderApiLock([] { return ChangeScreenMode(150, 200, g_Screen.colorBits, 0, g_Screen.refreshRate); }));
     EXPECT_EQ(before, Log());
     EXPECT_EQ(object, g_Screen.directDraw);
 }
@@ -39,12 +40,12 @@ TEST_F(DisplayTest, ModeChangesKeepTwoSecondsApart) {
     SetVirtualClockStep(0);  // only sleeps move the clock
     const DWORD now = timeGetTime();
     g_Screen.lastModeChangeTime = now - 500;
-    ASSERT_EQ(0, ChangeScreenMode(-1, -1, -1, 1, -1));
+    ASSERT_EQ(0, UnderApiLock([] { return ChangeScreenMode(-1, -1, -1, 1, -1); }));
     EXPECT_EQ(now + 1500 + 60, g_Screen.lastModeChangeTime);  // 2000 - 500 + 60 slept
 
     const DWORD later = timeGetTime() + 5000;
     SetVirtualClockMilliseconds(later);
-    ASSERT_EQ(0, ChangeScreenMode(-1, -1, -1, 1, -1));
+    ASSERT_EQ(0, UnderApiLock([] { return ChangeScreenMode(-1, -1, -1, 1, -1); }));
     EXPECT_EQ(later + 60, g_Screen.lastModeChangeTime);  // long enough: only the 60 ms
 }
 

@@ -9,6 +9,7 @@
 #include "library/file/file_backend.h"
 #include "library/file/plain_file.h"
 #include "library/graph/graph_restore.h"
+#include "support/api_lock.h"
 
 namespace {
 
@@ -186,7 +187,7 @@ TEST_P(GameSequenceTest, ADeviceLossBringsEveryGraphBackFromItsFile) {
     counting.open = CountingOpen;
     SetFileBackendTable(&counting);
     g_Opens.clear();
-    RestoreGraphicsAfterDeviceLoss();
+    UnderApiLock(RestoreGraphicsAfterDeviceLoss);
     SetFileBackendTable(nullptr);
 
     const std::vector<int> all = AllGraphs();

@@ -11,6 +11,7 @@
 #include "library/file/file_backend.h"
 #include "library/file/plain_file.h"
 #include "library/graph/graph_restore.h"
+#include "support/api_lock.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ TEST_F(GraphRestoreTest, ADeviceLossLeavesTheLogIndentAsItWas) {
     };
     IncLogIndent();
     WriteLogText("before the loss\n");
-    RestoreGraphicsAfterDeviceLoss();
+    UnderApiLock(RestoreGraphicsAfterDeviceLoss);
     WriteLogText("after the loss\n");
     DecLogIndent();
     const std::string log = MaskedLog();

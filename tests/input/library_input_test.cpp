@@ -8,6 +8,7 @@
 
 #include "core/library_test_support.h"
 #include "input_test_support.h"
+#include "support/api_lock.h"
 
 class LibraryInputTest : public LibraryTest {
 protected:
@@ -142,15 +143,18 @@ TEST_F(LibraryInputTest, DeactivationStopsPadEffectsAndActivationRestartsThem) {
     DinputSeamUseRecordingEffects(true);
     ASSERT_EQ(0, InitializeLibrary());
     ASSERT_EQ(1, InputStateRecord.padCount);
-    JoypadRecord& pad = InputStateRecord.pads[0];
-    pad.effectActive = 1;
-    pad.effectDuration = -1;
-    ProcessMessage();  // the pump's upkeep starts the effects
-    EXPECT_EQ(2, DinputSeamRunningEffectCount());
-    SendMessageA(MainWindow(), WM_ACTIVATEAPP, 0, 0);
-    EXPECT_EQ(0, DinputSeamRunningEffectCount());
-    SendMessageA(MainWindow(), WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(2, DinputSeamRunningEffectCount());
+    {
+        HeldApiLock held;  // the pump thread's upkeep reads the effect settings
+        JoypadRecord& pad = InputStateRecord.pads[0];
+        pad.effectActive = 1;
+        pad.effectDuration = -1;
+        ProcessMessage();  // the pump's upkeep starts the effects
+        EXPECT_EQ(2, DinputSeamRunningEffectCount());
+        SendMessageA(MainWindow(), WM_ACTIVATEAPP, 0, 0);
+        EXPECT_EQ(0, DinputSeamRunningEffectCount());
+        SendMessageA(MainWindow(), WM_ACTIVATE, WA_ACTIVE, 0);
+        EXPECT_EQ(2, DinputSeamRunningEffectCount());
+    }
     ShutdownLibrary();
     for (int i = 0; i < SDL_NumJoysticks(); ++i) {
         if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);

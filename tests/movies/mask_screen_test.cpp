@@ -13,6 +13,7 @@
 #include "library/core/message_pump.h"
 #include "library/graph/graph_restore.h"
 #include "movie_test_support.h"
+#include "support/api_lock.h"
 
 namespace {
 
@@ -161,7 +162,7 @@ TEST_P(MaskOnEveryScreen, ARemovedMaskLeavesDrawingAloneAndFreesEverything) {
 // again (the buffer empty, so every pixel is open) and switches the mask back on.
 TEST_P(MaskOnEveryScreen, TheMaskComesBackEmptyAfterADeviceLoss) {
     MakeMask(0);
-    RestoreGraphicsAfterDeviceLoss();
+    UnderApiLock(RestoreGraphicsAfterDeviceLoss);
     ASSERT_NE(nullptr, g_MaskScreen.buffer);
     EXPECT_EQ(1, IsMaskScreenCreated());
     EXPECT_EQ(1, g_DrawState.maskActive);
@@ -359,6 +360,7 @@ TEST_F(MaskScreenTest, ADrawOutsideTheDrawAreaLeavesTheSaveAreaAndTheTargetAlone
 TEST_F(MaskScreenTest, DeletingTheMaskDuringShutdownDoesNotWaitForTheWindow) {
     StartMovies();
     MakeMask(0);
+    HeldApiLock held;
     SendMessageA(MainWindow(), WM_ACTIVATE, WA_INACTIVE, 0);
     ASSERT_FALSE(SystemStateRecord.life.active.load());
     SystemStateRecord.life.libraryEnding = 1;

@@ -2,6 +2,7 @@
 // table, the pacing of frame fetches, pending updates, the end of the stream, run and
 // pause with the window's activation, release and re-opening, and failed openings.
 #include "movie_test_support.h"
+#include "support/api_lock.h"
 
 namespace {
 
@@ -45,7 +46,9 @@ protected:
         DrawGraphAt(x, y, graph, 0);
         DrawGraphAt(x, y, graph, 0);
     }
-    void Activate(bool active) { SendMessageA(MainWindow(), WM_ACTIVATE, active ? WA_ACTIVE : WA_INACTIVE, 0); }
+    void Activate(bool active) {
+        UnderApiLock([&] { return SendMessageA(MainWindow(), WM_ACTIVATE, active ? WA_ACTIVE : WA_INACTIVE, 0); });
+    }
 };
 
 TEST_F(MovieGraphTest, AFileNoDecoderTakesOpensAsAMovieInAGraphOfItsFrameSize) {
@@ -323,7 +326,7 @@ TEST_F(MovieGraphTest, AMovieThatCannotBeReopenedStaysStoppedAndTheOthersReopen)
 TEST_F(MovieGraphTest, ADisplayChangeReopensAndRunsTheMovies) {
     const int graph = LoadPlaying("clip.avi", 10);
     Advance(300);
-    SendMessageA(MainWindow(), WM_DISPLAYCHANGE, 16, (768 << 16) | 1024);
+    UnderApiLock([] { return SendMessageA(MainWindow(), WM_DISPLAYCHANGE, 16, (768 << 16) | 1024); });
     EXPECT_EQ(1, GetFakeMovieCounters().closes);
     EXPECT_EQ(2, GetFakeMovieCounters().opens);
     EXPECT_EQ(std::vector<STREAM_TIME>{3000000}, GetFakeMovieCounters().seeks);

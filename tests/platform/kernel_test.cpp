@@ -98,6 +98,20 @@ TEST(Events, SetWakesAWaiterOnAnotherThread) {
     CloseHandle(event);
 }
 
+// The lock's hand-over relies on this: the thread it wakes may close the event at once
+// (a shutdown tears the lock down), while the setter may still be inside SetEvent.
+TEST(Events, AWokenWaiterMayCloseTheEventAtOnce) {
+    for (int round = 0; round < 200; round++) {
+        HANDLE event = CreateEventA(nullptr, round % 2 == 0, FALSE, nullptr);
+        std::thread waiter([event] {
+            WaitForSingleObject(event, INFINITE);
+            CloseHandle(event);
+        });
+        SetEvent(event);
+        waiter.join();
+    }
+}
+
 TEST(CriticalSections, AreRecursiveAndExclusive) {
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);

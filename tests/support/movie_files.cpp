@@ -414,11 +414,3 @@ std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPI
         for (int x = 0; x < width; ++x) out.push_back(EncodePixel(surface, 0xFF000000u | FramePixel(frame, x, y)));
     return out;
 }
-
-#if defined(__SANITIZE_THREAD__)
-// FFmpeg is not instrumented: its decoders' frame threads hand frames over through
-// atomics that ThreadSanitizer cannot see, so the buffers they allocate look freed by
-// our decoding thread without any order. Memory calls made from libavutil are not
-// tracked (the runtime reads these suppressions of the program that links this file).
-extern "C" const char* __tsan_default_suppressions() { return "called_from_lib:libavutil.so\n"; }
-#endif
