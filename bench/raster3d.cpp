@@ -31,7 +31,7 @@
 #include "library/display/blend_tables.h"
 #include "library/graph/draw_state.h"
 #include "library/softrender/memimg.h"
-#include "library/softrender/simd_level.h"
+#include "platform/cpu.h"
 #include "library/softrender/triangle.h"
 
 namespace {
@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
     // --sse2: the rasteriser's SSE2 loops, as on a processor without AVX2.
     for (int i = 1; i < argc; i++) {
         if (std::string(argv[i]) != "--sse2") continue;
-        LimitSoftRenderSimd(SoftRenderSimdSse2);
+        LimitCpuSimdLevel(SimdSse2);
         std::copy(argv + i + 1, argv + argc, argv + i);
         argc--;
         break;

@@ -34,3 +34,19 @@ void ExecuteCpuid(uint32_t leaf, uint32_t registers[4]) {
 }
 
 uint64_t ReadTimeStampCounter(void) { return ReadPlatformCycleCounter(); }
+
+static std::atomic<int> SimdLimit{SimdAvx2};
+
+static SimdWidth ProcessorSimdLevel(void) {
+    static const SimdWidth level = __builtin_cpu_supports("avx2") ? SimdAvx2 : SimdSse2;
+    return level;
+}
+
+SimdWidth CpuSimdLevel(void) {
+    const int limit = SimdLimit.load(std::memory_order_relaxed);
+    return ProcessorSimdLevel() < limit ? ProcessorSimdLevel() : SimdWidth(limit);
+}
+
+SimdWidth LimitCpuSimdLevel(SimdWidth highest) {
+    return SimdWidth(SimdLimit.exchange(highest, std::memory_order_relaxed));
+}

@@ -16,3 +16,16 @@ void ExecuteCpuid(uint32_t leaf, uint32_t registers[4]);
 
 // The processor's time-stamp counter (RDTSC).
 uint64_t ReadTimeStampCounter(void);
+
+// Which vector instructions the software renderers' kernels use. SSE2 is always there
+// on x86-64; AVX2 kernels run where the processor has AVX2 (asked of the processor
+// itself, not of the CPUID source above, which tests replace). The level is read once
+// per draw and every level gives the same bytes, so tests lower the limit to run the
+// narrower kernels on a wider processor.
+enum SimdWidth { SimdSse2, SimdAvx2 };
+
+// The widest level the processor has, within the limit.
+SimdWidth CpuSimdLevel(void);
+
+// Caps the level (SimdAvx2: no cap); returns the cap it replaces.
+SimdWidth LimitCpuSimdLevel(SimdWidth highest);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/d3d_blend_rows.h"
 #include "platform/d3d_span_kernels.h"
 
 namespace d3draster {
@@ -53,6 +54,37 @@ inline bool Put(const DrawSetup& s, uint8_t* pixel, uint8_t* depthPixel, uint32_
     }
     return true;
 }
+
+// Colours gathered for a row blend (d3d_blend_rows.h): the kernels with source alpha
+// over the target and no depth test work out the colours of up to kBlendRowMax pixels,
+// then blend them in one call.
+template <int Bytes>
+struct BlendRow {
+    uint32_t colours[kBlendRowMax];
+    uint8_t skip[kBlendRowMax];
+    uint8_t* start = nullptr;
+    int n = 0;
+
+    void Begin(uint8_t* pixel) {
+        start = pixel;
+        n = 0;
+    }
+    void Put(uint32_t colour) {
+        colours[n] = colour;
+        skip[n++] = 0;
+    }
+    void Skip() { skip[n++] = 1; }
+    // After each pixel: blends the gathered ones when the buffer is full or the span ends.
+    void Flush(const DrawSetup& s, bool last) {
+        if (n < kBlendRowMax && !last) return;
+        if (n == 0) return;
+        const PixelTables& tp = *s.targetPixels;
+        if constexpr (Bytes == 2) OverRow565(start, colours, skip, n);
+        else OverRow8888(start, colours, skip, n, tp.alphaDefault, tp.rgb888Mask);
+        start += Bytes * n;
+        n = 0;
+    }
+};
 
 // Marks the written pixels first..last of a row.
 struct Written {
@@ -126,7 +158,8 @@ inline bool PointTexel(const TextureSampler& ts, const PixelTables& tables, int6
     return true;
 }
 
-template <int Bytes, int TexBytes, bool Linear, BlendKind B, bool Depth>
+// Rows: the colours are blended by row (B is Over, no depth test).
+template <int Bytes, int TexBytes, bool Linear, BlendKind B, bool Depth, bool Rows = false>
 void TexturedSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     const TextureSampler& ts = s.stages[0].sampler;
     const PixelTables& texels = *s.texturePixels;
@@ -137,13 +170,23 @@ void TexturedSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     int64_t depth = Depth && !t.constantDepth ? StartDepth(s, t, span.e) : int64_t(t.depth) << 16;
     const int64_t step = Depth && !t.constantDepth ? t.dDepth : 0;
     Written written;
+    BlendRow<Bytes> row;
+    if constexpr (Rows) row.Begin(pixel);
     for (int x = span.x0; x <= span.x1; ++x) {
         uint32_t texel;
         const bool visible = Linear ? SampleFixed(ts, u, v, &texel) : PointTexel<TexBytes>(ts, texels, u, v, &texel);
-        if (visible) {
-            const uint32_t colour = LookUpStageTables(s.tables, texel);
-            if (s.alphaPass[colour >> 24] && Put<Bytes, B, Depth>(s, pixel, depthPixel, colour, RoundDepth(depth)))
+        const uint32_t colour = visible ? LookUpStageTables(s.tables, texel) : 0;
+        if constexpr (Rows) {
+            if (visible && s.alphaPass[colour >> 24]) {
+                row.Put(colour);
                 written.Add(x);
+            } else {
+                row.Skip();
+            }
+            row.Flush(s, x == span.x1);
+        } else if (visible && s.alphaPass[colour >> 24] &&
+                   Put<Bytes, B, Depth>(s, pixel, depthPixel, colour, RoundDepth(depth))) {
+            written.Add(x);
         }
         pixel += Bytes;
         if constexpr (Depth) depthPixel += 2;
@@ -156,7 +199,7 @@ void TexturedSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
 
 // KeepRgb: the stage tables leave red, green and blue as they are (a texture selected
 // as it stands or modulated by white), so only alpha is looked up.
-template <int Bytes, int TexBytes, BlendKind B, bool Depth, bool KeepRgb>
+template <int Bytes, int TexBytes, BlendKind B, bool Depth, bool KeepRgb, bool Rows = false>
 void WholeTexelSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     const TextureSampler& ts = s.stages[0].sampler;
     const PixelTables& texels = *s.texturePixels;
@@ -164,16 +207,25 @@ void WholeTexelSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span)
     uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
     uint8_t* depthPixel = Depth ? PixelAt(s.depth, span.x0, span.y) : nullptr;
     Written written;
+    BlendRow<Bytes> row;
+    if constexpr (Rows) row.Begin(pixel);
     for (int x = span.x0; x <= span.x1; ++x, in += TexBytes, pixel += Bytes) {
         const uint32_t raw = Load<TexBytes>(in);
-        if (ts.keyed) {
-            const uint32_t bits = raw & ts.keyMask;
-            if (bits >= ts.keyLow && bits <= ts.keyHigh) continue;
-        }
+        const uint32_t bits = raw & ts.keyMask;
+        const bool keyed = ts.keyed && bits >= ts.keyLow && bits <= ts.keyHigh;
+        if (keyed && !Rows) continue;
         const uint32_t texel = DecodeRaw(texels, raw);
         const uint32_t colour = KeepRgb ? (texel & 0xFFFFFFu) | uint32_t(s.tables.channel[0][texel >> 24]) << 24
                                         : LookUpStageTables(s.tables, texel);
-        if (s.alphaPass[colour >> 24] &&
+        if constexpr (Rows) {
+            if (!keyed && s.alphaPass[colour >> 24]) {
+                row.Put(colour);
+                written.Add(x);
+            } else {
+                row.Skip();
+            }
+            row.Flush(s, x == span.x1);
+        } else if (s.alphaPass[colour >> 24] &&
             Put<Bytes, B, Depth>(s, pixel, Depth ? depthPixel + 2 * (x - span.x0) : nullptr, colour, t.depth))
             written.Add(x);
     }
@@ -181,6 +233,36 @@ void WholeTexelSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span)
 }
 
 // ---- The choice ----------------------------------------------------------------------
+
+// Source alpha over the target without a depth test, blended by row.
+template <int Bytes>
+SpanKernels RowKernelsFor(int textureBytes, bool linear) {
+    constexpr BlendKind B = BlendKind::Over;
+    SpanKernels k{FlatSpan<Bytes, B, false>, nullptr, nullptr, nullptr};
+    auto textured = [&]<int TexBytes>() -> SpanFn {
+        return linear ? TexturedSpan<Bytes, TexBytes, true, B, false, true> : TexturedSpan<Bytes, TexBytes, false, B, false, true>;
+    };
+    if (textureBytes == 2) {
+        k.textured = textured.template operator()<2>();
+        k.wholeTexels = WholeTexelSpan<Bytes, 2, B, false, false, true>;
+        k.wholeTexelsKeepRgb = WholeTexelSpan<Bytes, 2, B, false, true, true>;
+    }
+    if (textureBytes == 4) {
+        k.textured = textured.template operator()<4>();
+        k.wholeTexels = WholeTexelSpan<Bytes, 4, B, false, false, true>;
+        k.wholeTexelsKeepRgb = WholeTexelSpan<Bytes, 4, B, false, true, true>;
+    }
+    return k;
+}
+
+// Whether the target is one the row blends decode and encode: RGB565 or red, green and
+// blue in bytes 2, 1, 0.
+bool RowBlendTarget(const DrawSetup& s) {
+    const PixelCodec& c = s.targetCodec;
+    if (s.target.layout.bytesPerPixel == 4) return s.targetPixels->rgb888;
+    return s.target.layout.bytesPerPixel == 2 && !c.layout.indexed && c.bits[0] == 5 && c.bits[1] == 6 &&
+           c.bits[2] == 5 && c.bits[3] == 0 && c.shift[0] == 11 && c.shift[1] == 5 && c.shift[2] == 0;
+}
 
 template <int Bytes, BlendKind B>
 SpanKernels KernelsFor(bool depth, int textureBytes, bool linear) {
@@ -273,8 +355,12 @@ void ChooseSpanKernels(DrawSetup& s) {
     }
     // One set per draw; it lives in the DrawSetup's thread until the next draw.
     thread_local SpanKernels chosen;
-    chosen = s.target.layout.bytesPerPixel == 2 ? KernelsFor<2>(s.blendKind, s.depthTest, textureBytes, linear)
-                                                : KernelsFor<4>(s.blendKind, s.depthTest, textureBytes, linear);
+    const bool two = s.target.layout.bytesPerPixel == 2;
+    if (s.blendKind == BlendKind::Over && !s.depthTest && RowBlendTarget(s))
+        chosen = two ? RowKernelsFor<2>(textureBytes, linear) : RowKernelsFor<4>(textureBytes, linear);
+    else
+        chosen = two ? KernelsFor<2>(s.blendKind, s.depthTest, textureBytes, linear)
+                     : KernelsFor<4>(s.blendKind, s.depthTest, textureBytes, linear);
     s.kernels = &chosen;
 }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "library/softrender/blend_rows_sse2.h"
-#include "library/softrender/simd_vectors.h"
+#include "platform/simd_vectors.h"
 
 namespace wide {
 

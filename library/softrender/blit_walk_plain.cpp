@@ -4,7 +4,7 @@
 #include "library/softrender/blend_rows_sse2.h"
 #include "library/softrender/blit_rows_wide.h"
 #include "library/softrender/blit_walk.h"
-#include "library/softrender/simd_level.h"
+#include "platform/cpu.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ ZQ_TARGET_AVX2 void WalkPlainRowsAvx2(const BlendConstants& k, const BlitRows& r
 }  // namespace
 
 void RunPlainWalk(const BlitVariant& variant, const BlendConstants& k, const BlitRows& rows) {
-    const bool avx2 = SoftRenderSimdLevel() == SoftRenderSimdAvx2;
+    const bool avx2 = CpuSimdLevel() == SimdAvx2;
     DispatchBlitVariant<BlitWalkPlain>(variant, [&]<BlitVariant V>() {
         if constexpr (HasWideRows<V>()) {
             if (avx2) return WalkPlainRowsAvx2<V>(k, rows);

@@ -6,7 +6,7 @@
 #include "library/softrender/blend_rows_sse2.h"
 #include "library/softrender/blit_rows_wide.h"
 #include "library/softrender/blit_walk.h"
-#include "library/softrender/simd_level.h"
+#include "platform/cpu.h"
 #include "library/softrender/memimg.h"
 
 namespace {
@@ -91,7 +91,7 @@ ZQ_TARGET_AVX2 void WalkRunStreamAvx2(const BlendConstants& k, const BlitRows& r
 }  // namespace
 
 void RunRunStreamWalk(const BlitVariant& variant, const BlendConstants& k, const BlitRows& rows) {
-    const bool avx2 = SoftRenderSimdLevel() == SoftRenderSimdAvx2;
+    const bool avx2 = CpuSimdLevel() == SimdAvx2;
     DispatchBlitVariant<BlitWalkRunStream>(variant, [&]<BlitVariant V>() {
         if constexpr (CopiesRunBytes<V>()) {
             if (avx2) return WalkRunStreamAvx2<V>(k, rows);

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "library/softrender/simd_vectors.h"
+#include "platform/simd_vectors.h"
 
 // Pixels per chunk: the colour half's buffers.
 constexpr int kRaster3DChunk = 256;

@@ -24,7 +24,7 @@
 #include "library/softrender/raster3d_kernels.h"
 #include "library/softrender/raster3d_span_colour.h"
 #include "library/softrender/raster3d_span_prepare.h"
-#include "library/softrender/simd_level.h"
+#include "platform/cpu.h"
 
 bool ChooseRaster3DVariant(const MEMIMG* texture, int transparent, bool blendImage, int gouraud,
                            Raster3DVariant* variant) {
@@ -64,7 +64,7 @@ struct SpanConstants {
     const uint8_t* blendPixels;
     int blendPitch;
     bool whiteTexture;
-    SoftRenderSimd simd;
+    SimdWidth simd;
 };
 
 // The plane values at the centre of pixel `first` of the current row.
@@ -99,9 +99,9 @@ void PrepareChunkOneByOne(Raster3DCursor* cursor, const Raster3DTexelGrid& grid,
 
 // Under SSE2 the spans that divide go one pixel at a time.
 template <bool Inside>
-PrepareChunkFn ChoosePrepare(SoftRenderSimd simd, Raster3DDepthUse depth) {
+PrepareChunkFn ChoosePrepare(SimdWidth simd, Raster3DDepthUse depth) {
     constexpr Raster3DDepthUse none = Raster3DDepthNone, test = Raster3DDepthTest, write = Raster3DDepthTestWrite;
-    if (simd == SoftRenderSimdAvx2) {
+    if (simd == SimdAvx2) {
         return depth == none   ? &PrepareChunkAvx2<none, Inside>
                : depth == test ? &PrepareChunkAvx2<test, Inside>
                                : &PrepareChunkAvx2<write, Inside>;
@@ -225,18 +225,18 @@ ZQ_TARGET_AVX2 void WhiteSpanAvx2(Raster3DCursor* cursor, const raster3d_simd::C
 // a pixel beat a gather buffer), and so do uniform colour steps under SSE2 (it has no
 // 32-bit multiply of its own).
 template <Raster3DVariant V>
-ColourChunkFn ChooseColourChunk(SoftRenderSimd simd) {
+ColourChunkFn ChooseColourChunk(SimdWidth simd) {
     if constexpr (!raster3d_simd::HasColourSimd(V) || (!V.gouraud && V.mode == BlendNone)) return nullptr;
-    else if (simd == SoftRenderSimdAvx2) return &ColourChunkAvx2<V>;
+    else if (simd == SimdAvx2) return &ColourChunkAvx2<V>;
     else return V.gouraud ? &ColourChunkSse2<V> : nullptr;
 }
 
 template <Raster3DVariant V, bool Inside>
-WhiteSpanFn ChooseWhiteSpan(SoftRenderSimd simd, Raster3DDepthUse depth) {
+WhiteSpanFn ChooseWhiteSpan(SimdWidth simd, Raster3DDepthUse depth) {
     constexpr Raster3DDepthUse none = Raster3DDepthNone, test = Raster3DDepthTest, write = Raster3DDepthTestWrite;
     if constexpr (!raster3d_simd::HasColourSimd(V)) {
         return nullptr;
-    } else if (simd == SoftRenderSimdAvx2) {
+    } else if (simd == SimdAvx2) {
         return depth == none   ? &WhiteSpanAvx2<V, none, Inside>
                : depth == test ? &WhiteSpanAvx2<V, test, Inside>
                                : &WhiteSpanAvx2<V, write, Inside>;
@@ -264,7 +264,7 @@ void DrawSpans(const SpanConstants& constants, const Raster3DTarget& t, Raster3D
     const ColourChunkFn colourChunk = ChooseColourChunk<V>(c.simd);
     const WhiteSpanFn whiteSpan = c.whiteTexture ? ChooseWhiteSpan<V, false>(c.simd, depthUse) : nullptr;
     const WhiteSpanFn whiteSpanInside = c.whiteTexture ? ChooseWhiteSpan<V, true>(c.simd, depthUse) : nullptr;
-    const bool oneByOne = !V.gouraud && c.simd == SoftRenderSimdSse2;
+    const bool oneByOne = !V.gouraud && c.simd == SimdSse2;
     uint8_t* const destPixels = t.dest->pixels;
     const intptr_t destPitch = t.dest->pitch;
     uint8_t* const depthPixels = t.depthImage != nullptr ? t.depthImage->pixels : nullptr;
@@ -371,7 +371,7 @@ void DrawRaster3DSpans(const Raster3DVariant& variant, const Raster3DTarget& t, 
                         : variant.format == BlitFormat32 || variant.source == BlitSourceAlpha ? 2
                                                                                                 : 1;
     c.whiteTexture = t.texture == Raster3DWhiteTexture(t.texture->formatKind);
-    c.simd = SoftRenderSimdLevel();
+    c.simd = CpuSimdLevel();
     if (t.blendImage != nullptr) {
         c.blendPixels = t.blendImage->pixels;
         c.blendPitch = t.blendImage->pitch;

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/cpu.h"
 #include "platform/d3d.h"
 #include "platform/testing.h"
 #include "platform_ddraw/ddraw_fixture.h"
@@ -284,11 +285,17 @@ protected:
 TEST_F(D3DRasterPathsTest, FastPathsDrawTheGeneralPathsBytesOnEveryTargetAndTextureFormat) {
     const DDPIXELFORMAT xrgb = Rgb(32, 0xFF0000, 0xFF00, 0xFF, 0), argb = Rgb(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
     const DDPIXELFORMAT rgb565 = Rgb(16, 0xF800, 0x07E0, 0x001F, 0), argb4444 = Rgb(16, 0x0F00, 0x00F0, 0x000F, 0xF000);
-    CompareOn(xrgb, argb, 400);
-    CompareOn(rgb565, rgb565, 400);
-    CompareOn(argb, argb4444, 400);
-    CompareOn(rgb565, argb, 400);
-    CompareOn(xrgb, xrgb, 400);
+    // The row blends run at both vector widths.
+    for (const SimdWidth level : {SimdSse2, SimdAvx2}) {
+        SCOPED_TRACE(level == SimdSse2 ? "SSE2" : "widest");
+        const SimdWidth before = LimitCpuSimdLevel(level);
+        CompareOn(xrgb, argb, 400);
+        CompareOn(rgb565, rgb565, 400);
+        CompareOn(argb, argb4444, 400);
+        CompareOn(rgb565, argb, 400);
+        CompareOn(xrgb, xrgb, 400);
+        LimitCpuSimdLevel(before);
+    }
     const int64_t* paths = CurrentDirect3DProfile().rasterPaths;
     for (int path = 0; path < D3DRasterPathCount; path++) EXPECT_GT(paths[path], 0) << "path " << path;
 }

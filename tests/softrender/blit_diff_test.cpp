@@ -8,7 +8,7 @@
 
 #include "blit_reference.h"
 #include "library/softrender/blit.h"
-#include "library/softrender/simd_level.h"
+#include "platform/cpu.h"
 #include "softrender_test_support.h"
 
 namespace {
@@ -130,8 +130,8 @@ TEST_F(BlitDiffTest, EveryVariantAgreesWithTheModel) {
 // pixels and partial alpha, at every vector level: the wide copies of opaque runs and
 // the eight-pixel alpha rows, with their all-opaque and all-transparent steps.
 TEST_F(BlitDiffTest, LongRunsAtEverySimdLevel) {
-    for (SoftRenderSimd level : {SoftRenderSimdSse2, SoftRenderSimdAvx2}) {
-        const SoftRenderSimd before = LimitSoftRenderSimd(level);
+    for (SimdWidth level : {SimdSse2, SimdAvx2}) {
+        const SimdWidth before = LimitCpuSimdLevel(level);
         for (int n = 0; n < 200 && failures < 20; n++) {
             Case c{};
             c.kind = n % 2 ? MemImgFormat32 : MemImgFormat16;
@@ -163,7 +163,7 @@ TEST_F(BlitDiffTest, LongRunsAtEverySimdLevel) {
             if (runStream) BuildMemImgRunStream(source.get());
             Check(c, dest.get(), source.get(), nullptr, nullptr, int(rng() % 10), int(rng() % 4), "long runs");
         }
-        LimitSoftRenderSimd(before);
+        LimitCpuSimdLevel(before);
     }
     EXPECT_EQ(failures, 0);
 }

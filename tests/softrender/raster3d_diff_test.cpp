@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "library/d3d/d3d.h"
-#include "library/softrender/simd_level.h"
+#include "platform/cpu.h"
 #include "library/softrender/triangle.h"
 #include "raster3d_reference.h"
 #include "softrender_test_support.h"
@@ -125,11 +125,11 @@ protected:
     // Every vector level the processor has: the SSE2 loops, then the widest.
     template <class Fn>
     void AtEachSimdLevel(Fn fn) {
-        for (SoftRenderSimd level : {SoftRenderSimdSse2, SoftRenderSimdAvx2}) {
-            SCOPED_TRACE(level == SoftRenderSimdSse2 ? "SSE2" : "widest");
-            const SoftRenderSimd before = LimitSoftRenderSimd(level);
+        for (SimdWidth level : {SimdSse2, SimdAvx2}) {
+            SCOPED_TRACE(level == SimdSse2 ? "SSE2" : "widest");
+            const SimdWidth before = LimitCpuSimdLevel(level);
             fn();
-            LimitSoftRenderSimd(before);
+            LimitCpuSimdLevel(before);
         }
     }
 };
