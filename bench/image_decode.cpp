@@ -18,7 +18,7 @@ constexpr int kSide = 1024;
 
 const Bytes& PngFile() {
     static const Bytes file = [] {
-        PngSpec s;
+        PngLayout s;
         s.width = kSide, s.height = kSide, s.colorType = PNG_COLOR_TYPE_RGBA, s.bitDepth = 8;
         s.rows = TestPicture(kSide, kSide, 4);
         return EncodePng(s);
@@ -28,7 +28,7 @@ const Bytes& PngFile() {
 
 const Bytes& JpegFile() {
     static const Bytes file = [] {
-        JpegSpec s;
+        JpegLayout s;
         s.width = kSide, s.height = kSide, s.components = 3, s.quality = 90;
         s.pixels = TestPicture(kSide, kSide, 3);
         return EncodeJpeg(s);

@@ -152,10 +152,10 @@ bool FillFindData(const std::string& hostPath, const std::string& name, WIN32_FI
     data->dwFileAttributes = directory ? FILE_ATTRIBUTE_DIRECTORY : 0;
     if ((info.stx_mode & S_IWUSR) == 0) data->dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
     if (data->dwFileAttributes == 0) data->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
-    auto toSpec = [](const struct statx_timestamp& t) { return timespec{t.tv_sec, t.tv_nsec}; };
-    data->ftLastWriteTime = ToFileTime(toSpec(info.stx_mtime));
-    data->ftLastAccessTime = ToFileTime(toSpec(info.stx_atime));
-    data->ftCreationTime = (info.stx_mask & STATX_BTIME) ? ToFileTime(toSpec(info.stx_btime)) : data->ftLastWriteTime;
+    auto toTimespec = [](const struct statx_timestamp& t) { return timespec{t.tv_sec, t.tv_nsec}; };
+    data->ftLastWriteTime = ToFileTime(toTimespec(info.stx_mtime));
+    data->ftLastAccessTime = ToFileTime(toTimespec(info.stx_atime));
+    data->ftCreationTime = (info.stx_mask & STATX_BTIME) ? ToFileTime(toTimespec(info.stx_btime)) : data->ftLastWriteTime;
     uint64_t size = directory ? 0 : info.stx_size;
     data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data->nFileSizeLow = static_cast<DWORD>(size);

@@ -37,7 +37,7 @@ void WriteBmpSeeds() {
     std::vector<uint32_t> palette;
     for (uint32_t i = 0; i < 256; i++) palette.push_back(i * 0x010305);
     for (int bits : {1, 4, 8, 16, 24, 32}) {
-        BmpSpec s;
+        BmpLayout s;
         s.width = w, s.height = bits == 8 ? -h : h, s.bitCount = uint16_t(bits);
         if (bits <= 8) s.palette.assign(palette.begin(), palette.begin() + (1 << bits));
         s.pixels = TestPicture(BmpStride(bits, w) / 4, h, 4);
@@ -51,7 +51,7 @@ void WriteBmpSeeds() {
             Write("fuzz_bmp", std::to_string(bits) + "bit_fields.bmp", BuildBmp(s));
         }
     }
-    BmpSpec rle;
+    BmpLayout rle;
     rle.width = w, rle.height = h, rle.bitCount = 8, rle.compression = 1, rle.palette = palette;
     rle.pixels = {3, 1, 0, 4, 9, 8, 7, 6, 0, 0, 0, 2, 2, 1, 5, 3, 0, 0, 0, 3, 1, 2, 3, 0, 0, 1};
     Write("fuzz_bmp", "rle8.bmp", BuildBmp(rle));
@@ -60,7 +60,7 @@ void WriteBmpSeeds() {
     rle.pixels = {5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 2, 1, 1, 3, 0xAB, 0, 1};
     Write("fuzz_bmp", "rle4.bmp", BuildBmp(rle));
     for (int bits : {1, 4, 8, 24}) {
-        BmpSpec os2;
+        BmpLayout os2;
         os2.headerSize = 12, os2.width = w, os2.height = h, os2.bitCount = uint16_t(bits);
         if (bits <= 8) os2.palette.assign(palette.begin(), palette.begin() + (1 << bits));
         os2.pixels = TestPicture(BmpStride(bits, w) / 4, h, 4);
@@ -72,7 +72,7 @@ void WriteTgaSeeds() {
     const int w = 6, h = 4;
     for (int depth : {16, 24, 32}) {
         for (uint8_t descriptor : {0x00, 0x30}) {
-            TgaSpec s;
+            TgaLayout s;
             s.width = w, s.height = h, s.pixelDepth = uint8_t(depth), s.descriptor = descriptor;
             s.data = TestPicture(w, h, depth / 8);
             std::string name = std::to_string(depth) + (descriptor ? "_topright" : "_bottomleft");
@@ -86,7 +86,7 @@ void WriteTgaSeeds() {
             Write("fuzz_tga", name + "_rle.tga", BuildTga(s));
         }
     }
-    TgaSpec mapped;
+    TgaLayout mapped;
     mapped.type = 1, mapped.width = w, mapped.height = h, mapped.pixelDepth = 8, mapped.mapEntryBits = 24;
     mapped.id = {'s', 'e', 'e', 'd'};
     mapped.mapFirst = 4, mapped.mapLength = 8, mapped.map = TestPicture(8, 1, 3);
@@ -96,7 +96,7 @@ void WriteTgaSeeds() {
     mapped.data = {0x85, 5, 0x02, 6, 7, 8, 0x8F, 9};
     mapped.footer = true;
     Write("fuzz_tga", "mapped_rle.tga", BuildTga(mapped));
-    TgaSpec withMap;  // true colour carrying a colour map, which is skipped
+    TgaLayout withMap;  // true colour carrying a colour map, which is skipped
     withMap.width = w, withMap.height = h, withMap.mapLength = 3, withMap.mapEntryBits = 24;
     withMap.map = TestPicture(3, 1, 3);
     withMap.data = TestPicture(w, h, 3);
@@ -108,13 +108,13 @@ void WriteTgaSeeds() {
 void WriteDdsSeeds() {
     const int w = 5, h = 3;
     for (uint32_t number : {20u, 21u, 23u, 25u, 26u, 31u, 35u}) {
-        DdsSpec s;
+        DdsLayout s;
         s.formatFlags = 0x4, s.fourCC = number, s.width = w, s.height = h;
         int bytes = number == 20 ? 3 : number == 21 || number >= 31 ? 4 : 2;
         s.pixels = TestPicture(w, h, bytes);
         Write("fuzz_dds", "fourcc" + std::to_string(number) + ".dds", BuildDds(s));
     }
-    DdsSpec rgb;
+    DdsLayout rgb;
     rgb.width = w, rgb.height = h, rgb.flags |= 0x8, rgb.pitch = w * 4 + 4;
     rgb.formatFlags = 0x41, rgb.masks[3] = 0xFF000000;
     rgb.pixels = TestPicture(w + 1, h, 4);
@@ -123,7 +123,7 @@ void WriteDdsSeeds() {
     rgb.masks[0] = 0xF800, rgb.masks[1] = 0x07E0, rgb.masks[2] = 0x001F;
     rgb.pixels = TestPicture(w, h, 2);
     Write("fuzz_dds", "rgb565.dds", BuildDds(rgb));
-    DdsSpec r3g3b2;
+    DdsLayout r3g3b2;
     r3g3b2.formatFlags = 0x4, r3g3b2.fourCC = 27, r3g3b2.width = w, r3g3b2.height = h;
     r3g3b2.pixels = TestPicture(w, h, 1);
     Write("fuzz_dds", "fourcc27.dds", BuildDds(r3g3b2));
@@ -148,7 +148,7 @@ void WritePngSeeds() {
         {"grey_alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8, 2},
     };
     for (const Kind& k : kinds) {
-        PngSpec s;
+        PngLayout s;
         s.width = w, s.height = h, s.colorType = k.colorType, s.bitDepth = k.bitDepth;
         s.rows = TestPicture(w * k.components, h, 1);
         Write("fuzz_png", std::string(k.name) + ".png", EncodePng(s));
@@ -156,7 +156,7 @@ void WritePngSeeds() {
         Write("fuzz_png", std::string(k.name) + "_interlaced.png", EncodePng(s));
     }
     for (int depth : {1, 2, 4, 8}) {
-        PngSpec s;
+        PngLayout s;
         s.width = w, s.height = h, s.colorType = PNG_COLOR_TYPE_PALETTE, s.bitDepth = depth;
         for (int i = 0; i < (1 << depth); i++) s.palette.push_back(uint32_t(i) * 0x030507);
         s.rows = TestPicture((w * depth + 7) / 8, h, 1);
@@ -167,7 +167,7 @@ void WritePngSeeds() {
         }
         Write("fuzz_png", "palette" + std::to_string(depth) + ".png", EncodePng(s));
     }
-    PngSpec keyed;
+    PngLayout keyed;
     keyed.width = w, keyed.height = h, keyed.colorType = PNG_COLOR_TYPE_GRAY, keyed.bitDepth = 4;
     keyed.rows = TestPicture((w * 4 + 7) / 8, h, 1);
     keyed.greyKey = true;
@@ -177,7 +177,7 @@ void WritePngSeeds() {
 void WriteJpegSeeds() {
     for (int components : {1, 3}) {
         for (bool progressive : {false, true}) {
-            JpegSpec s;
+            JpegLayout s;
             s.width = 19, s.height = 11, s.components = components, s.quality = 75;
             s.progressive = progressive;
             s.pixels = TestPicture(s.width, s.height, components);
@@ -186,7 +186,7 @@ void WriteJpegSeeds() {
         }
     }
     for (bool ycck : {false, true}) {
-        JpegSpec s;
+        JpegLayout s;
         s.width = 19, s.height = 11, s.components = 4, s.quality = 75, s.ycck = ycck;
         s.pixels = TestPicture(s.width, s.height, 4);
         Write("fuzz_jpeg", ycck ? "ycck.jpg" : "cmyk.jpg", EncodeJpeg(s));

@@ -35,7 +35,7 @@ TEST_F(DisplayTest, AnEightBitFullScreenShowsGraphsThroughItsPaletteAndFollowsIt
 
     // A 4 x 1 picture in four colours of the default palette, the last one a little off.
     const int indices[4] = {0, 60, 200, 255};
-    testimg::BmpSpec bmp;
+    testimg::BmpLayout bmp;
     bmp.width = 4;
     bmp.height = 1;
     for (int i : indices) {

@@ -62,7 +62,7 @@ bool UpdatingGoldens() { return std::getenv("ZQ_E2E_UPDATE_GOLDEN") != nullptr; 
         for (int y = 0; y < image.height; y++) {
             for (int x = 0; x < image.width; x++) {
                 if (Reduce565(golden->at(x, y)) == Reduce565(image.at(x, y))) continue;
-                const std::string fresh = path.substr(0, path.size() - 4) + ".new.png";
+                const std::string fresh = std::string(ZQ_MISMATCH_DIR) + "/" + name + "-" + std::to_string(frame) + ".new.png";
                 WriteReplayPng(fresh, image);
                 char pixel[96];
                 std::snprintf(pixel, sizeof pixel, " at (%d, %d): %06x, golden %06x", x, y, image.at(x, y), golden->at(x, y));

@@ -24,7 +24,7 @@ bool UpdatingGoldens();
 ::testing::AssertionResult MatchesGoldenFrames(const std::string& name, const ReplayRun& run);
 
 // The run's pictures against "<name>-<frame>.png", pixel by pixel after reduction to
-// 5-6-5. A differing picture is written beside the golden one as ".new.png".
+// 5-6-5. A differing picture is written to the build tree as "<name>-<frame>.new.png".
 ::testing::AssertionResult MatchesGoldenPictures(const std::string& name, const ReplayRun& run);
 
 // A pixel (0xRRGGBB) reduced to 5-6-5.

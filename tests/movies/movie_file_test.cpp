@@ -66,7 +66,7 @@ class MovieFileOnEveryScreen : public MovieFileTest, public ::testing::WithParam
 
 TEST_P(MovieFileOnEveryScreen, ATinyAviPlaysFrameByFrameIntoItsGraph) {
     StartFfmpeg(GetParam().output, GetParam().desktop);
-    ASSERT_TRUE(WriteRawAvi(dir_ + "/clip.avi", AviSpec{}));
+    ASSERT_TRUE(WriteRawAvi(dir_ + "/clip.avi", AviLayout{}));
     const int graph = LoadImageToGraph("clip.avi", 0);
     ASSERT_NE(-1, graph);
     EXPECT_EQ(5, GetGraphRecord(graph)->width);
@@ -97,7 +97,7 @@ TEST_F(MovieFileTest, ANameTooLongForTheRecordPlaysThroughATemporaryCopy) {
     }
     name += "clip.avi";
     ASSERT_GT(name.size(), size_t(MovieFileNameCapacity));
-    ASSERT_TRUE(WriteRawAvi(dir_ + "/" + name, AviSpec{}));
+    ASSERT_TRUE(WriteRawAvi(dir_ + "/" + name, AviLayout{}));
     const int graph = LoadImageToGraph(name.c_str(), 0);
     ASSERT_NE(-1, graph);
     const MovieRecord* m = MovieOf(graph);
@@ -148,7 +148,7 @@ protected:
     void SetUp() override {
         MovieFileTest::SetUp();
         StartFfmpeg();
-        AviSpec layout;
+        AviLayout layout;
         layout.fileBytes = kMovieBytes;
         const std::string avi = dir_ + "/clip.avi";
         ASSERT_TRUE(WriteRawAvi(avi, layout));

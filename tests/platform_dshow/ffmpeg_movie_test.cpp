@@ -21,7 +21,7 @@ protected:
         InstallVirtualClock(0, 0);
         ASSERT_FALSE(dir.path.empty());
         avi = dir.File("clip.avi");
-        ASSERT_TRUE(WriteRawAvi(avi, AviSpec{}));
+        ASSERT_TRUE(WriteRawAvi(avi, AviLayout{}));
     }
     void TearDown() override {
         RemoveVirtualClock();
@@ -190,9 +190,9 @@ TEST_F(FfmpegMovie, MatroskaWithLosslessFramesPlays) {
 
 // Files that are not movies fail to open, and the stream can try another file.
 TEST_F(FfmpegMovie, RefusesFilesThatAreNotMovies) {
-    AviSpec zeroWidth;
+    AviLayout zeroWidth;
     zeroWidth.storedWidth = 0;
-    AviSpec huge;   // 15000 x 15000 claimed: 675 MB a frame, never allocated
+    AviLayout huge;   // 15000 x 15000 claimed: 675 MB a frame, never allocated
     huge.storedWidth = 15000;
     huge.storedHeight = 15000;
     ASSERT_TRUE(WriteRawAvi(dir.File("zero.avi"), zeroWidth));
@@ -226,10 +226,10 @@ TEST_F(FfmpegMovie, RefusesFilesThatAreNotMovies) {
 // The library's names: '\' separators, the drive C: as the root, any case, Shift-JIS.
 TEST_F(FfmpegMovie, OpensFilesByTheLibrarysNames) {
     ASSERT_EQ(0, mkdir(dir.File("Movies").c_str(), 0755));
-    ASSERT_TRUE(WriteRawAvi(dir.File("Movies/Intro.avi"), AviSpec{}));
+    ASSERT_TRUE(WriteRawAvi(dir.File("Movies/Intro.avi"), AviLayout{}));
     // "表示.avi" on disk in UTF-8; the library names it in Shift-JIS, whose first
     // character ends in the byte 0x5C ('\').
-    ASSERT_TRUE(WriteRawAvi(dir.File("\xE8\xA1\xA8\xE7\xA4\xBA.avi"), AviSpec{}));
+    ASSERT_TRUE(WriteRawAvi(dir.File("\xE8\xA1\xA8\xE7\xA4\xBA.avi"), AviLayout{}));
     std::string windows = "C:" + dir.path + "\\MOVIES\\intro.AVI";
     for (char& c : windows)
         if (c == '/') c = '\\';
@@ -298,7 +298,7 @@ TEST_F(FfmpegMovie, ReleasingWithAPendingUpdateIsSafe) {
 // With a sound track the audio device plays it; without a device the movie still plays.
 TEST_F(FfmpegMovie, SoundTrackPlaysOnTheAudioDevice) {
     RemoveVirtualClock();
-    AviSpec layout;
+    AviLayout layout;
     layout.frames = 6;
     layout.audioRate = 8000;
     const std::string withSound = dir.File("sound.avi");

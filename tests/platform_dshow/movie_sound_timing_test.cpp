@@ -97,17 +97,17 @@ protected:
         // busy machine: the timing is measured in the optimised build only.
         GTEST_SKIP() << "real-time movie timing is measured in the optimised build";
 #endif
-        EncodedMovieSpec spec;
-        spec.container = container;
-        spec.videoEncoder = video;
-        spec.audioEncoder = audio;
-        spec.width = 320;
-        spec.height = 240;
-        spec.frames = kFrames;
-        spec.framesPerSecond = kFramesPerSecond;
-        spec.videoBitRate = 1500000;
+        EncodedMovieSettings settings;
+        settings.container = container;
+        settings.videoEncoder = video;
+        settings.audioEncoder = audio;
+        settings.width = 320;
+        settings.height = 240;
+        settings.frames = kFrames;
+        settings.framesPerSecond = kFramesPerSecond;
+        settings.videoBitRate = 1500000;
         const std::string file = dir.File(name);
-        ASSERT_TRUE(WriteEncodedMovie(file, spec));
+        ASSERT_TRUE(WriteEncodedMovie(file, settings));
         const PlayResult r = Play(file);
         EXPECT_EQ(0, r.backwards) << "readings of the stream time that went back";
         EXPECT_NEAR(static_cast<double>(kLength) / 1e7, r.seconds, 2.0 * kFrame / 1e7) << "seconds played";

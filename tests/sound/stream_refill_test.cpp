@@ -7,7 +7,7 @@
 
 namespace {
 
-struct SourceSpec {
+struct SourceFile {
     Bytes file;
     int loopCount = 0;
     int loopStart = 0;
@@ -16,8 +16,8 @@ struct SourceSpec {
 
 class StreamRefill : public StartedSoundTest {
 protected:
-    ResourceHandle Make(const WAVEFORMATEX& f, std::vector<SourceSpec> specs, int playType) {
-        files = std::move(specs);
+    ResourceHandle Make(const WAVEFORMATEX& f, std::vector<SourceFile> sources, int playType) {
+        files = std::move(sources);
         const ResourceHandle h = AddSoundHandle();
         SoundHandleRecord* r = GetSoundHandleRecord(h);
         r->streamFormat = f;
@@ -65,7 +65,7 @@ protected:
         }
         return heard;
     }
-    std::vector<SourceSpec> files;
+    std::vector<SourceFile> files;
 };
 
 Bytes Slice(const Bytes& b, size_t from, size_t n) { return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n)); }

@@ -46,7 +46,7 @@ inline Bytes PadRows(const Bytes& rows, int rowBytes, int stride) {
     return out;
 }
 
-struct BmpSpec {
+struct BmpLayout {
     uint32_t headerSize = 40;  // 12: the OS/2 core header (16-bit sides, 3-byte colour entries)
     int32_t width = 1;
     int32_t height = 1;
@@ -60,7 +60,7 @@ struct BmpSpec {
 };
 
 // The OS/2 core header and its colour table.
-inline Bytes BmpCoreHeader(const BmpSpec& s) {
+inline Bytes BmpCoreHeader(const BmpLayout& s) {
     Bytes info;
     PutLe32(info, 12);
     PutLe16(info, uint32_t(s.width));
@@ -75,7 +75,7 @@ inline Bytes BmpCoreHeader(const BmpSpec& s) {
 }
 
 // The info header (40 bytes or longer), its masks and its colour table.
-inline Bytes BmpInfoHeader(const BmpSpec& s) {
+inline Bytes BmpInfoHeader(const BmpLayout& s) {
     Bytes info;
     PutLe32(info, s.headerSize);
     PutLe32(info, uint32_t(s.width));
@@ -100,7 +100,7 @@ inline Bytes BmpInfoHeader(const BmpSpec& s) {
     return info;
 }
 
-inline Bytes BuildBmp(const BmpSpec& s) {
+inline Bytes BuildBmp(const BmpLayout& s) {
     const Bytes info = s.headerSize == 12 ? BmpCoreHeader(s) : BmpInfoHeader(s);
     Bytes out = {'B', 'M'};
     uint32_t offset = s.pixelOffset >= 0 ? uint32_t(s.pixelOffset) : uint32_t(14 + info.size());
@@ -112,7 +112,7 @@ inline Bytes BuildBmp(const BmpSpec& s) {
     return out;
 }
 
-struct TgaSpec {
+struct TgaLayout {
     Bytes id;
     uint8_t type = 2;
     uint16_t mapFirst = 0;
@@ -128,7 +128,7 @@ struct TgaSpec {
     uint32_t extensionOffset = 0;
 };
 
-inline Bytes BuildTga(const TgaSpec& s) {
+inline Bytes BuildTga(const TgaLayout& s) {
     Bytes out = {uint8_t(s.id.size()), uint8_t(s.mapLength ? 1 : 0), s.type};
     PutLe16(out, s.mapFirst);
     PutLe16(out, s.mapLength);
@@ -153,7 +153,7 @@ inline Bytes BuildTga(const TgaSpec& s) {
     return out;
 }
 
-struct DdsSpec {
+struct DdsLayout {
     uint32_t flags = 0x1007;  // caps, height, width, pixel format
     uint32_t width = 1, height = 1;
     uint32_t pitch = 0;
@@ -164,7 +164,7 @@ struct DdsSpec {
     Bytes pixels;
 };
 
-inline Bytes BuildDds(const DdsSpec& s) {
+inline Bytes BuildDds(const DdsLayout& s) {
     Bytes out = {'D', 'D', 'S', ' '};
     PutLe32(out, 124);
     PutLe32(out, s.flags);
@@ -192,7 +192,7 @@ inline Bytes BuildBgra(uint32_t channels, int32_t width, int32_t height, const B
     return out;
 }
 
-struct PngSpec {
+struct PngLayout {
     int width = 1, height = 1;
     int bitDepth = 8;
     int colorType = PNG_COLOR_TYPE_RGB;
@@ -204,7 +204,7 @@ struct PngSpec {
 };
 
 // The jump point of the writer holds no object with a destructor.
-inline void WritePng(png_structp png, png_infop info, const PngSpec& s, const png_color* palette,
+inline void WritePng(png_structp png, png_infop info, const PngLayout& s, const png_color* palette,
                      png_bytep* rows, Bytes* out) {
     if (setjmp(png_jmpbuf(png))) {
         out->clear();
@@ -231,7 +231,7 @@ inline void WritePng(png_structp png, png_infop info, const PngSpec& s, const pn
     png_write_end(png, nullptr);
 }
 
-inline Bytes EncodePng(const PngSpec& s) {
+inline Bytes EncodePng(const PngLayout& s) {
     std::vector<png_color> palette;
     for (uint32_t e : s.palette) palette.push_back(png_color{uint8_t(e >> 16), uint8_t(e >> 8), uint8_t(e)});
     size_t rowBytes = s.height > 0 ? s.rows.size() / size_t(s.height) : 0;
@@ -245,7 +245,7 @@ inline Bytes EncodePng(const PngSpec& s) {
     return out;
 }
 
-struct JpegSpec {
+struct JpegLayout {
     int width = 1, height = 1;
     int components = 3;  // 1 grey, 3 RGB, 4 CMYK
     int quality = 95;
@@ -254,7 +254,7 @@ struct JpegSpec {
     Bytes pixels;        // width x components bytes per row, top row first
 };
 
-inline Bytes EncodeJpeg(const JpegSpec& s) {
+inline Bytes EncodeJpeg(const JpegLayout& s) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
     cinfo.err = jpeg_std_error(&err);

@@ -56,7 +56,7 @@ std::vector<uint8_t> List(const char* type, const std::vector<uint8_t>& body) {
 
 }  // namespace
 
-bool WriteRawAvi(const std::string& path, const AviSpec& s) {
+bool WriteRawAvi(const std::string& path, const AviLayout& s) {
     const int w = s.width, h = s.height;
     const int hw = s.storedWidth < 0 ? w : s.storedWidth;
     const int hh = s.storedHeight < 0 ? h : s.storedHeight;
@@ -231,7 +231,7 @@ struct Track {
     AVStream* st = nullptr;
 };
 
-bool OpenTrack(AVFormatContext* out, Track& t, const char* encoder, const EncodedMovieSpec& s, bool video) {
+bool OpenTrack(AVFormatContext* out, Track& t, const char* encoder, const EncodedMovieSettings& s, bool video) {
     const AVCodec* codec = avcodec_find_encoder_by_name(encoder);
     t.enc = codec ? avcodec_alloc_context3(codec) : nullptr;
     t.st = avformat_new_stream(out, nullptr);
@@ -258,7 +258,7 @@ bool OpenTrack(AVFormatContext* out, Track& t, const char* encoder, const Encode
     return true;
 }
 
-bool WriteEncoded(const std::string& path, const EncodedMovieSpec& s) {
+bool WriteEncoded(const std::string& path, const EncodedMovieSettings& s) {
     AVFormatContext* out = nullptr;
     if (avformat_alloc_output_context2(&out, nullptr, s.container, path.c_str()) < 0) return false;
     Track video, audio;
@@ -329,7 +329,7 @@ bool WriteEncoded(const std::string& path, const EncodedMovieSpec& s) {
 
 }  // namespace
 
-bool WriteEncodedMovie(const std::string& path, const EncodedMovieSpec& s) {
+bool WriteEncodedMovie(const std::string& path, const EncodedMovieSettings& s) {
     // The encoders' remarks about the test pattern are not wanted in the test output.
     const int logLevel = av_log_get_level();
     av_log_set_level(AV_LOG_QUIET);
@@ -339,7 +339,7 @@ bool WriteEncodedMovie(const std::string& path, const EncodedMovieSpec& s) {
 }
 
 bool WriteFfv1Matroska(const std::string& path, int width, int height, int frames, int fps) {
-    EncodedMovieSpec s;
+    EncodedMovieSettings s;
     s.container = "matroska";
     s.videoEncoder = "ffv1";
     s.width = width;

@@ -10,7 +10,7 @@
 // The colour of pixel (x, y) of frame k in every test movie, as 0x00RRGGBB.
 uint32_t FramePixel(int frame, int x, int y);
 
-struct AviSpec {
+struct AviLayout {
     int width = 5;          // 5 * 3 bytes: rows padded to 16 bytes in the file
     int height = 3;
     int frames = 4;
@@ -22,14 +22,14 @@ struct AviSpec {
 };
 
 // Writes an uncompressed AVI: bottom-up BGR24 frames with rows padded to 4 bytes.
-bool WriteRawAvi(const std::string& path, const AviSpec& layout);
+bool WriteRawAvi(const std::string& path, const AviLayout& layout);
 // Writes a Matroska file with lossless FFV1 frames (through libavformat and libavcodec).
 bool WriteFfv1Matroska(const std::string& path, int width, int height, int frames, int framesPerSecond);
 
 // A movie encoded through libavcodec and interleaved by libavformat's muxer, the way
 // the usual tools write such files (an MPEG program stream or an Ogg file puts its
 // sound later in the file than the pictures it goes with).
-struct EncodedMovieSpec {
+struct EncodedMovieSettings {
     const char* container = "matroska";   // libavformat muxer name
     const char* videoEncoder = "ffv1";     // libavcodec encoder names
     const char* audioEncoder = nullptr;    // none: no sound track
@@ -40,7 +40,7 @@ struct EncodedMovieSpec {
     int64_t videoBitRate = 0;              // 0: the encoder's default
     int audioRate = 44100;                 // stereo, a 440 Hz tone
 };
-bool WriteEncodedMovie(const std::string& path, const EncodedMovieSpec& spec);
+bool WriteEncodedMovie(const std::string& path, const EncodedMovieSettings& settings);
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // A PNG signature and header chunk followed by damaged data.
 std::vector<uint8_t> CorruptPngBytes();

@@ -30,15 +30,15 @@ int DecodeWithFirstAllocationFailing(Decoder decoder, const Bytes& file) {
 const char kConvertedCopyFailed[] = "２４ビットカラー化したグラフィックを格納するメモリ領域の確保に失敗しました\r\n";
 
 TEST_F(DecoderAllocationFailure, EveryDecoderRefusesCleanly) {
-    BmpSpec bmp8;
+    BmpLayout bmp8;
     bmp8.width = 2, bmp8.bitCount = 8, bmp8.palette = {1, 2}, bmp8.pixels = {0, 1, 0, 0};
-    PngSpec png;
+    PngLayout png;
     png.width = 2, png.rows = TestPicture(2, 1, 3);
-    JpegSpec jpeg;
+    JpegLayout jpeg;
     jpeg.width = 8, jpeg.height = 8, jpeg.pixels = TestPicture(8, 8, 3);
-    TgaSpec tga;
+    TgaLayout tga;
     tga.data = {1, 2, 3};
-    DdsSpec dds;
+    DdsLayout dds;
     dds.pixels = {1, 2, 3, 4};
     RefusedFile files[] = {
         {"BMP", BuildBmp(bmp8)},   {"PNG", EncodePng(png)},  {"JPEG", EncodeJpeg(jpeg)},
@@ -56,7 +56,7 @@ TEST_F(DecoderAllocationFailure, EveryDecoderRefusesCleanly) {
 }
 
 TEST_F(DecoderAllocationFailure, BmpConversionLogsItsFailedCopy) {
-    BmpSpec bmp16;
+    BmpLayout bmp16;
     bmp16.width = 1, bmp16.bitCount = 16, bmp16.pixels = {0xFF, 0x7F, 0, 0};
     EXPECT_EQ(DecodeWithFirstAllocationFailing(DecodeBmpGraphImage, BuildBmp(bmp16)), -1);
     EXPECT_NE(Log().find(kConvertedCopyFailed), std::string::npos);

@@ -21,8 +21,8 @@ Bytes StoreRows(const Bytes& imageRows, int rowBytes, int stride, bool bottomUp)
     return PadRows(rows, rowBytes, stride);
 }
 
-BmpSpec Bmp24(int width, int height, const Bytes& imageRows) {
-    BmpSpec s;
+BmpLayout Bmp24(int width, int height, const Bytes& imageRows) {
+    BmpLayout s;
     s.width = width;
     s.height = height;
     s.bitCount = 24;
@@ -36,7 +36,7 @@ std::vector<uint32_t> Palette16() {
     return p;
 }
 
-using ValidBmp = ValidCase<BmpSpec>;
+using ValidBmp = ValidCase<BmpLayout>;
 
 std::vector<ValidBmp> ValidBmps() {
     std::vector<ValidBmp> cases;
@@ -44,12 +44,12 @@ std::vector<ValidBmp> ValidBmps() {
     cases.push_back({"24-bit bottom-up, width 3", Bmp24(3, 2, rgb), {3, 2, 12, 3, rgb}});
     cases.push_back({"24-bit top-down", Bmp24(3, -2, rgb), {3, 2, 12, 3, rgb}});
     {
-        BmpSpec s = Bmp24(1, 2, {1, 2, 3, 4, 5, 6});
+        BmpLayout s = Bmp24(1, 2, {1, 2, 3, 4, 5, 6});
         s.pixels.pop_back();  // the last stored row lacks its padding byte
         cases.push_back({"24-bit, last row unpadded", s, {1, 2, 4, 3, {1, 2, 3, 4, 5, 6}}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 3, s.height = -2, s.bitCount = 8;
         s.palette = {0xAA112233, 0xBB445566, 0xCC778899};
         s.colorsUsed = 3;
@@ -64,7 +64,7 @@ std::vector<ValidBmp> ValidBmps() {
         cases.push_back({"8-bit, 108-byte header", s, {3, 2, 4, 1, {0, 1, 2, 2, 1, 0}}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 5, s.height = 2, s.bitCount = 4;
         s.palette = Palette16();
         // image rows 0 1 2 3 4 / 15 14 13 12 11, two pixels per byte, high nibble first
@@ -72,7 +72,7 @@ std::vector<ValidBmp> ValidBmps() {
         cases.push_back({"4-bit width 5", s, {5, 2, 8, 1, {0, 1, 2, 3, 4, 15, 14, 13, 12, 11}}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 10, s.height = -1, s.bitCount = 1;
         s.palette = {0x102030, 0xA0B0C0};
         s.pixels = {0xAA, 0x80, 0, 0};  // 1010101010
@@ -84,7 +84,7 @@ std::vector<ValidBmp> ValidBmps() {
         cases.push_back({"1-bit through the table", s, {10, 1, 32, 3, want}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 3, s.height = -1, s.bitCount = 16;
         s.pixels = {0xFF, 0x7F, 0x21, 0x04, 0x00, 0x7C, 0, 0};  // white, 1/1/1, red
         cases.push_back({"16-bit X1R5G5B5 widened by bit replication", s,
@@ -96,7 +96,7 @@ std::vector<ValidBmp> ValidBmps() {
                          {3, 1, 12, 3, {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x08, 0x08, 0x08}}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 1, s.height = 1, s.bitCount = 32;
         s.pixels = {0x33, 0x22, 0x11, 0xFF};
         cases.push_back({"32-bit, top byte ignored", s, {1, 1, 4, 3, {0x33, 0x22, 0x11}}});
@@ -111,7 +111,7 @@ std::vector<ValidBmp> ValidBmps() {
         cases.push_back({"32-bit bit fields inside a 124-byte header", s, {1, 1, 4, 3, {0x11, 0x22, 0x33}}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 4, s.height = 3, s.bitCount = 8, s.compression = 1;
         s.palette.assign(256, 0);
         s.pixels = {2, 5, 0, 0,                    // stored row 0: 5 5, end of line
@@ -126,7 +126,7 @@ std::vector<ValidBmp> ValidBmps() {
         cases.push_back({"RLE8 clipped to the row and the image", s, {2, 2, 4, 1, {4, 0, 3, 3}}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 5, s.height = 1, s.bitCount = 4, s.compression = 2;
         s.palette = Palette16();
         s.pixels = {5, 0x12, 0, 1};
@@ -168,11 +168,11 @@ TEST(BmpDecoder, Os2BitmapsDecodeAsTheirWindowsTwins) {
     } cases[] = {{"1 bit", 1, 2}, {"4 bits", 4, 16}, {"8 bits", 8, 256}, {"24 bits", 24, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        BmpSpec windows;
+        BmpLayout windows;
         windows.width = 7, windows.height = 3, windows.bitCount = uint16_t(c.bitCount);
         windows.palette.assign(palette256.begin(), palette256.begin() + c.colours);
         windows.pixels = TestPicture(BmpStride(c.bitCount, 7), 3, 1);
-        BmpSpec os2 = windows;
+        BmpLayout os2 = windows;
         os2.headerSize = 12;
         GraphImage want{}, got{};
         ASSERT_EQ(0, DecodeBytes(DecodeBmpGraphImage, BuildBmp(windows), &want));
@@ -187,7 +187,7 @@ TEST(BmpDecoder, Os2BitmapsDecodeAsTheirWindowsTwins) {
         FreeDecoded(&got);
     }
     // A colour table shorter than the bit count allows ends where the pixels start.
-    BmpSpec shortTable;
+    BmpLayout shortTable;
     shortTable.headerSize = 12, shortTable.width = 2, shortTable.height = 1, shortTable.bitCount = 8;
     shortTable.palette = {0x112233, 0x445566};
     shortTable.pixels = {1, 0, 0, 0};
@@ -200,7 +200,7 @@ TEST(BmpDecoder, Os2BitmapsDecodeAsTheirWindowsTwins) {
 }
 
 TEST(BmpDecoder, RefusesHostileFiles) {
-    const BmpSpec good = Bmp24(2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    const BmpLayout good = Bmp24(2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     std::vector<RefusedFile> cases;
     auto with = [&](const char* name, auto change) { cases.push_back({name, BuildChanged(good, BuildBmp, change)}); };
     Bytes valid = BuildBmp(good);
@@ -212,35 +212,35 @@ TEST(BmpDecoder, RefusesHostileFiles) {
     cases.push_back({"info header cut", Bytes(valid.begin(), valid.begin() + 40)});
     cases.push_back({"pixels cut by a row", Bytes(valid.begin(), valid.end() - 8)});
     cases.push_back({"pixels cut inside the last row", Bytes(valid.begin(), valid.end() - 3)});
-    with("core header, 16 bits", [](BmpSpec& s) { s.headerSize = 12, s.bitCount = 16; });
-    with("core header, 32 bits", [](BmpSpec& s) { s.headerSize = 12, s.bitCount = 32; });
-    with("core header, pixels cut", [](BmpSpec& s) { s.headerSize = 12, s.pixels.resize(10); });
-    with("header size 64", [](BmpSpec& s) { s.headerSize = 64; });
-    with("width 0", [](BmpSpec& s) { s.width = 0; });
-    with("width negative", [](BmpSpec& s) { s.width = -2; });
-    with("height 0", [](BmpSpec& s) { s.height = 0; });
-    with("width 65536", [](BmpSpec& s) { s.width = 65536; });
-    with("height -65536", [](BmpSpec& s) { s.height = -65536; });
-    with("height INT_MIN", [](BmpSpec& s) { s.height = INT_MIN; });
-    with("over the byte limit", [](BmpSpec& s) { s.width = 32767, s.height = 32767; });
-    with("bit count 2", [](BmpSpec& s) { s.bitCount = 2; });
-    with("bit count 0", [](BmpSpec& s) { s.bitCount = 0; });
-    with("RLE8 on 24 bits", [](BmpSpec& s) { s.compression = 1; });
-    with("RLE4 on 8 bits", [](BmpSpec& s) { s.bitCount = 8, s.compression = 2, s.palette.assign(256, 0); });
-    with("bit fields on 24 bits", [](BmpSpec& s) { s.compression = 3; });
-    with("embedded JPEG", [](BmpSpec& s) { s.compression = 4; });
-    with("embedded PNG", [](BmpSpec& s) { s.compression = 5; });
-    with("mask with a hole", [](BmpSpec& s) {
+    with("core header, 16 bits", [](BmpLayout& s) { s.headerSize = 12, s.bitCount = 16; });
+    with("core header, 32 bits", [](BmpLayout& s) { s.headerSize = 12, s.bitCount = 32; });
+    with("core header, pixels cut", [](BmpLayout& s) { s.headerSize = 12, s.pixels.resize(10); });
+    with("header size 64", [](BmpLayout& s) { s.headerSize = 64; });
+    with("width 0", [](BmpLayout& s) { s.width = 0; });
+    with("width negative", [](BmpLayout& s) { s.width = -2; });
+    with("height 0", [](BmpLayout& s) { s.height = 0; });
+    with("width 65536", [](BmpLayout& s) { s.width = 65536; });
+    with("height -65536", [](BmpLayout& s) { s.height = -65536; });
+    with("height INT_MIN", [](BmpLayout& s) { s.height = INT_MIN; });
+    with("over the byte limit", [](BmpLayout& s) { s.width = 32767, s.height = 32767; });
+    with("bit count 2", [](BmpLayout& s) { s.bitCount = 2; });
+    with("bit count 0", [](BmpLayout& s) { s.bitCount = 0; });
+    with("RLE8 on 24 bits", [](BmpLayout& s) { s.compression = 1; });
+    with("RLE4 on 8 bits", [](BmpLayout& s) { s.bitCount = 8, s.compression = 2, s.palette.assign(256, 0); });
+    with("bit fields on 24 bits", [](BmpLayout& s) { s.compression = 3; });
+    with("embedded JPEG", [](BmpLayout& s) { s.compression = 4; });
+    with("embedded PNG", [](BmpLayout& s) { s.compression = 5; });
+    with("mask with a hole", [](BmpLayout& s) {
         s.bitCount = 16, s.compression = 3, s.masks[0] = 0xF00F, s.masks[1] = 0x00F0, s.masks[2] = 0x0F00;
     });
-    with("16-bit mask beyond 16 bits", [](BmpSpec& s) {
+    with("16-bit mask beyond 16 bits", [](BmpLayout& s) {
         s.bitCount = 16, s.compression = 3, s.masks[0] = 0xF0000, s.masks[1] = 0x00F0, s.masks[2] = 0x000F;
     });
-    with("pixel offset past the end", [](BmpSpec& s) { s.pixelOffset = 1000; });
-    with("pixel offset inside the header", [](BmpSpec& s) { s.pixelOffset = 20; });
-    with("colour table cut", [](BmpSpec& s) { s.bitCount = 8, s.palette.assign(10, 0), s.pixels.clear(); });
+    with("pixel offset past the end", [](BmpLayout& s) { s.pixelOffset = 1000; });
+    with("pixel offset inside the header", [](BmpLayout& s) { s.pixelOffset = 20; });
+    with("colour table cut", [](BmpLayout& s) { s.bitCount = 8, s.palette.assign(10, 0), s.pixels.clear(); });
     auto rle8 = [&](const char* name, Bytes data) {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 4, s.height = 2, s.bitCount = 8, s.compression = 1, s.palette.assign(256, 0);
         s.pixels = data;
         cases.push_back({name, BuildBmp(s)});

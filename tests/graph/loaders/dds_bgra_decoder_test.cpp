@@ -10,13 +10,13 @@ namespace {
 
 struct ValidDds {
     const char* name;
-    DdsSpec layout;
+    DdsLayout layout;
     ExpectedImage want;
     uint32_t masks[4];  // red, green, blue, alpha of the resulting format
 };
 
-DdsSpec FourCC(uint32_t number, uint32_t width, uint32_t height, Bytes pixels) {
-    DdsSpec s;
+DdsLayout FourCC(uint32_t number, uint32_t width, uint32_t height, Bytes pixels) {
+    DdsLayout s;
     s.formatFlags = 0x4;
     s.fourCC = number;
     s.bitCount = 0;
@@ -36,7 +36,7 @@ std::vector<ValidDds> ValidDdsFiles() {
     cases.push_back({"FourCC 31 (A2B10G10R10)", FourCC(31, 1, 1, {1, 2, 3, 4}), {1, 1, 4, 4, {1, 2, 3, 4}},
                      {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}});
     {
-        DdsSpec s;  // RGB + alpha pixels: A4R4G4B4 from the header's masks
+        DdsLayout s;  // RGB + alpha pixels: A4R4G4B4 from the header's masks
         s.formatFlags = 0x41, s.bitCount = 16, s.width = 2, s.height = 1;
         s.masks[0] = 0xF00, s.masks[1] = 0xF0, s.masks[2] = 0xF, s.masks[3] = 0xF000;
         s.pixels = {0x34, 0x12, 0x78, 0x56};
@@ -46,7 +46,7 @@ std::vector<ValidDds> ValidDdsFiles() {
         cases.push_back({"RGB alone (R5G6B5)", s, {2, 1, 4, 2, s.pixels}, {0xF800, 0x7E0, 0x1F, 0}});
     }
     {
-        DdsSpec s;  // X8R8G8B8 with a padded pitch and a mip-map after the top level
+        DdsLayout s;  // X8R8G8B8 with a padded pitch and a mip-map after the top level
         s.flags |= 0x8, s.pitch = 12, s.width = 2, s.height = 2;
         s.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0, 99, 99, 99, 99};
         cases.push_back({"pitch given", s, {2, 2, 12, 4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
@@ -69,13 +69,13 @@ TEST(DdsDecoder, DecodesTableAndMaskFormats) {
 // R3G3B2 is one byte per pixel: it loads as a palette image whose palette holds
 // what each of the 256 values means, channels widened to 0..255.
 TEST(DdsDecoder, R3G3B2LoadsAsAPaletteImage) {
-    DdsSpec rgb;
+    DdsLayout rgb;
     rgb.formatFlags = 0x40, rgb.bitCount = 8, rgb.width = 4, rgb.height = 1;
     rgb.masks[0] = 0xE0, rgb.masks[1] = 0x1C, rgb.masks[2] = 0x03, rgb.masks[3] = 0;
     rgb.pixels = {0xE0, 0x1C, 0x03, 0x49};
     const struct {
         const char* name;
-        DdsSpec layout;
+        DdsLayout layout;
     } files[] = {{"FourCC 27", FourCC(27, 4, 1, rgb.pixels)}, {"RGB masks, 8 bits", rgb}};
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
@@ -93,7 +93,7 @@ TEST(DdsDecoder, R3G3B2LoadsAsAPaletteImage) {
 }
 
 TEST(DdsDecoder, RefusesHostileFiles) {
-    DdsSpec good;
+    DdsLayout good;
     good.width = 2, good.height = 1, good.pixels.assign(8, 7);
     std::vector<RefusedFile> cases;
     auto with = [&](const char* name, auto change) { cases.push_back({name, BuildChanged(good, BuildDds, change)}); };
@@ -103,22 +103,22 @@ TEST(DdsDecoder, RefusesHostileFiles) {
     cases.push_back({"bad magic", badMagic});
     cases.push_back({"header cut", Bytes(valid.begin(), valid.begin() + 100)});
     cases.push_back({"pixels cut", Bytes(valid.begin(), valid.end() - 1)});
-    with("unknown FourCC (DXT1)", [](DdsSpec& s) { s = FourCC(0x31545844, 2, 1, s.pixels); });
-    with("FourCC with RGB flag clear and no FourCC flag", [](DdsSpec& s) { s.formatFlags = 0x1; });
-    with("RGB 8 bits with alpha", [](DdsSpec& s) {
+    with("unknown FourCC (DXT1)", [](DdsLayout& s) { s = FourCC(0x31545844, 2, 1, s.pixels); });
+    with("FourCC with RGB flag clear and no FourCC flag", [](DdsLayout& s) { s.formatFlags = 0x1; });
+    with("RGB 8 bits with alpha", [](DdsLayout& s) {
         s.formatFlags = 0x41, s.bitCount = 8, s.masks[0] = 0x30, s.masks[1] = 0x0C, s.masks[2] = 3, s.masks[3] = 0xC0;
     });
-    with("RGB 12 bits", [](DdsSpec& s) { s.bitCount = 12; });
-    with("RGB 0 bits", [](DdsSpec& s) { s.bitCount = 0; });
-    with("mask beyond the pixel", [](DdsSpec& s) { s.bitCount = 16, s.masks[0] = 0xF0000; });
-    with("pitch below the row", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 7; });
-    with("pitch 0", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 0; });
-    with("pitch negative", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 0xFFFFFFF8; });
-    with("width 0", [](DdsSpec& s) { s.width = 0; });
-    with("height 0", [](DdsSpec& s) { s.height = 0; });
-    with("width 65536", [](DdsSpec& s) { s.width = 65536; });
-    with("over the byte limit", [](DdsSpec& s) { s.width = 30000, s.height = 30000; });
-    with("huge pitch times height", [](DdsSpec& s) { s.flags |= 0x8, s.pitch = 0x7FFFFFFF, s.height = 3; });
+    with("RGB 12 bits", [](DdsLayout& s) { s.bitCount = 12; });
+    with("RGB 0 bits", [](DdsLayout& s) { s.bitCount = 0; });
+    with("mask beyond the pixel", [](DdsLayout& s) { s.bitCount = 16, s.masks[0] = 0xF0000; });
+    with("pitch below the row", [](DdsLayout& s) { s.flags |= 0x8, s.pitch = 7; });
+    with("pitch 0", [](DdsLayout& s) { s.flags |= 0x8, s.pitch = 0; });
+    with("pitch negative", [](DdsLayout& s) { s.flags |= 0x8, s.pitch = 0xFFFFFFF8; });
+    with("width 0", [](DdsLayout& s) { s.width = 0; });
+    with("height 0", [](DdsLayout& s) { s.height = 0; });
+    with("width 65536", [](DdsLayout& s) { s.width = 65536; });
+    with("over the byte limit", [](DdsLayout& s) { s.width = 30000, s.height = 30000; });
+    with("huge pitch times height", [](DdsLayout& s) { s.flags |= 0x8, s.pitch = 0x7FFFFFFF, s.height = 3; });
     ExpectAllRefused(DecodeDdsGraphImage, cases);
 }
 

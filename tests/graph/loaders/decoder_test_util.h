@@ -59,16 +59,16 @@ inline void ExpectMasks(const ColorFormat& format, uint32_t red, uint32_t green,
 }
 
 // A valid file described by a builder layout, and the image it must decode to.
-template <class Spec>
+template <class FileLayout>
 struct ValidCase {
     const char* name;
-    Spec layout;
+    FileLayout layout;
     ExpectedImage want;
 };
 
-template <class Spec>
-void ExpectAllDecode(Decoder decoder, Bytes (*build)(const Spec&), const std::vector<ValidCase<Spec>>& cases) {
-    for (const ValidCase<Spec>& c : cases) {
+template <class FileLayout>
+void ExpectAllDecode(Decoder decoder, Bytes (*build)(const FileLayout&), const std::vector<ValidCase<FileLayout>>& cases) {
+    for (const ValidCase<FileLayout>& c : cases) {
         SCOPED_TRACE(c.name);
         GraphImage image{};
         ASSERT_EQ(DecodeBytes(decoder, build(c.layout), &image), 0);
@@ -88,8 +88,8 @@ inline void ExpectAllRefused(Decoder decoder, const std::vector<RefusedFile>& fi
 }
 
 // `layout` changed by `change`, built into a file.
-template <class Spec, class Change>
-Bytes BuildChanged(Spec layout, Bytes (*build)(const Spec&), Change change) {
+template <class FileLayout, class Change>
+Bytes BuildChanged(FileLayout layout, Bytes (*build)(const FileLayout&), Change change) {
     change(layout);
     return build(layout);
 }

@@ -38,7 +38,7 @@ TEST(ImageSizeLimit, SidesAndBytesAtTheBoundary) {
 
 // A PNG whose rows are all `row`, encoded without holding the whole picture.
 Bytes RepeatedRowPng(int width, int height, int colorType, const Bytes& row) {
-    PngSpec s;
+    PngLayout s;
     s.width = width, s.height = height, s.colorType = colorType;
     std::vector<png_bytep> rows(size_t(height), const_cast<png_bytep>(row.data()));
     Bytes out;
@@ -77,7 +77,7 @@ TEST(ImageSizeLimit, OrdinaryLargeImagesDecode) {
 TEST(ImageSizeLimit, FilledOutputNeedsAStreamToMatch) {
     // A grey JPEG of a few hundred bytes whose header claims more: 4096 x 4096
     // (16 MiB) is filled in without a question, 20000 x 20000 (400 MB) is refused.
-    JpegSpec small;
+    JpegLayout small;
     small.width = 16, small.height = 16, small.components = 1, small.pixels = TestPicture(16, 16, 1);
     const Bytes jpeg = EncodeJpeg(small);
     GraphImage image{};
@@ -87,7 +87,7 @@ TEST(ImageSizeLimit, FilledOutputNeedsAStreamToMatch) {
     ExpectRefused(DecodeJpegGraphImage, WithJpegSize(jpeg, 20000, 20000), "JPEG 20000 x 20000");
 
     // A run-length BMP that ends at once: 1000 x 1000 is fine, 20000 x 20000 is not.
-    BmpSpec rle;
+    BmpLayout rle;
     rle.width = 1000, rle.height = 1000, rle.bitCount = 8, rle.compression = 1, rle.palette.assign(256, 0);
     rle.pixels = {0, 1};
     ASSERT_EQ(0, DecodeBytes(DecodeBmpGraphImage, BuildBmp(rle), &image));

@@ -18,8 +18,8 @@ Bytes SwapRedBlue(Bytes pixels, int bytesPerPixel) {
     return pixels;
 }
 
-PngSpec Png(int width, int height, int colorType, int bitDepth, Bytes rows) {
-    PngSpec s;
+PngLayout Png(int width, int height, int colorType, int bitDepth, Bytes rows) {
+    PngLayout s;
     s.width = width, s.height = height, s.colorType = colorType, s.bitDepth = bitDepth;
     s.rows = rows;
     return s;
@@ -31,12 +31,12 @@ std::vector<uint32_t> GreyPalette(int entries) {
     return p;
 }
 
-using ValidPng = ValidCase<PngSpec>;
+using ValidPng = ValidCase<PngLayout>;
 
 std::vector<ValidPng> ValidPngs() {
     std::vector<ValidPng> cases;
     {
-        PngSpec s = Png(4, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 5, 10, 15});
+        PngLayout s = Png(4, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 5, 10, 15});
         s.palette = GreyPalette(16);
         cases.push_back({"8-bit palette of 16 entries", s, {4, 1, 4, 1, {0, 5, 10, 15}}});
         s = Png(8, 1, PNG_COLOR_TYPE_PALETTE, 4, {0x01, 0x23, 0x45, 0x67});
@@ -60,20 +60,20 @@ std::vector<ValidPng> ValidPngs() {
     cases.push_back({"grey with alpha", Png(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {10, 20, 30, 40}),
                      {2, 1, 4, 2, {10, 20, 30, 40}}});
     {
-        PngSpec s = Png(3, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2});
+        PngLayout s = Png(3, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2});
         s.palette = {0x112233, 0x445566, 0x778899};
         s.transparency = {0, 128};
         cases.push_back({"palette with transparency expanded", s,
                          {3, 1, 12, 4, {0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 128, 0x99, 0x88, 0x77, 255}}});
     }
     {
-        PngSpec s = Png(2, 1, PNG_COLOR_TYPE_RGB, 8, {0, 0, 0, 1, 2, 3});
+        PngLayout s = Png(2, 1, PNG_COLOR_TYPE_RGB, 8, {0, 0, 0, 1, 2, 3});
         s.greyKey = true;  // colour key black
         cases.push_back({"RGB with a colour key", s, {2, 1, 8, 4, {0, 0, 0, 0, 3, 2, 1, 255}}});
     }
     {
         Bytes rgb = TestPicture(9, 9, 3);
-        PngSpec s = Png(9, 9, PNG_COLOR_TYPE_RGB, 8, rgb);
+        PngLayout s = Png(9, 9, PNG_COLOR_TYPE_RGB, 8, rgb);
         s.interlaced = true;
         cases.push_back({"interlaced", s, {9, 9, 27, 3, SwapRedBlue(rgb, 3)}});
     }
@@ -143,8 +143,8 @@ Bytes ReferenceJpegDecode(const Bytes& file, int* width, int* height) {
     return Bytes(direct.pixels.get(), direct.pixels.get() + size_t(direct.width) * direct.height * direct.components);
 }
 
-JpegSpec Jpeg(int width, int height, int components) {
-    JpegSpec s;
+JpegLayout Jpeg(int width, int height, int components) {
+    JpegLayout s;
     s.width = width, s.height = height, s.components = components;
     s.pixels = TestPicture(width, height, components);
     return s;
@@ -174,7 +174,7 @@ TEST(JpegDecoder, DecodesGreyColourAndProgressive) {
     }
     {
         SCOPED_TRACE("progressive");
-        JpegSpec s = Jpeg(33, 17, 3);
+        JpegLayout s = Jpeg(33, 17, 3);
         s.progressive = true;
         ExpectSameAsLibrary(EncodeJpeg(s), 3);
     }
@@ -201,7 +201,7 @@ TEST(JpegDecoder, CmykAndYcckBecomeRgb) {
     };
     for (bool ycck : {false, true}) {
         SCOPED_TRACE(ycck ? "YCCK" : "CMYK");
-        JpegSpec s;
+        JpegLayout s;
         s.width = 32, s.height = 8, s.components = 4, s.quality = 100, s.ycck = ycck;
         for (int y = 0; y < 8; y++) {
             for (const Block& block : blocks) {
@@ -257,7 +257,7 @@ Bytes WithRepeatedScans(Bytes jpeg, int scans) {
 
 TEST(JpegDecoder, RefusesHostileFilesAndFreesEverything) {
     Bytes valid = EncodeJpeg(Jpeg(16, 16, 3));
-    JpegSpec progressive = Jpeg(16, 16, 3);
+    JpegLayout progressive = Jpeg(16, 16, 3);
     progressive.progressive = true;
     size_t sos = 0;
     while (!(valid[sos] == 0xFF && valid[sos + 1] == 0xDA)) sos++;
