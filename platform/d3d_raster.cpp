@@ -26,6 +26,32 @@ int64_t Snap(double c) { return int64_t(std::floor(std::clamp(c, -kMaxCoordinate
 
 bool Finite(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
 
+bool SnapTriangle(const DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& c, SnappedTriangle* t) {
+    if (!Finite(a) || !Finite(b) || !Finite(c)) return false;
+    int64_t* x = t->x;
+    int64_t* y = t->y;
+    x[0] = Snap(a.x), x[1] = Snap(b.x), x[2] = Snap(c.x);
+    y[0] = Snap(a.y), y[1] = Snap(b.y), y[2] = Snap(c.y);
+    t->v[0] = &a, t->v[1] = &b, t->v[2] = &c;
+    const int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
+    if (area == 0) return false;
+    // Positive area turns clockwise on the screen (y grows downward).
+    if ((s.cull == D3DCULL_CW && area > 0) || (s.cull == D3DCULL_CCW && area < 0)) return false;
+    if (area < 0) {
+        std::swap(x[1], x[2]);
+        std::swap(y[1], y[2]);
+        std::swap(t->v[1], t->v[2]);
+    }
+    t->inverseArea = 1.0 / double(std::llabs(area));
+    const int64_t minX = std::min({x[0], x[1], x[2]}), maxX = std::max({x[0], x[1], x[2]});
+    const int64_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
+    t->left = int(std::max<int64_t>(s.clip.left, (minX + 255) >> 8));
+    t->right = int(std::min<int64_t>(s.clip.right - 1, maxX >> 8));
+    t->top = int(std::max<int64_t>(s.clip.top, (minY + 255) >> 8));
+    t->bottom = int(std::min<int64_t>(s.clip.bottom - 1, maxY >> 8));
+    return t->left <= t->right && t->top <= t->bottom;
+}
+
 }  // namespace d3draster
 
 using namespace d3draster;
@@ -161,19 +187,10 @@ bool SetUpDraw(IDirect3DDevice7* d, const VertexFormat& format, DrawSetup* s) {
 
 // The general path (see the top of the file).
 void DrawTriangle(DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& provoking) {
-    if (!Finite(a) || !Finite(b) || !Finite(c)) return;
-    int64_t x[3] = {Snap(a.x), Snap(b.x), Snap(c.x)}, y[3] = {Snap(a.y), Snap(b.y), Snap(c.y)};
-    const Vertex* v[3] = {&a, &b, &c};
-    const int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
-    if (area == 0) return;
-    // Positive area turns clockwise on the screen (y grows downward).
-    if ((s.cull == D3DCULL_CW && area > 0) || (s.cull == D3DCULL_CCW && area < 0)) return;
-    if (area < 0) {
-        std::swap(x[1], x[2]);
-        std::swap(y[1], y[2]);
-        std::swap(v[1], v[2]);
-    }
-    const double inverseArea = 1.0 / double(std::llabs(area));
+    SnappedTriangle t;
+    if (!SnapTriangle(s, a, b, c, &t)) return;
+    const int64_t* x = t.x;
+    const int64_t* y = t.y;
     // Edge i runs from vertex i+1 to vertex i+2 and weighs vertex i. A pixel centre on
     // an edge belongs to the triangle only on a top or a left edge.
     int64_t stepX[3], bias[3];
@@ -184,13 +201,8 @@ void DrawTriangle(DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& 
         const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
         bias[i] = topLeft ? 0 : -1;
     }
-    const int64_t minX = std::min({x[0], x[1], x[2]}), maxX = std::max({x[0], x[1], x[2]});
-    const int64_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
-    const int left = int(std::max<int64_t>(s.clip.left, (minX + 255) >> 8));
-    const int right = int(std::min<int64_t>(s.clip.right - 1, maxX >> 8));
-    const int top = int(std::max<int64_t>(s.clip.top, (minY + 255) >> 8));
-    const int bottom = int(std::min<int64_t>(s.clip.bottom - 1, maxY >> 8));
-    if (left > right || top > bottom) return;
+    const int left = t.left, right = t.right, top = t.top, bottom = t.bottom;
+    const double inverseArea = t.inverseArea;
     for (int py = top; py <= bottom; ++py) {
         int64_t e[3];
         for (int i = 0; i < 3; ++i) {
@@ -201,7 +213,7 @@ void DrawTriangle(DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& 
             if (e[0] + bias[0] >= 0 && e[1] + bias[1] >= 0 && e[2] + bias[2] >= 0) {
                 const double w[3] = {double(e[0]) * inverseArea, double(e[1]) * inverseArea,
                                      double(e[2]) * inverseArea};
-                ShadePixel(s, px, py, Interpolate(s, v, w, 3, provoking));
+                ShadePixel(s, px, py, Interpolate(s, t.v, w, 3, provoking));
             }
             e[0] += stepX[0] * 256;
             e[1] += stepX[1] * 256;

@@ -127,6 +127,18 @@ struct DrawSetup {
     const SpanKernels* kernels;
 };
 
+// A triangle snapped to 1/256 pixel and turned so its area is positive, with the pixel
+// rows and columns of its bounding box inside the clip. Both triangle paths start here.
+struct SnappedTriangle {
+    int64_t x[3], y[3];
+    const Vertex* v[3];
+    double inverseArea;  // 1 / twice the area, in 1/256-pixel units
+    int left, right, top, bottom;
+};
+// False when the triangle has no finite corner set, no area, is culled or lies outside
+// the clip.
+bool SnapTriangle(const DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& c, SnappedTriangle* t);
+
 bool Compare(DWORD func, uint32_t value, uint32_t reference);
 
 // ---- Fragments -----------------------------------------------------------------------

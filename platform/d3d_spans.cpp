@@ -143,30 +143,15 @@ int64_t StartDepth(const DrawSetup& s, const TriangleSpans& t, const int64_t e[3
 }
 
 void DrawTriangleSpans(DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& provoking) {
-    if (!Finite(a) || !Finite(b) || !Finite(c)) return;
-    int64_t x[3] = {Snap(a.x), Snap(b.x), Snap(c.x)}, y[3] = {Snap(a.y), Snap(b.y), Snap(c.y)};
+    SnappedTriangle snapped;
+    if (!SnapTriangle(s, a, b, c, &snapped)) return;
+    const int64_t* x = snapped.x;
+    const int64_t* y = snapped.y;
+    const int left = snapped.left, right = snapped.right, top = snapped.top, bottom = snapped.bottom;
     TriangleSpans t{};
-    t.v[0] = &a;
-    t.v[1] = &b;
-    t.v[2] = &c;
+    for (int i = 0; i < 3; ++i) t.v[i] = snapped.v[i];
     t.provoking = &provoking;
-    const int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
-    if (area == 0) return;
-    // Positive area turns clockwise on the screen (y grows downward).
-    if ((s.cull == D3DCULL_CW && area > 0) || (s.cull == D3DCULL_CCW && area < 0)) return;
-    if (area < 0) {
-        std::swap(x[1], x[2]);
-        std::swap(y[1], y[2]);
-        std::swap(t.v[1], t.v[2]);
-    }
-    t.inverseArea = 1.0 / double(std::llabs(area));
-    const int64_t minX = std::min({x[0], x[1], x[2]}), maxX = std::max({x[0], x[1], x[2]});
-    const int64_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
-    const int left = int(std::max<int64_t>(s.clip.left, (minX + 255) >> 8));
-    const int right = int(std::min<int64_t>(s.clip.right - 1, maxX >> 8));
-    const int top = int(std::max<int64_t>(s.clip.top, (minY + 255) >> 8));
-    const int bottom = int(std::min<int64_t>(s.clip.bottom - 1, maxY >> 8));
-    if (left > right || top > bottom) return;
+    t.inverseArea = snapped.inverseArea;
 
     // Edge i runs from vertex i+1 to vertex i+2 and weighs vertex i: its value at pixel
     // (px, py) is C(py) + stepE * px, C growing by 256 dx per row; a pixel centre on an

@@ -25,16 +25,23 @@ void ClearSystemStateForStartUp(void) {
     s.timing = SystemTiming{};
     s.onScreenLog = OnScreenLogState{};
 
+    ClearSystemLifeCycle();
     s.life.startUpRunning = startUpRunning;
     s.life.comStarted = comStarted;
-    s.life.libraryInitialised = 0;
-    s.life.startUpComplete = 0;
-    s.life.libraryEnding = 0;
-    s.life.closeRequested = 0;
-    s.life.destroyed = 0;
-    s.life.quit = 0;
-    s.life.active = 0;
-    s.life.pumpThreadEnded = 0;
+}
+
+void ClearSystemLifeCycle(void) {
+    SystemLifeCycle& life = SystemStateRecord.life;
+    life.startUpRunning = 0;
+    life.comStarted = 0;
+    life.libraryInitialised = 0;
+    life.startUpComplete = 0;
+    life.libraryEnding = 0;
+    life.closeRequested = 0;
+    life.destroyed = 0;
+    life.quit = 0;
+    life.active = 0;
+    life.pumpThreadEnded = 0;
 }
 
 int CheckLibraryQuitting(void) { return SystemStateRecord.life.quit.load(); }

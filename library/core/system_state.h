@@ -224,6 +224,8 @@ extern SystemState SystemStateRecord;
 // Start-up's reset of the record (the window step): everything but what the file
 // header lists is set to zero.
 void ClearSystemStateForStartUp(void);
+// Every life-cycle flag back to 0 (not started, not ending, no quit).
+void ClearSystemLifeCycle(void);
 
 // Accessors.
 int CheckLibraryQuitting(void);

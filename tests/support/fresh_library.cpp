@@ -102,16 +102,7 @@ void ReturnSystemStateToStart() {
     s.window = SystemWindowState{};
     s.mode = SystemModeState{};
     s.menu = SystemMenuState{};
-    s.life.startUpRunning = 0;
-    s.life.comStarted = 0;
-    s.life.libraryInitialised = 0;
-    s.life.startUpComplete = 0;
-    s.life.libraryEnding = 0;
-    s.life.closeRequested = 0;
-    s.life.destroyed = 0;
-    s.life.quit = 0;
-    s.life.active = 0;
-    s.life.pumpThreadEnded = 0;
+    ClearSystemLifeCycle();
     s.timing = SystemTiming{};
     s.startDirectory[0] = '\0';
     s.log = LogState{};
