@@ -60,9 +60,12 @@ struct Stage {
 // texel, as long as no colour argument replicates alpha. The stages then become four
 // 256-entry tables, built by the general stage code itself, so a pixel costs a sample
 // and four look-ups and comes out with the general path's bytes.
+// Tables once built are kept (per thread) for later draws of the same stage, factor
+// and colours.
 struct StageTables {
     bool built;
     uint32_t diffuse, specular;  // the colours the tables were built for
+    bool keepAlpha, keepRgb;     // the tables leave alpha, or red, green and blue, as they are
     uint8_t channel[4][256];     // result channel (alpha, red, green, blue) by texel channel
 };
 

@@ -91,14 +91,6 @@ bool WholeTexels(const DrawSetup& s, const Vertex* const v[6], const Corners& c,
     return px0 + *dx >= 0 && px1 + *dx < int(w) && py0 + *dy >= 0 && py1 + *dy < int(h);
 }
 
-// Whether the stage tables leave channels first..3 of a texel as they are.
-bool TablesKeep(const DrawSetup& s, int first) {
-    for (int ch = first; ch < 4; ++ch)
-        for (int v = 0; v < 256; ++v)
-            if (s.tables.channel[ch][v] != v) return false;
-    return true;
-}
-
 // Texels copied, or converted between layouts, as they stand.
 template <int Bytes, int TexBytes>
 void CopyTexelRows(DrawSetup& s, int px0, int py0, int px1, int py1, int dx, int dy) {
@@ -130,9 +122,9 @@ bool DrawTexturedRectangle(DrawSetup& s, const Vertex* const v[6], const Corners
     if (!PrepareStageTables(s, v, *v[0], int64_t(px1 - px0 + 1) * (py1 - py0 + 1))) return false;
     // Nothing per pixel but the texel, its colour (and alpha where the target keeps it)
     // as it stands: a copy or a conversion.
-    const bool keepRgb = TablesKeep(s, 1);
+    const bool keepRgb = s.tables.keepRgb;
     if (!s.blend && !s.alphaTest && !s.depthTest && !s.stages[0].sampler.keyed && keepRgb &&
-        (!s.targetHasAlpha || TablesKeep(s, 0))) {
+        (!s.targetHasAlpha || s.tables.keepAlpha)) {
         const int bytes = s.target.layout.bytesPerPixel, texBytes = s.stages[0].sampler.view.layout.bytesPerPixel;
         if (bytes == 2 && texBytes == 2) CopyTexelRows<2, 2>(s, px0, py0, px1, py1, dx, dy);
         else if (bytes == 2) CopyTexelRows<2, 4>(s, px0, py0, px1, py1, dx, dy);
