@@ -247,18 +247,6 @@ bool WritePixel(DrawSetup& s, int x, int y, uint32_t colour, double z) {
     return true;
 }
 
-void MarkDrawn(DrawSetup& s, int left, int top, int right, int bottom) {
-    RECT& d = s.drawn;
-    if (IsRectEmpty(d)) {
-        d = RECT{left, top, right, bottom};
-    } else {
-        d.left = std::min<LONG>(d.left, left);
-        d.top = std::min<LONG>(d.top, top);
-        d.right = std::max<LONG>(d.right, right);
-        d.bottom = std::max<LONG>(d.bottom, bottom);
-    }
-}
-
 void ShadePixel(DrawSetup& s, int x, int y, const Fragment& f) {
     uint32_t colour;
     if (RunStages(s, f, &colour) && WritePixel(s, x, y, colour, f.z)) MarkDrawn(s, x, y, x + 1, y + 1);

@@ -7,6 +7,7 @@
 // draws axis-aligned rectangles.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/d3d_internal.h"
@@ -174,7 +175,17 @@ uint32_t BlendColours(const DrawSetup& s, uint32_t colour, uint32_t dst);
 // The steps after the stages: alpha test, depth test, blend, writes; true when the
 // pixel was written. MarkDrawn adds pixels to the drawn bounding box.
 bool WritePixel(DrawSetup& s, int x, int y, uint32_t colour, double z);
-void MarkDrawn(DrawSetup& s, int left, int top, int right, int bottom);
+inline void MarkDrawn(DrawSetup& s, int left, int top, int right, int bottom) {
+    RECT& d = s.drawn;
+    if (d.left >= d.right || d.top >= d.bottom) {
+        d = RECT{left, top, right, bottom};
+    } else {
+        d.left = std::min<LONG>(d.left, left);
+        d.top = std::min<LONG>(d.top, top);
+        d.right = std::max<LONG>(d.right, right);
+        d.bottom = std::max<LONG>(d.bottom, bottom);
+    }
+}
 void ShadePixel(DrawSetup& s, int x, int y, const Fragment& f);
 
 uint32_t PackColour(const double c[4]);

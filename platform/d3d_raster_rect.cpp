@@ -184,8 +184,15 @@ bool DrawRectangle(DrawSetup& s, const Vertex* const first[3], const Vertex* con
     t.rawColour = s.targetCodec.Encode(t.colour);
     t.constantDepth = true;
     t.depth = DepthValue(s, source.z);
-    const int64_t e[3] = {0, 0, 0};
-    for (int y = py0; y <= py1; ++y) s.kernels->flat(s, t, SpanStart{e, y, px0, px1});
+    if (s.blendKind == BlendKind::None && !s.depthTest) {
+        // Nothing to read per pixel: a row fill, the bounding box marked once.
+        for (int y = py0; y <= py1; ++y)
+            FillRawRow(PixelAt(s.target, px0, y), px1 - px0 + 1, s.target.layout.bytesPerPixel, t.rawColour);
+        MarkDrawn(s, px0, py0, px1 + 1, py1 + 1);
+    } else {
+        const int64_t e[3] = {0, 0, 0};
+        for (int y = py0; y <= py1; ++y) s.kernels->flat(s, t, SpanStart{e, y, px0, px1});
+    }
     ++D3DConfig().rasterPaths[D3DPathFlatRectangle];
     return true;
 }

@@ -15,15 +15,6 @@ namespace d3draster {
 
 namespace {
 
-template <int Bytes>
-void FillRow(uint8_t* p, int n, uint32_t raw) {
-    if constexpr (Bytes == 2) {
-        std::fill_n(reinterpret_cast<uint16_t*>(p), n, uint16_t(raw));
-    } else {
-        std::fill_n(reinterpret_cast<uint32_t*>(p), n, raw);
-    }
-}
-
 // Source alpha over the target: each channel (c a + d (255 - a) + 127) / 255, the four
 // channels at once in 16-bit lanes of one 64-bit word (no lane exceeds 255 * 255 + 127,
 // and (t + 1 + (t >> 8)) >> 8 is t / 255 for every t below 65535).
@@ -102,7 +93,7 @@ template <int Bytes, BlendKind B, bool Depth>
 void FlatSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
     if constexpr (B == BlendKind::None && !Depth) {
-        FillRow<Bytes>(pixel, span.x1 - span.x0 + 1, t.rawColour);
+        FillRawRow(pixel, span.x1 - span.x0 + 1, Bytes, t.rawColour);
         MarkDrawn(s, span.x0, span.y, span.x1 + 1, span.y + 1);
     } else {
         uint8_t* depthPixel = Depth ? PixelAt(s.depth, span.x0, span.y) : nullptr;
