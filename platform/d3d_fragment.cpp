@@ -84,18 +84,6 @@ bool SampleFixed(const TextureSampler& t, int64_t u, int64_t v, uint32_t* argb) 
 }
 
 
-bool Compare(DWORD func, uint32_t value, uint32_t reference) {
-    switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return value < reference;
-    case D3DCMP_EQUAL: return value == reference;
-    case D3DCMP_LESSEQUAL: return value <= reference;
-    case D3DCMP_GREATER: return value > reference;
-    case D3DCMP_NOTEQUAL: return value != reference;
-    case D3DCMP_GREATEREQUAL: return value >= reference;
-    default: return true;
-    }
-}
 
 namespace {
 

@@ -143,7 +143,18 @@ struct SnappedTriangle {
 // the clip.
 bool SnapTriangle(const DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& c, SnappedTriangle* t);
 
-bool Compare(DWORD func, uint32_t value, uint32_t reference);
+inline bool Compare(DWORD func, uint32_t value, uint32_t reference) {
+    switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return value < reference;
+    case D3DCMP_EQUAL: return value == reference;
+    case D3DCMP_LESSEQUAL: return value <= reference;
+    case D3DCMP_GREATER: return value > reference;
+    case D3DCMP_NOTEQUAL: return value != reference;
+    case D3DCMP_GREATEREQUAL: return value >= reference;
+    default: return true;
+    }
+}
 
 // ---- Fragments -----------------------------------------------------------------------
 

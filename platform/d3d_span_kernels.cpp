@@ -332,7 +332,11 @@ void ChooseSpanKernels(DrawSetup& s) {
     s.blendKind = !s.blend ? BlendKind::None
                   : s.srcBlend == D3DBLEND_SRCALPHA && s.destBlend == D3DBLEND_INVSRCALPHA ? BlendKind::Over
                                                                                             : BlendKind::General;
-    for (uint32_t a = 0; a < 256; ++a) s.alphaPass[a] = !s.alphaTest || Compare(s.alphaFunc, a, s.alphaRef);
+    if (s.alphaTest) {
+        for (uint32_t a = 0; a < 256; ++a) s.alphaPass[a] = Compare(s.alphaFunc, a, s.alphaRef);
+    } else {
+        std::fill_n(s.alphaPass, 256, true);
+    }
     s.targetPixels = PixelTablesFor(s.targetCodec);
     if (!s.targetPixels->usable) return;
     int textureBytes = 0;

@@ -146,7 +146,7 @@ protected:
         state(D3DRENDERSTATE_ZENABLE, Next(3) == 0);
         state(D3DRENDERSTATE_ZWRITEENABLE, Next(2));
         state(D3DRENDERSTATE_ZFUNC, 1 + Next(8));
-        if (Next(5) == 0) {
+        if (Next(3) == 0) {
             // A graph drawn as it stands, as the library draws most of them: alpha from
             // the texture or from the vertices, blended or not.
             IDirect3DDevice7_SetTexture(device, 0, texture);
@@ -159,6 +159,7 @@ protected:
             state(D3DRENDERSTATE_ALPHATESTENABLE, 0);
             state(D3DRENDERSTATE_ALPHABLENDENABLE, Next(2));
             state(D3DRENDERSTATE_ZENABLE, 0);
+            state(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
         }
         // Source alpha over the target, the library's usual blend, half of the time.
         const bool over = Next(2);
