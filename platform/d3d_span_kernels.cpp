@@ -190,9 +190,40 @@ void TexturedSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
 
 // KeepRgb: the stage tables leave red, green and blue as they are (a texture selected
 // as it stands or modulated by white), so only alpha is looked up.
+// Every texel of the span over the target, by whole blocks: no colour key to leave a
+// texel out and no alpha test to drop one.
+template <int Bytes, int TexBytes>
+void WholeTexelRowsOver(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
+    const PixelTables& texels = *s.texturePixels;
+    const PixelTables& tp = *s.targetPixels;
+    const uint8_t* alpha = s.tables.channel[0];
+    const uint8_t* in = PixelAt(s.stages[0].sampler.view, span.x0 + t.texelX, span.y + t.texelY);
+    uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
+    static constexpr uint8_t kNoSkips[kBlendRowMax] = {};
+    uint32_t colours[kBlendRowMax];
+    for (int x = span.x0; x <= span.x1; x += kBlendRowMax) {
+        const int n = std::min(kBlendRowMax, span.x1 - x + 1);
+        for (int i = 0; i < n; ++i) {
+            const uint32_t texel = DecodeRaw(texels, Load<TexBytes>(in + TexBytes * i));
+            colours[i] = (texel & 0xFFFFFFu) | uint32_t(alpha[texel >> 24]) << 24;
+        }
+        if constexpr (Bytes == 2) OverRow565(pixel, colours, kNoSkips, n);
+        else OverRow8888(pixel, colours, kNoSkips, n, tp.alphaDefault, tp.rgb888Mask);
+        in += TexBytes * n;
+        pixel += Bytes * n;
+    }
+    MarkDrawn(s, span.x0, span.y, span.x1 + 1, span.y + 1);
+}
+
 template <int Bytes, int TexBytes, BlendKind B, bool Depth, bool KeepRgb, bool Rows = false>
 void WholeTexelSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     const TextureSampler& ts = s.stages[0].sampler;
+    if constexpr (Rows && KeepRgb) {
+        if (!ts.keyed && !s.alphaTest) {
+            WholeTexelRowsOver<Bytes, TexBytes>(s, t, span);
+            return;
+        }
+    }
     const PixelTables& texels = *s.texturePixels;
     const uint8_t* in = PixelAt(ts.view, span.x0 + t.texelX, span.y + t.texelY);
     uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
