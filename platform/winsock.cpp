@@ -131,7 +131,9 @@ static void Rearm(SOCKET s, long events) {
     std::lock_guard<std::mutex> lock(WinSock().mutex);
     WinSocket* record = FindSocket(s);
     if (record == nullptr || (record->events & events) == 0) return;
-    record->armed |= record->events & events;
+    const long armed = record->armed | (record->events & events);
+    if (armed == record->armed) return;  // already watched for: no need to wake the watcher
+    record->armed = armed;
     WakeSocketWatcher();
 }
 

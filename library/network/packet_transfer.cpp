@@ -9,7 +9,10 @@
 // nothing to do here: their data stays in the socket.
 //
 // One receive pass takes at most the bytes that were readable when it began, so a
-// peer that keeps sending cannot hold it; the rest comes with the next FD_READ.
+// peer that keeps sending cannot hold it; the rest comes with the next FD_READ. A
+// packet that does not fit the receive ring's free room waits in the socket while the
+// application is taking bytes (ReceiveStall in network_state.h), so the ring stays
+// as small as the application's pace allows instead of growing to hold the stream.
 //
 // The busy flags stop a transfer from re-entering itself through the socket events
 // that the pump dispatches while it runs. Such a refused event is remembered in its
@@ -30,19 +33,44 @@ static void EncodeLength(int32_t length, unsigned char bytes[4]) {
     for (int i = 0; i < 4; i++) bytes[i] = static_cast<unsigned char>(static_cast<uint32_t>(length) >> (8 * i));
 }
 
-// Reads the next length prefix once all 4 bytes are there. 1 read, 0 not yet, -1 refused.
-static int TakeLengthPrefix(SocketRecord* r) {
-    unsigned char prefix[4];
-    if (recv(r->socket, reinterpret_cast<char*>(prefix), 4, MSG_PEEK) != 4) return 0;
-    if (recv(r->socket, reinterpret_cast<char*>(prefix), 4, 0) != 4) return 0;
-    const int32_t length = DecodeLength(prefix);
-    if (length < 0 || length > NetWorkPacketLimit) {
-        r->error = 1;
-        return WriteLogFormat("受信したパケットのサイズ %u byte は大きすぎます", static_cast<uint32_t>(length));
+// Whether the next packet, `length` bytes long, may come into the receive ring now:
+// into an empty ring always, into a ring that already holds bytes only when it fits
+// the free room, unless the application waits for more than the ring holds.
+static bool ReceiveRingTakes(const SocketRecord* r, int32_t length) {
+    const RingBuffer& ring = r->receiveRing;
+    return ring.count == 0 || static_cast<int64_t>(ring.capacity) - ring.count >= length ||
+           r->receiveStall == ReceiveMayGrow;
+}
+
+// Reads the next length prefix once all 4 bytes are there (when fewer than 4 were
+// readable as the pass began, they are peeked first) and lets its packet into the
+// ring when it may come. A prefix read for a packet that must wait for room is held
+// in the record. 1 the packet comes, 0 not yet (or stalled for room), -1 refused.
+static int TakeLengthPrefix(SocketRecord* r, int64_t budget) {
+    if (!r->prefixHeld) {
+        unsigned char prefix[4];
+        if (budget < 4 && recv(r->socket, reinterpret_cast<char*>(prefix), 4, MSG_PEEK) != 4) return 0;
+        if (recv(r->socket, reinterpret_cast<char*>(prefix), 4, 0) != 4) return 0;
+        const int32_t length = DecodeLength(prefix);
+        if (length < 0 || length > NetWorkPacketLimit) {
+            r->error = 1;
+            return WriteLogFormat("受信したパケットのサイズ %u byte は大きすぎます", static_cast<uint32_t>(length));
+        }
+        r->receivePacketLength = length;
+        r->prefixHeld = 1;
     }
+    const int32_t length = r->receivePacketLength;
+    RingBuffer& ring = r->receiveRing;
+    if (!ReceiveRingTakes(r, length)) {
+        r->receiveStall = ReceiveStalled;
+        return 0;
+    }
+    r->prefixHeld = 0;
+    r->receiveStall = ReceiveFlowing;
     r->receiveRemaining = length;
-    r->receivePacketLength = length;
-    if (ReserveRingBuffer(&r->receiveRing, length) == -1) {
+    // An empty ring starts again at its beginning, so a packet that fits goes in one piece.
+    if (ring.count == 0) ring.readIndex = ring.writeIndex = 0;
+    if (ReserveRingBuffer(&ring, length) == -1) {
         r->error = 1;
         return WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %d byte)", length);
     }
@@ -78,14 +106,19 @@ static int ReceiveBody(SocketRecord* r, int want) {
 }
 
 static int ReceivePackets(SocketRecord* r) {
+    // A stalled packet stays in the socket until the application makes room or asks
+    // for more; not even its prefix is peeked (a peek would bring FD_READ again at once).
+    if (r->receiveRemaining == 0 && (r->receiveStall == ReceiveStalled || r->receiveStall == ReceiveStallSeen)) {
+        return 0;
+    }
     unsigned long readable = 0;
     if (ioctlsocket(r->socket, FIONREAD, &readable) == SOCKET_ERROR) return 0;
     int64_t budget = static_cast<int64_t>(readable);  // prefixes and bodies this pass may take
     for (;;) {
         if (r->receiveRemaining == 0) {
-            // Peeked even when the budget is spent: the peek re-arms FD_READ, so a prefix
-            // that came in parts is looked at again when its rest arrives.
-            const int taken = TakeLengthPrefix(r);
+            // Looked at even when the budget is spent: the peek re-arms FD_READ, so a
+            // prefix that came in parts is looked at again when its rest arrives.
+            const int taken = TakeLengthPrefix(r, budget);
             if (taken != 1) return taken;
             budget -= 4;
             if (r->receiveRemaining == 0) {  // an empty packet is complete at once

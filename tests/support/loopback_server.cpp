@@ -74,6 +74,17 @@ std::string LoopbackPeer::ReadAll() {
     return out;
 }
 
+size_t LoopbackPeer::Drain(size_t n) {
+    static thread_local char buffer[256 << 10];
+    size_t taken = 0;
+    while (taken < n) {
+        ssize_t got = ::recv(fd_, buffer, std::min(sizeof buffer, n - taken), 0);
+        if (got <= 0) break;
+        taken += static_cast<size_t>(got);
+    }
+    return taken;
+}
+
 std::string LoopbackPeer::ReadHttpRequest() {
     std::string out;
     char c;
