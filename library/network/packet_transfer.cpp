@@ -22,6 +22,9 @@
 #include "library/core/log.h"
 #include "library/network/network_state.h"
 
+// The most packets one receive pass takes.
+enum { ReceivePassPackets = 64 };
+
 static int ReceiveBusy;
 static int SendBusy;
 
@@ -114,8 +117,12 @@ static int ReceivePackets(SocketRecord* r) {
     unsigned long readable = 0;
     if (ioctlsocket(r->socket, FIONREAD, &readable) == SOCKET_ERROR) return 0;
     int64_t budget = static_cast<int64_t>(readable);  // prefixes and bodies this pass may take
+    int packets = 0;
     for (;;) {
         if (r->receiveRemaining == 0) {
+            // Many tiny packets cost a socket call each: the rest comes with the FD_READ
+            // that the last receive re-armed.
+            if (packets++ == ReceivePassPackets) return 0;
             // Looked at even when the budget is spent: the peek re-arms FD_READ, so a
             // prefix that came in parts is looked at again when its rest arrives.
             const int taken = TakeLengthPrefix(r, budget);
