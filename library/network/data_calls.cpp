@@ -76,6 +76,7 @@ int NetWorkSendCore(int handle, const void* data, int length) {
     if (r == nullptr || !r->connected) return -1;
     SendSocket(handle);
     if (!r->packetMode) return send(r->socket, static_cast<const char*>(data), length, 0);
+    RewindEmptyRingBuffer(&r->sendRing);
     if (WriteRingBuffer(&r->sendRing, data, length) == -1) {
         return WriteLogFormat("送信データ %d byte の追加に失敗しました in NewWorkSend", length);
     }

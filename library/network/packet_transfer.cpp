@@ -71,8 +71,7 @@ static int TakeLengthPrefix(SocketRecord* r, int64_t budget) {
     r->prefixHeld = 0;
     r->receiveStall = ReceiveFlowing;
     r->receiveRemaining = length;
-    // An empty ring starts again at its beginning, so a packet that fits goes in one piece.
-    if (ring.count == 0) ring.readIndex = ring.writeIndex = 0;
+    RewindEmptyRingBuffer(&ring);
     if (ReserveRingBuffer(&ring, length) == -1) {
         r->error = 1;
         return WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %d byte)", length);
