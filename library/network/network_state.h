@@ -51,8 +51,9 @@ struct SocketRecord {
     int32_t refusedEvents;     // FD_READ / FD_WRITE refused by a busy transfer, to be posted again
     int32_t connectError;      // the error word of a failed FD_CONNECT: the connect's answer
     int32_t receiveStall;      // ReceiveStall: whether the next packet waits in the socket for room
-    int32_t prefixHeld;        // 1: the next packet's length prefix was read (receivePacketLength),
-                               // its packet waits for room in the ring
+    int32_t prefixHave;        // bytes of the next packet's length prefix read so far (0..4); a
+                               // whole one stays here while its packet waits for room
+    unsigned char prefixBytes[4];
 };
 
 // Packet mode keeps the receive ring as small as the application's pace allows: a

@@ -8,11 +8,11 @@
 // resume from the record's counters after WSAEWOULDBLOCK. Raw connections have
 // nothing to do here: their data stays in the socket.
 //
-// One receive pass takes at most the bytes that were readable when it began, so a
-// peer that keeps sending cannot hold it; the rest comes with the next FD_READ. A
-// packet that does not fit the receive ring's free room waits in the socket while the
-// application is taking bytes (ReceiveStall in network_state.h), so the ring stays
-// as small as the application's pace allows instead of growing to hold the stream.
+// A receive pass is bounded (see ReceivePackets), so a peer that keeps sending cannot
+// hold it; the rest comes with the next FD_READ. A packet that does not fit the
+// receive ring's free room waits in the socket while the application is taking bytes
+// (ReceiveStall in network_state.h), so the ring stays as small as the application's
+// pace allows instead of growing to hold the stream.
 //
 // The busy flags stop a transfer from re-entering itself through the socket events
 // that the pump dispatches while it runs. Such a refused event is remembered in its
@@ -20,6 +20,7 @@
 // FD_WRITE only once per re-arm, so a dropped one would leave its connection waiting
 // for good.
 #include "library/core/log.h"
+#include "library/core/memory_bytes.h"
 #include "library/network/network_state.h"
 
 // The most packets one receive pass takes.
@@ -45,32 +46,36 @@ static bool ReceiveRingTakes(const SocketRecord* r, int32_t length) {
            r->receiveStall == ReceiveMayGrow;
 }
 
-// Reads the next length prefix once all 4 bytes are there (when fewer than 4 were
-// readable as the pass began, they are peeked first) and lets its packet into the
-// ring when it may come. A prefix read for a packet that must wait for room is held
-// in the record. 1 the packet comes, 0 not yet (or stalled for room), -1 refused.
+// Reads the next length prefix, or the rest of one read ahead in part, and lets its
+// packet into the ring when it may come. A prefix that starts a pass is read only once
+// all 4 bytes are there (peeked first when fewer than 4 were readable as the pass
+// began). A prefix read for a packet that must wait for room is held in the record.
+// 1 the packet comes, 0 not yet (or stalled for room), -1 refused.
 static int TakeLengthPrefix(SocketRecord* r, int64_t budget) {
-    if (!r->prefixHeld) {
-        unsigned char prefix[4];
-        if (budget < 4 && recv(r->socket, reinterpret_cast<char*>(prefix), 4, MSG_PEEK) != 4) return 0;
-        if (recv(r->socket, reinterpret_cast<char*>(prefix), 4, 0) != 4) return 0;
-        const int32_t length = DecodeLength(prefix);
-        if (length < 0 || length > NetWorkPacketLimit) {
-            r->error = 1;
-            return WriteLogFormat("受信したパケットのサイズ %u byte は大きすぎます", static_cast<uint32_t>(length));
+    if (r->prefixHave < 4) {
+        unsigned char peeked[4];
+        if (r->prefixHave == 0 && budget < 4 && recv(r->socket, reinterpret_cast<char*>(peeked), 4, MSG_PEEK) != 4) {
+            return 0;
         }
-        r->receivePacketLength = length;
-        r->prefixHeld = 1;
+        const int n = recv(r->socket, reinterpret_cast<char*>(r->prefixBytes + r->prefixHave), 4 - r->prefixHave, 0);
+        if (n <= 0) return 0;
+        r->prefixHave += n;
+        if (r->prefixHave < 4) return 0;
     }
-    const int32_t length = r->receivePacketLength;
+    const int32_t length = DecodeLength(r->prefixBytes);
+    if (length < 0 || length > NetWorkPacketLimit) {
+        r->error = 1;
+        return WriteLogFormat("受信したパケットのサイズ %u byte は大きすぎます", static_cast<uint32_t>(length));
+    }
     RingBuffer& ring = r->receiveRing;
     if (!ReceiveRingTakes(r, length)) {
         r->receiveStall = ReceiveStalled;
         return 0;
     }
-    r->prefixHeld = 0;
+    r->prefixHave = 0;
     r->receiveStall = ReceiveFlowing;
     r->receiveRemaining = length;
+    r->receivePacketLength = length;
     RewindEmptyRingBuffer(&ring);
     if (ReserveRingBuffer(&ring, length) == -1) {
         r->error = 1;
@@ -81,8 +86,10 @@ static int TakeLengthPrefix(SocketRecord* r, int64_t budget) {
 
 // Receives `want` bytes at most (no more than receiveRemaining) into the ring, in two
 // pieces around its end; bytes received, or -1 when the socket gave an error
-// (WSAEWOULDBLOCK included) before anything came.
-static int ReceiveBody(SocketRecord* r, int want) {
+// (WSAEWOULDBLOCK included) before anything came. When `want` ends the packet and the
+// ring's free room goes on behind it, the same receive reads up to `lookAhead` bytes of
+// the next length prefix too (into the record): one socket call per packet, not two.
+static int ReceiveBody(SocketRecord* r, int want, int lookAhead) {
     RingBuffer& ring = r->receiveRing;
     NormalizeRingBuffer(&ring);
     const int first = ring.capacity - ring.writeIndex;
@@ -101,21 +108,39 @@ static int ReceiveBody(SocketRecord* r, int want) {
         ring.writeIndex = rest;
         return first + rest;
     }
-    int n = recv(r->socket, reinterpret_cast<char*>(ring.data + ring.writeIndex), want, 0);
+    int ask = want;
+    if (lookAhead > 0 && want == r->receiveRemaining && want + lookAhead <= first &&
+        ring.capacity - ring.count - want >= lookAhead) {
+        ask += lookAhead;
+    }
+    int n = recv(r->socket, reinterpret_cast<char*>(ring.data + ring.writeIndex), ask, 0);
     if (n == SOCKET_ERROR) return -1;
+    if (n > want) {  // the start of the next prefix: it does not belong in the ring
+        CopyMemoryBytes(r->prefixBytes, ring.data + ring.writeIndex + want, n - want);
+        r->prefixHave = n - want;
+        n = want;
+    }
     ring.writeIndex += n;
     return n;
 }
 
+// One receive pass. A pass that begins inside a packet (its body under way, or its
+// length prefix read ahead) completes that packet and ends; a pass that begins between
+// packets takes whole packets, at most what was readable when it began. Either way a
+// peer that keeps sending cannot hold it; the rest comes with the next FD_READ.
 static int ReceivePackets(SocketRecord* r) {
     // A stalled packet stays in the socket until the application makes room or asks
-    // for more; not even its prefix is peeked (a peek would bring FD_READ again at once).
+    // for more (a receive would only bring FD_READ again at once).
     if (r->receiveRemaining == 0 && (r->receiveStall == ReceiveStalled || r->receiveStall == ReceiveStallSeen)) {
         return 0;
     }
-    unsigned long readable = 0;
-    if (ioctlsocket(r->socket, FIONREAD, &readable) == SOCKET_ERROR) return 0;
-    int64_t budget = static_cast<int64_t>(readable);  // prefixes and bodies this pass may take
+    const bool inPacket = r->receiveRemaining > 0 || r->prefixHave > 0;
+    int64_t budget = INT32_MAX;  // prefixes and bodies this pass may take
+    if (!inPacket) {
+        unsigned long readable = 0;
+        if (ioctlsocket(r->socket, FIONREAD, &readable) == SOCKET_ERROR) return 0;
+        budget = static_cast<int64_t>(readable);
+    }
     int packets = 0;
     for (;;) {
         if (r->receiveRemaining == 0) {
@@ -128,20 +153,21 @@ static int ReceivePackets(SocketRecord* r) {
             if (taken != 1) return taken;
             budget -= 4;
             if (r->receiveRemaining == 0) {  // an empty packet is complete at once
-                if (budget <= 0) return 0;
+                if (budget <= 0 || inPacket) return 0;
                 continue;
             }
         }
         if (budget <= 0) return 0;
         const int want = budget < r->receiveRemaining ? static_cast<int>(budget) : r->receiveRemaining;
-        const int got = ReceiveBody(r, want);
+        const int64_t lookAhead = budget - want < 4 ? budget - want : 4;
+        const int got = ReceiveBody(r, want, static_cast<int>(lookAhead));
         if (got <= 0) return 0;  // nothing there now, or the peer closed
         r->receiveRing.count += got;
         r->receiveRemaining -= got;
-        budget -= got;
+        budget -= got + r->prefixHave;
         if (r->receiveRemaining == 0) r->receivedCompleteBytes += r->receivePacketLength;
         PumpNetWorkMessagesCore(0);
-        if (got < want) return 0;
+        if (got < want || inPacket) return 0;
     }
 }
 

@@ -80,6 +80,46 @@ TEST_F(NetWorkTest, ASlowTakerKeepsTheReceiveRingSmall) {
     EXPECT_EQ(0, CloseNetWorkHandle(h));
 }
 
+// The receive that ends a body also reads what it can of the next length prefix: a
+// prefix read ahead whole, in part, or behind an empty packet still frames the
+// packets that follow.
+TEST_F(NetWorkTest, LengthPrefixesReadAheadWithABodyFrameTheNextPackets) {
+    Start();
+    const std::string wire = Packet("hello") + Packet("abc") + Packet("") + Packet("xy");
+    // Cuts: inside the first body; 2 bytes into the second prefix; 2 bytes into the
+    // third (empty) packet's prefix, whose rest comes with the last packet.
+    const size_t cuts[] = {7, 11, 18, wire.size()};
+    std::atomic<int> step{0};
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        size_t at = 0;
+        for (int i = 0; i < 4; i++) {
+            WaitWhile(step, i);
+            peer.Send(wire.substr(at, cuts[i] - at));
+            at = cuts[i];
+        }
+        peer.ReadAll();
+    });
+    const int h = OpenNetWorkConnection(LoopbackAddress, server.Port());
+    ASSERT_NE(-1, h);
+    const SocketRecord* r = GetSocketRecord(h);
+    const int complete[] = {0, 5, 8, 10};
+    for (int i = 0; i < 4; i++) {
+        step = i + 1;
+        const int held = i == 0 ? 3 : complete[i];  // the first body arrives in part
+        ASSERT_TRUE(PumpUntil([&] {
+            return GetNetWorkDataLength(h) == complete[i] && GetRingBufferCount(&r->receiveRing) == held;
+        })) << "step " << i;
+        if (i == 1 || i == 2) {
+            EXPECT_EQ(2, r->prefixHave) << "step " << i;  // read with the body
+        }
+    }
+    char got[10] = {};
+    ASSERT_EQ(0, NetWorkRecv(h, got, 10));
+    EXPECT_EQ("helloabcxy", std::string(got, 10));
+    EXPECT_EQ(0, r->prefixHave);
+    EXPECT_EQ(0, CloseNetWorkHandle(h));
+}
+
 // A packet that waited for room comes in when the program waits for more than the ring
 // holds, whether it waits on GetNetWorkDataLength or on NetWorkRecv of the whole amount.
 TEST_F(NetWorkTest, AProgramWaitingForMoreThanTheRingHoldsGetsIt) {
