@@ -175,20 +175,28 @@ static double SendStream(int packetMode) {
     std::atomic<size_t> drained{0};
     std::atomic<int> done{0};
     LoopbackServer server([&](LoopbackPeer& peer) {
-        // Packet mode: the sender makes one packet of whatever it holds queued, so the
-        // peer follows the length prefixes.
-        size_t taken = 0;
+        // Reads in large pieces; in packet mode it follows the length prefixes (the
+        // sender makes one packet of whatever it holds queued) and counts the bodies.
+        static std::vector<char> buffer(256 << 10);
+        size_t taken = 0, bodyLeft = 0;
+        unsigned char prefix[4];
+        int prefixHave = 0;
         while (taken < StreamBytes) {
-            size_t want = StreamBytes - taken;
-            if (packetMode) {
-                const std::string prefix = peer.ReadExactly(4);
-                if (prefix.size() != 4) break;
-                want = 0;
-                for (int i = 0; i < 4; i++) want |= size_t(static_cast<unsigned char>(prefix[i])) << (8 * i);
+            const size_t got = peer.ReadSome(buffer.data(), buffer.size());
+            if (got == 0) break;
+            for (size_t at = 0; at < got;) {
+                if (!packetMode || bodyLeft > 0) {
+                    const size_t body = packetMode ? std::min(bodyLeft, got - at) : got - at;
+                    bodyLeft -= packetMode ? body : 0;
+                    taken += body;
+                    at += body;
+                    continue;
+                }
+                prefix[prefixHave++] = static_cast<unsigned char>(buffer[at++]);
+                if (prefixHave < 4) continue;
+                bodyLeft = prefix[0] | prefix[1] << 8 | prefix[2] << 16 | size_t(prefix[3]) << 24;
+                prefixHave = 0;
             }
-            const size_t got = peer.Drain(want);
-            taken += got;
-            if (got != want) break;
         }
         drained = taken;
         done = 1;

@@ -171,65 +171,61 @@ static int ReceivePackets(SocketRecord* r) {
     }
 }
 
-// Sends the send ring's next sendRemaining bytes, in two pieces around its end;
-// bytes sent, or -1 when the socket took nothing.
-static int SendBody(SocketRecord* r) {
+// Sends what is due of the packet under way in one gather send: the unsent end of its
+// length prefix, then its body's next bytes in at most two pieces around the ring's
+// end (a prefix sent on its own costs a loopback segment of its own). Bytes of the
+// body sent, or -1 when the socket took nothing.
+static int SendPacketPart(SocketRecord* r) {
     RingBuffer& ring = r->sendRing;
     NormalizeRingBuffer(&ring);
+    unsigned char prefix[4];
+    EncodeLength(r->sendRemaining, prefix);
+    const int prefixLeft = r->sendPrefixRemaining;
     const int first = ring.capacity - ring.readIndex;
-    if (r->sendRemaining > first) {
-        int n = send(r->socket, reinterpret_cast<const char*>(ring.data + ring.readIndex), first, 0);
-        if (n == SOCKET_ERROR) return -1;
-        if (n < first) {
-            ring.readIndex += n;
-            return n;
-        }
-        int rest = send(r->socket, reinterpret_cast<const char*>(ring.data), r->sendRemaining - first, 0);
-        if (rest == SOCKET_ERROR) {
-            ring.readIndex = 0;
-            return first;
-        }
-        ring.readIndex = rest;
-        return first + rest;
+    const int firstPiece = r->sendRemaining < first ? r->sendRemaining : first;
+    WSABUF pieces[3];
+    DWORD count = 0;
+    if (prefixLeft > 0) {
+        pieces[count++] = {static_cast<ULONG>(prefixLeft), reinterpret_cast<char*>(prefix + 4 - prefixLeft)};
     }
-    int n = send(r->socket, reinterpret_cast<const char*>(ring.data + ring.readIndex), r->sendRemaining, 0);
-    if (n == SOCKET_ERROR) return -1;
-    ring.readIndex += n;
-    return n;
+    if (firstPiece > 0) {
+        pieces[count++] = {static_cast<ULONG>(firstPiece), reinterpret_cast<char*>(ring.data + ring.readIndex)};
+    }
+    if (r->sendRemaining > firstPiece) {
+        pieces[count++] = {static_cast<ULONG>(r->sendRemaining - firstPiece), reinterpret_cast<char*>(ring.data)};
+    }
+    DWORD sent = 0;
+    if (WSASend(r->socket, pieces, count, &sent, 0, nullptr, nullptr) == SOCKET_ERROR) return -1;
+    if (static_cast<int>(sent) < prefixLeft) {
+        r->sendPrefixRemaining -= static_cast<int>(sent);
+        return 0;
+    }
+    r->sendPrefixRemaining = 0;
+    const int body = static_cast<int>(sent) - prefixLeft;
+    ring.readIndex = body <= firstPiece ? ring.readIndex + body : body - firstPiece;
+    return body;
 }
 
 static int SendPackets(SocketRecord* r) {
     if (GetRingBufferCount(&r->sendRing) == 0) return 0;
     for (;;) {
-        unsigned char prefix[4];
-        if (r->sendPrefixRemaining != 0) {  // the end of a prefix that went out in part
-            EncodeLength(r->sendRemaining, prefix);
-            int n = send(r->socket, reinterpret_cast<const char*>(prefix + 4 - r->sendPrefixRemaining),
-                         r->sendPrefixRemaining, 0);
-            if (n == SOCKET_ERROR) return 0;
-            r->sendPrefixRemaining -= n;
-            if (r->sendPrefixRemaining != 0) return 0;
-        }
-        if (r->sendRemaining == 0) {  // a new packet of everything queued (within the packet limit)
+        const bool newPacket = r->sendRemaining == 0 && r->sendPrefixRemaining == 0;
+        if (newPacket) {  // a packet of everything queued (within the packet limit)
             const int queued = GetRingBufferCount(&r->sendRing);
             r->sendRemaining = queued < NetWorkPacketLimit ? queued : NetWorkPacketLimit;
-            EncodeLength(r->sendRemaining, prefix);
-            int n = send(r->socket, reinterpret_cast<const char*>(prefix), 4, 0);
-            if (n == SOCKET_ERROR) {
-                r->sendRemaining = 0;
-                return 0;
-            }
-            if (n < 4) {
-                r->sendPrefixRemaining = 4 - n;
-                return 0;
-            }
+            r->sendPrefixRemaining = 4;
         }
-        const int sent = SendBody(r);
-        if (sent < 0) return 0;
+        const int due = r->sendPrefixRemaining + r->sendRemaining;
+        const int prefixLeft = r->sendPrefixRemaining;
+        const int sent = SendPacketPart(r);
+        if (sent < 0) {
+            if (newPacket) r->sendRemaining = r->sendPrefixRemaining = 0;  // not begun: a later packet takes all
+            return 0;
+        }
         r->sendRing.count -= sent;
         r->sendRemaining -= sent;
         PumpNetWorkMessagesCore(0);
-        if (sent <= 0 || r->sendRemaining != 0 || GetRingBufferCount(&r->sendRing) == 0) return 0;
+        if (sent + prefixLeft < due || GetRingBufferCount(&r->sendRing) == 0) return 0;
     }
 }
 

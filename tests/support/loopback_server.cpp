@@ -74,15 +74,9 @@ std::string LoopbackPeer::ReadAll() {
     return out;
 }
 
-size_t LoopbackPeer::Drain(size_t n) {
-    static thread_local char buffer[256 << 10];
-    size_t taken = 0;
-    while (taken < n) {
-        ssize_t got = ::recv(fd_, buffer, std::min(sizeof buffer, n - taken), 0);
-        if (got <= 0) break;
-        taken += static_cast<size_t>(got);
-    }
-    return taken;
+size_t LoopbackPeer::ReadSome(char* buffer, size_t size) {
+    const ssize_t got = ::recv(fd_, buffer, size, 0);
+    return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
 std::string LoopbackPeer::ReadHttpRequest() {
