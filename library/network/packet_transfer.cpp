@@ -149,9 +149,10 @@ static int ReceivePackets(SocketRecord* r) {
             if (packets++ == ReceivePassPackets) return 0;
             // Looked at even when the budget is spent: the peek re-arms FD_READ, so a
             // prefix that came in parts is looked at again when its rest arrives.
+            const int readAhead = r->prefixHave;  // already counted when they came
             const int taken = TakeLengthPrefix(r, budget);
             if (taken != 1) return taken;
-            budget -= 4;
+            budget -= 4 - readAhead;
             if (r->receiveRemaining == 0) {  // an empty packet is complete at once
                 if (budget <= 0 || inPacket) return 0;
                 continue;
