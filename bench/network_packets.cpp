@@ -259,7 +259,7 @@ static void BM_Stream100MB(benchmark::State& state) {
     state.counters["packet_MB_per_s"] = StreamMBps[direction][1];
     state.counters["packet_per_raw"] = StreamMBps[direction][1] / StreamMBps[direction][0];
 }
-BENCHMARK(BM_Stream100MB)->ArgName("send")->Arg(0)->Arg(1)->Iterations(7)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Stream100MB)->ArgName("send")->Arg(0)->Arg(1)->Iterations(15)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
