@@ -150,8 +150,9 @@ TEST_F(LogTest, HeapFailureAndHugeSizesDumpAndGiveNull) {
 #endif
 
 #ifdef ZQ_TEST_ADDRESS_SANITIZER
-// AddressSanitizer sees a read of one byte past any tracked block, however small: the
-// block ends where the caller's bytes end, with nothing unwatched behind it.
+// AddressSanitizer sees a read of one byte past any tracked block, however small (even
+// an empty one): the block ends where the caller's bytes end, with nothing unwatched
+// behind it.
 static int ReadOnePastTheEnd(size_t size, bool zeroed) {
     auto* bytes = static_cast<volatile unsigned char*>(zeroed ? ZqAllocZero(size) : ZqAlloc(size));
     int past = bytes[size];
@@ -161,7 +162,7 @@ static int ReadOnePastTheEnd(size_t size, bool zeroed) {
 
 TEST(TrackedAllocatorDeathTest, AddressSanitizerReportsAReadOnePastAnySmallBlock) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    for (size_t size : {1, 13, 100}) {
+    for (size_t size : {0, 1, 13, 100}) {
         SCOPED_TRACE(size);
         EXPECT_DEATH(ReadOnePastTheEnd(size, false), "heap-buffer-overflow");
         EXPECT_DEATH(ReadOnePastTheEnd(size, true), "heap-buffer-overflow");
