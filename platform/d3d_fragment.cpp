@@ -84,18 +84,6 @@ bool SampleFixed(const TextureSampler& t, int64_t u, int64_t v, uint32_t* argb) 
 }
 
 
-bool Compare(DWORD func, uint32_t value, uint32_t reference) {
-    switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return value < reference;
-    case D3DCMP_EQUAL: return value == reference;
-    case D3DCMP_LESSEQUAL: return value <= reference;
-    case D3DCMP_GREATER: return value > reference;
-    case D3DCMP_NOTEQUAL: return value != reference;
-    case D3DCMP_GREATEREQUAL: return value >= reference;
-    default: return true;
-    }
-}
 
 namespace {
 
@@ -175,11 +163,14 @@ bool RunStages(const DrawSetup& s, const Fragment& f, uint32_t* out) {
 // The tables of the stages for these colours (see StageTables).
 void BuildStageTables(DrawSetup& s, uint32_t diffuse, uint32_t specular) {
     StageTables& t = s.tables;
+    t.keepAlpha = t.keepRgb = true;
     for (uint32_t v = 0; v < 256; ++v) {
         uint32_t c = diffuse;
         if (s.stageCount == 1) c = CombineStage(s.stages[0], diffuse, diffuse, v * 0x01010101u, s.textureFactor, specular);
         if (s.specularAdd) c = AddSpecular(c, specular);
         for (int ch = 0; ch < 4; ++ch) t.channel[ch][v] = uint8_t(Channel(c, ch));
+        t.keepAlpha &= Channel(c, 0) == v;
+        t.keepRgb &= c % 0x01000000u == v * 0x010101u;
     }
     t.built = true;
     t.diffuse = diffuse;
@@ -242,18 +233,6 @@ bool WritePixel(DrawSetup& s, int x, int y, uint32_t colour, double z) {
     WriteRawPixel(pixel, bytes, s.targetCodec.Encode(colour));
     if (s.depthWrite) WriteRawPixel(depthPixel, 2, depth);
     return true;
-}
-
-void MarkDrawn(DrawSetup& s, int left, int top, int right, int bottom) {
-    RECT& d = s.drawn;
-    if (IsRectEmpty(d)) {
-        d = RECT{left, top, right, bottom};
-    } else {
-        d.left = std::min<LONG>(d.left, left);
-        d.top = std::min<LONG>(d.top, top);
-        d.right = std::max<LONG>(d.right, right);
-        d.bottom = std::max<LONG>(d.bottom, bottom);
-    }
 }
 
 void ShadePixel(DrawSetup& s, int x, int y, const Fragment& f) {
@@ -324,14 +303,69 @@ constexpr int64_t kTableBuildPixels = 64;
 // Flat colours come from the provoking vertex; Gouraud colours equal at the three
 // corners interpolate to that same colour, since the weights are never negative and
 // sum to one within rounding far below half a unit.
+namespace {
+
+// What a draw's stage tables are built from besides the colours.
+struct StageTablesKey {
+    DWORD ops[6];  // the stage's operations and arguments (none without a stage)
+    uint32_t factor;
+    bool specularAdd;
+    bool operator==(const StageTablesKey&) const = default;
+};
+
+StageTablesKey KeyOf(const DrawSetup& s) {
+    StageTablesKey key{};
+    if (s.stageCount == 1) {
+        const Stage& st = s.stages[0];
+        const DWORD ops[6] = {st.colourOp, st.colourArg1, st.colourArg2, st.alphaOp, st.alphaArg1, st.alphaArg2};
+        std::copy(ops, ops + 6, key.ops);
+    }
+    key.factor = s.textureFactor;
+    key.specularAdd = s.specularAdd;
+    return key;
+}
+
+// The tables of the last draws: a game draws the same few states and colours frame
+// after frame, and a draw is often a single small quad (a sprite, a glyph).
+struct CachedTables {
+    StageTablesKey key;
+    StageTables tables;
+};
+constexpr int kCachedTables = 16;
+thread_local CachedTables tableCache[kCachedTables];
+thread_local int nextCachedTables = 0;
+
+const StageTables* FindCachedTables(const StageTablesKey& key, uint32_t diffuse, uint32_t specular) {
+    for (const CachedTables& e : tableCache) {
+        if (e.tables.built && e.tables.diffuse == diffuse && e.tables.specular == specular && e.key == key)
+            return &e.tables;
+    }
+    return nullptr;
+}
+
+void KeepTables(const StageTablesKey& key, const StageTables& tables) {
+    CachedTables& e = tableCache[nextCachedTables];
+    nextCachedTables = (nextCachedTables + 1) % kCachedTables;
+    e.key = key;
+    e.tables = tables;
+}
+
+}  // namespace
+
 bool PrepareStageTables(DrawSetup& s, const Vertex* const v[], const Vertex& provoking, int64_t pixels) {
     if (!s.stagesFitTables) return false;
     if (s.gouraud && !(SameColours(*v[0], *v[1]) && SameColours(*v[0], *v[2]))) return false;
     const Vertex& source = s.gouraud ? *v[0] : provoking;
     const uint32_t diffuse = PackColour(source.diffuse), specular = PackColour(source.specular);
     if (s.tables.built && s.tables.diffuse == diffuse && s.tables.specular == specular) return true;
+    const StageTablesKey key = KeyOf(s);
+    if (const StageTables* cached = FindCachedTables(key, diffuse, specular)) {
+        s.tables = *cached;
+        return true;
+    }
     if (pixels < kTableBuildPixels) return false;
     BuildStageTables(s, diffuse, specular);
+    KeepTables(key, s.tables);
     return true;
 }
 

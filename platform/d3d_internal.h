@@ -52,6 +52,7 @@ enum D3DRasterPath {
     D3DPathFlatRectangle,    // a quad of one colour
     D3DPathCopyRectangle,    // a 1:1 quad copying or converting texels
     D3DPathTableRectangle,   // a 1:1 quad running texels through the stage tables
+    D3DPathKeyedCopyRectangle,  // a 1:1 quad copying texels but those of the colour key
     D3DRasterPathCount
 };
 

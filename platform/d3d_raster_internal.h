@@ -7,6 +7,7 @@
 // draws axis-aligned rectangles.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/d3d_internal.h"
@@ -60,9 +61,12 @@ struct Stage {
 // texel, as long as no colour argument replicates alpha. The stages then become four
 // 256-entry tables, built by the general stage code itself, so a pixel costs a sample
 // and four look-ups and comes out with the general path's bytes.
+// Tables once built are kept (per thread) for later draws of the same stage, factor
+// and colours.
 struct StageTables {
     bool built;
     uint32_t diffuse, specular;  // the colours the tables were built for
+    bool keepAlpha, keepRgb;     // the tables leave alpha, or red, green and blue, as they are
     uint8_t channel[4][256];     // result channel (alpha, red, green, blue) by texel channel
 };
 
@@ -139,7 +143,18 @@ struct SnappedTriangle {
 // the clip.
 bool SnapTriangle(const DrawSetup& s, const Vertex& a, const Vertex& b, const Vertex& c, SnappedTriangle* t);
 
-bool Compare(DWORD func, uint32_t value, uint32_t reference);
+inline bool Compare(DWORD func, uint32_t value, uint32_t reference) {
+    switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return value < reference;
+    case D3DCMP_EQUAL: return value == reference;
+    case D3DCMP_LESSEQUAL: return value <= reference;
+    case D3DCMP_GREATER: return value > reference;
+    case D3DCMP_NOTEQUAL: return value != reference;
+    case D3DCMP_GREATEREQUAL: return value >= reference;
+    default: return true;
+    }
+}
 
 // ---- Fragments -----------------------------------------------------------------------
 
@@ -171,7 +186,17 @@ uint32_t BlendColours(const DrawSetup& s, uint32_t colour, uint32_t dst);
 // The steps after the stages: alpha test, depth test, blend, writes; true when the
 // pixel was written. MarkDrawn adds pixels to the drawn bounding box.
 bool WritePixel(DrawSetup& s, int x, int y, uint32_t colour, double z);
-void MarkDrawn(DrawSetup& s, int left, int top, int right, int bottom);
+inline void MarkDrawn(DrawSetup& s, int left, int top, int right, int bottom) {
+    RECT& d = s.drawn;
+    if (d.left >= d.right || d.top >= d.bottom) {
+        d = RECT{left, top, right, bottom};
+    } else {
+        d.left = std::min<LONG>(d.left, left);
+        d.top = std::min<LONG>(d.top, top);
+        d.right = std::max<LONG>(d.right, right);
+        d.bottom = std::max<LONG>(d.bottom, bottom);
+    }
+}
 void ShadePixel(DrawSetup& s, int x, int y, const Fragment& f);
 
 uint32_t PackColour(const double c[4]);

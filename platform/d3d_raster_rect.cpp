@@ -91,16 +91,9 @@ bool WholeTexels(const DrawSetup& s, const Vertex* const v[6], const Corners& c,
     return px0 + *dx >= 0 && px1 + *dx < int(w) && py0 + *dy >= 0 && py1 + *dy < int(h);
 }
 
-// Whether the stage tables leave channels first..3 of a texel as they are.
-bool TablesKeep(const DrawSetup& s, int first) {
-    for (int ch = first; ch < 4; ++ch)
-        for (int v = 0; v < 256; ++v)
-            if (s.tables.channel[ch][v] != v) return false;
-    return true;
-}
-
-// Texels copied, or converted between layouts, as they stand.
-template <int Bytes, int TexBytes>
+// Texels copied, or converted between layouts, as they stand; with Keyed, texels the
+// colour key removes are left out. Marks the written pixels of each row.
+template <int Bytes, int TexBytes, bool Keyed>
 void CopyTexelRows(DrawSetup& s, int px0, int py0, int px1, int py1, int dx, int dy) {
     const TextureSampler& ts = s.stages[0].sampler;
     const PixelTables &texels = *s.texturePixels, &tp = *s.targetPixels;
@@ -111,6 +104,18 @@ void CopyTexelRows(DrawSetup& s, int px0, int py0, int px1, int py1, int dx, int
     for (int y = py0; y <= py1; ++y) {
         uint8_t* out = PixelAt(s.target, px0, y);
         const uint8_t* in = PixelAt(ts.view, px0 + dx, y + dy);
+        if constexpr (Keyed) {
+            int first = n, last = -1;
+            for (int i = 0; i < n; ++i) {
+                const uint32_t raw = Load<TexBytes>(in + TexBytes * i), bits = raw & ts.keyMask;
+                if (bits >= ts.keyLow && bits <= ts.keyHigh) continue;
+                Store<Bytes>(out + Bytes * i, same ? raw & valueBits : EncodeRaw(tp, DecodeRaw(texels, raw)));
+                first = std::min(first, i);
+                last = i;
+            }
+            if (first <= last) MarkDrawn(s, px0 + first, y, px0 + last + 1, y + 1);
+            continue;
+        }
         if (same && valueBits == (Bytes == 2 ? 0xFFFFu : 0xFFFFFFFFu)) {
             std::memcpy(out, in, size_t(n) * Bytes);
         } else if (same) {
@@ -119,6 +124,16 @@ void CopyTexelRows(DrawSetup& s, int px0, int py0, int px1, int py1, int dx, int
             for (int i = 0; i < n; ++i) Store<Bytes>(out + Bytes * i, EncodeRaw(tp, DecodeRaw(texels, Load<TexBytes>(in + TexBytes * i))));
         }
     }
+    if (!Keyed) MarkDrawn(s, px0, py0, px1 + 1, py1 + 1);
+}
+
+template <bool Keyed>
+void CopyTexelRows(DrawSetup& s, int px0, int py0, int px1, int py1, int dx, int dy) {
+    const int bytes = s.target.layout.bytesPerPixel, texBytes = s.stages[0].sampler.view.layout.bytesPerPixel;
+    if (bytes == 2 && texBytes == 2) CopyTexelRows<2, 2, Keyed>(s, px0, py0, px1, py1, dx, dy);
+    else if (bytes == 2) CopyTexelRows<2, 4, Keyed>(s, px0, py0, px1, py1, dx, dy);
+    else if (texBytes == 2) CopyTexelRows<4, 2, Keyed>(s, px0, py0, px1, py1, dx, dy);
+    else CopyTexelRows<4, 4, Keyed>(s, px0, py0, px1, py1, dx, dy);
 }
 
 // A textured rectangle of whole texels: true when drawn.
@@ -130,16 +145,12 @@ bool DrawTexturedRectangle(DrawSetup& s, const Vertex* const v[6], const Corners
     if (!PrepareStageTables(s, v, *v[0], int64_t(px1 - px0 + 1) * (py1 - py0 + 1))) return false;
     // Nothing per pixel but the texel, its colour (and alpha where the target keeps it)
     // as it stands: a copy or a conversion.
-    const bool keepRgb = TablesKeep(s, 1);
-    if (!s.blend && !s.alphaTest && !s.depthTest && !s.stages[0].sampler.keyed && keepRgb &&
-        (!s.targetHasAlpha || TablesKeep(s, 0))) {
-        const int bytes = s.target.layout.bytesPerPixel, texBytes = s.stages[0].sampler.view.layout.bytesPerPixel;
-        if (bytes == 2 && texBytes == 2) CopyTexelRows<2, 2>(s, px0, py0, px1, py1, dx, dy);
-        else if (bytes == 2) CopyTexelRows<2, 4>(s, px0, py0, px1, py1, dx, dy);
-        else if (texBytes == 2) CopyTexelRows<4, 2>(s, px0, py0, px1, py1, dx, dy);
-        else CopyTexelRows<4, 4>(s, px0, py0, px1, py1, dx, dy);
-        MarkDrawn(s, px0, py0, px1 + 1, py1 + 1);
-        ++D3DConfig().rasterPaths[D3DPathCopyRectangle];
+    const bool keepRgb = s.tables.keepRgb;
+    if (!s.blend && !s.alphaTest && !s.depthTest && keepRgb && (!s.targetHasAlpha || s.tables.keepAlpha)) {
+        const bool keyed = s.stages[0].sampler.keyed;
+        if (keyed) CopyTexelRows<true>(s, px0, py0, px1, py1, dx, dy);
+        else CopyTexelRows<false>(s, px0, py0, px1, py1, dx, dy);
+        ++D3DConfig().rasterPaths[keyed ? D3DPathKeyedCopyRectangle : D3DPathCopyRectangle];
         return true;
     }
     TriangleSpans t{};
@@ -192,8 +203,15 @@ bool DrawRectangle(DrawSetup& s, const Vertex* const first[3], const Vertex* con
     t.rawColour = s.targetCodec.Encode(t.colour);
     t.constantDepth = true;
     t.depth = DepthValue(s, source.z);
-    const int64_t e[3] = {0, 0, 0};
-    for (int y = py0; y <= py1; ++y) s.kernels->flat(s, t, SpanStart{e, y, px0, px1});
+    if (s.blendKind == BlendKind::None && !s.depthTest) {
+        // Nothing to read per pixel: a row fill, the bounding box marked once.
+        for (int y = py0; y <= py1; ++y)
+            FillRawRow(PixelAt(s.target, px0, y), px1 - px0 + 1, s.target.layout.bytesPerPixel, t.rawColour);
+        MarkDrawn(s, px0, py0, px1 + 1, py1 + 1);
+    } else {
+        const int64_t e[3] = {0, 0, 0};
+        for (int y = py0; y <= py1; ++y) s.kernels->flat(s, t, SpanStart{e, y, px0, px1});
+    }
     ++D3DConfig().rasterPaths[D3DPathFlatRectangle];
     return true;
 }

@@ -15,15 +15,6 @@ namespace d3draster {
 
 namespace {
 
-template <int Bytes>
-void FillRow(uint8_t* p, int n, uint32_t raw) {
-    if constexpr (Bytes == 2) {
-        std::fill_n(reinterpret_cast<uint16_t*>(p), n, uint16_t(raw));
-    } else {
-        std::fill_n(reinterpret_cast<uint32_t*>(p), n, raw);
-    }
-}
-
 // Source alpha over the target: each channel (c a + d (255 - a) + 127) / 255, the four
 // channels at once in 16-bit lanes of one 64-bit word (no lane exceeds 255 * 255 + 127,
 // and (t + 1 + (t >> 8)) >> 8 is t / 255 for every t below 65535).
@@ -102,7 +93,7 @@ template <int Bytes, BlendKind B, bool Depth>
 void FlatSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
     if constexpr (B == BlendKind::None && !Depth) {
-        FillRow<Bytes>(pixel, span.x1 - span.x0 + 1, t.rawColour);
+        FillRawRow(pixel, span.x1 - span.x0 + 1, Bytes, t.rawColour);
         MarkDrawn(s, span.x0, span.y, span.x1 + 1, span.y + 1);
     } else {
         uint8_t* depthPixel = Depth ? PixelAt(s.depth, span.x0, span.y) : nullptr;
@@ -199,9 +190,40 @@ void TexturedSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
 
 // KeepRgb: the stage tables leave red, green and blue as they are (a texture selected
 // as it stands or modulated by white), so only alpha is looked up.
+// Every texel of the span over the target, by whole blocks: no colour key to leave a
+// texel out and no alpha test to drop one.
+template <int Bytes, int TexBytes>
+void WholeTexelRowsOver(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
+    const PixelTables& texels = *s.texturePixels;
+    const PixelTables& tp = *s.targetPixels;
+    const uint8_t* alpha = s.tables.channel[0];
+    const uint8_t* in = PixelAt(s.stages[0].sampler.view, span.x0 + t.texelX, span.y + t.texelY);
+    uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
+    static constexpr uint8_t kNoSkips[kBlendRowMax] = {};
+    uint32_t colours[kBlendRowMax];
+    for (int x = span.x0; x <= span.x1; x += kBlendRowMax) {
+        const int n = std::min(kBlendRowMax, span.x1 - x + 1);
+        for (int i = 0; i < n; ++i) {
+            const uint32_t texel = DecodeRaw(texels, Load<TexBytes>(in + TexBytes * i));
+            colours[i] = (texel & 0xFFFFFFu) | uint32_t(alpha[texel >> 24]) << 24;
+        }
+        if constexpr (Bytes == 2) OverRow565(pixel, colours, kNoSkips, n);
+        else OverRow8888(pixel, colours, kNoSkips, n, tp.alphaDefault, tp.rgb888Mask);
+        in += TexBytes * n;
+        pixel += Bytes * n;
+    }
+    MarkDrawn(s, span.x0, span.y, span.x1 + 1, span.y + 1);
+}
+
 template <int Bytes, int TexBytes, BlendKind B, bool Depth, bool KeepRgb, bool Rows = false>
 void WholeTexelSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     const TextureSampler& ts = s.stages[0].sampler;
+    if constexpr (Rows && KeepRgb) {
+        if (!ts.keyed && !s.alphaTest) {
+            WholeTexelRowsOver<Bytes, TexBytes>(s, t, span);
+            return;
+        }
+    }
     const PixelTables& texels = *s.texturePixels;
     const uint8_t* in = PixelAt(ts.view, span.x0 + t.texelX, span.y + t.texelY);
     uint8_t* pixel = PixelAt(s.target, span.x0, span.y);
@@ -341,7 +363,11 @@ void ChooseSpanKernels(DrawSetup& s) {
     s.blendKind = !s.blend ? BlendKind::None
                   : s.srcBlend == D3DBLEND_SRCALPHA && s.destBlend == D3DBLEND_INVSRCALPHA ? BlendKind::Over
                                                                                             : BlendKind::General;
-    for (uint32_t a = 0; a < 256; ++a) s.alphaPass[a] = !s.alphaTest || Compare(s.alphaFunc, a, s.alphaRef);
+    if (s.alphaTest) {
+        for (uint32_t a = 0; a < 256; ++a) s.alphaPass[a] = Compare(s.alphaFunc, a, s.alphaRef);
+    } else {
+        std::fill_n(s.alphaPass, 256, true);
+    }
     s.targetPixels = PixelTablesFor(s.targetCodec);
     if (!s.targetPixels->usable) return;
     int textureBytes = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 PixelLayout LayoutXrgb8888() { return {4, 0xFF0000u, 0xFF00u, 0xFFu, 0, false}; }
@@ -284,13 +285,32 @@ void StretchPixels(const PixelView& dst, const RECT& dstRect, const RECT& clip, 
     }
 }
 
+void FillRawRow(uint8_t* p, int n, int bytesPerPixel, uint32_t raw) {
+    if (n <= 0) return;
+    static_assert(sizeof(wchar_t) == 4, "wmemset stores 4-byte units");
+    if (bytesPerPixel == 2) {
+        // Whole 4-byte pairs of pixels from a 4-byte boundary, the odd ones at either end.
+        if (reinterpret_cast<uintptr_t>(p) & 2) {
+            WriteRawPixel(p, 2, raw);
+            p += 2;
+            --n;
+        }
+        if (n & 1) WriteRawPixel(p + 2 * (n - 1), 2, raw);
+        std::wmemset(reinterpret_cast<wchar_t*>(p), wchar_t((raw & 0xFFFFu) * 0x10001u), size_t(n / 2));
+    } else if (bytesPerPixel == 4) {
+        std::wmemset(reinterpret_cast<wchar_t*>(p), wchar_t(raw), size_t(n));
+    } else {
+        for (int x = 0; x < n; ++x) WriteRawPixel(p + x * bytesPerPixel, bytesPerPixel, raw);
+    }
+}
+
 void FillPixels(const PixelView& view, const RECT& rect, uint32_t raw) {
     int bytes = view.layout.bytesPerPixel;
     int w = rect.right - rect.left;
     if (w <= 0 || rect.bottom <= rect.top) return;
     // Build the first row, then copy it down.
     uint8_t* first = PixelAt(view, rect.left, rect.top);
-    for (int x = 0; x < w; ++x) WriteRawPixel(first + x * bytes, bytes, raw);
+    FillRawRow(first, w, bytes, raw);
     for (int y = rect.top + 1; y < rect.bottom; ++y)
         std::memcpy(PixelAt(view, rect.left, y), first, static_cast<size_t>(w) * bytes);
 }

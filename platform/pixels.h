@@ -111,3 +111,5 @@ void StretchPixels(const PixelView& dst, const RECT& dstRect, const RECT& clip, 
 
 // Fills rect (inside the view) with a raw pixel value.
 void FillPixels(const PixelView& view, const RECT& rect, uint32_t raw);
+// n pixels of 2 or 4 bytes from p on set to the raw value, with wide stores.
+void FillRawRow(uint8_t* p, int n, int bytesPerPixel, uint32_t raw);

@@ -108,6 +108,8 @@ struct WindowSystem {
     std::vector<std::function<void()>> sdlWork;  // SDL calls queued for the SDL thread
     std::deque<SDL_Event> injected;              // events tests inject
     long sdlPumps = 0;                           // times SDL's queue was pumped (a test seam)
+    long joystickUpdates = 0;                    // times the pump updated the joysticks (a test seam)
+    int64_t lastJoystickUpdateNs = 0;             // monotonic clock at that update
 };
 
 WindowSystem& Windows();

@@ -2,6 +2,7 @@
 // windows behind top-level windows, and SDL events translated into window messages.
 // Every SDL call here runs on the SDL thread.
 #include <cstring>
+#include <time.h>
 
 #include "platform/dinput_events.h"
 #include "platform/window_internal.h"
@@ -21,6 +22,8 @@ bool EnsureSdlVideo(void) {
     }
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // The pump updates the joysticks itself, less often (UpdateJoysticksOnPump).
+    SDL_SetHint(SDL_HINT_AUTO_UPDATE_JOYSTICKS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     const char* driver = SDL_GetCurrentVideoDriver();
     bool headless = driver != nullptr && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
@@ -325,6 +328,25 @@ static void TranslateEvent(const SDL_Event& e) {
     }
 }
 
+// Looking for joystick changes polls the device monitors (about 3 us), and the message
+// pump runs ten and more times a frame: the pump updates the joysticks at most once per
+// millisecond of real time (the monotonic clock, never the tests' virtual one). Polling a
+// joystick device updates them at once.
+static void UpdateJoysticksOnPump(void) {
+    if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0) return;
+    auto& sys = Windows();
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    {
+        std::lock_guard<std::mutex> lock(sys.mutex);
+        if (sys.joystickUpdates != 0 && nowNs - sys.lastJoystickUpdateNs < 1000000) return;
+        sys.lastJoystickUpdateNs = nowNs;
+        sys.joystickUpdates++;
+    }
+    SDL_JoystickUpdate();
+}
+
 void PumpSdlEvents(void) {
     auto& sys = Windows();
     std::vector<std::function<void()>> work;
@@ -336,6 +358,7 @@ void PumpSdlEvents(void) {
     for (auto& item : work) item();
     // One poll of the system, then the queue as it stands (SDL_PollEvent would poll
     // again for every event).
+    UpdateJoysticksOnPump();
     SDL_PumpEvents();
     SDL_Event e;
     while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) TranslateEvent(e);

@@ -103,3 +103,8 @@ long WindowSeamPumpCount(void) {
     std::lock_guard<std::mutex> lock(Windows().mutex);
     return Windows().sdlPumps;
 }
+
+long WindowSeamJoystickUpdateCount(void) {
+    std::lock_guard<std::mutex> lock(Windows().mutex);
+    return Windows().joystickUpdates;
+}

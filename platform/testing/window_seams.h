@@ -43,3 +43,5 @@ bool WindowSeamImeEnabled(HWND window);
 int WindowSeamWindowCount(void);
 // Times the SDL thread has pumped SDL's event queue (PumpWindowEvents, PeekMessageA).
 long WindowSeamPumpCount(void);
+// Times a pump updated the joysticks (at most once per millisecond of real time).
+long WindowSeamJoystickUpdateCount(void);

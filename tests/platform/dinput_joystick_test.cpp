@@ -1,6 +1,8 @@
 // Game controllers through SDL's virtual joysticks: enumeration, the joystick state with
 // ranges and dead zones, effects, unplugging, and the winmm capability call.
 #include <cstring>
+#include <time.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,12 @@ struct VirtualStick {
     SDL_JoystickID id = -1;
     SDL_Joystick* stick = nullptr;
 };
+
+double MonotonicMicros() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
 
 struct Found {
     std::vector<DIDEVICEINSTANCEA> devices;
@@ -125,6 +133,41 @@ TEST_F(DinputJoystickTest, RawJoystickIsReadWithItsAxesHatsAndButtons) {
     EXPECT_EQ(DI_NOEFFECT, IDirectInputDevice_Unacquire(pad));
     IDirectInputDevice_SetEventNotification(pad, nullptr);
     CloseHandle(event);
+}
+
+// The message pump runs many times a frame; looking for joystick changes costs device
+// polls, so the pump updates the joysticks at most once per millisecond of real time,
+// and a joystick moved before a later pump is still read without a Poll.
+TEST_F(DinputJoystickTest, ThePumpUpdatesJoysticksAtMostOncePerMillisecond) {
+    Object(7);
+    VirtualStick virt("Pumped Stick", SDL_JOYSTICK_TYPE_UNKNOWN, 2, 2, 0);
+    IDirectInputDeviceA* pad = Open(Find("Pumped Stick"));
+    SetRange(pad, DIJOFS_X, -1000, 1000);
+    ASSERT_EQ(DI_OK, IDirectInputDevice_Acquire(pad));
+
+    const long updates = WindowSeamJoystickUpdateCount();
+    const double start = MonotonicMicros();
+    int pumps = 0;
+    while (MonotonicMicros() - start < 400) {
+        PumpWindowEvents();
+        pumps++;
+    }
+    // A stalled machine may stretch the loop past a millisecond: one more update each.
+    const long wholeMilliseconds = static_cast<long>((MonotonicMicros() - start) / 1000);
+    EXPECT_GT(pumps, 2);
+    EXPECT_LE(WindowSeamJoystickUpdateCount() - updates, 1 + wholeMilliseconds) << pumps << " pumps";
+
+    SDL_JoystickSetVirtualAxis(virt.stick, 0, 32767);
+    usleep(2000);
+    PumpWindowEvents();
+    DIJOYSTATE state;
+    ASSERT_EQ(DI_OK, IDirectInputDevice_GetDeviceState(pad, sizeof state, &state));
+    EXPECT_EQ(1000, state.lX) << "the pump after a millisecond updated the joystick";
+
+    SDL_JoystickSetVirtualAxis(virt.stick, 0, -32768);
+    ASSERT_EQ(DI_OK, IDirectInputDevice_Poll(pad));
+    ASSERT_EQ(DI_OK, IDirectInputDevice_GetDeviceState(pad, sizeof state, &state));
+    EXPECT_EQ(-1000, state.lX) << "Poll updates at once";
 }
 
 TEST_F(DinputJoystickTest, GameControllerIsReadThroughItsMapping) {

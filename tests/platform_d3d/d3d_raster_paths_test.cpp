@@ -5,9 +5,12 @@
 // layer counts the paths taken).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <random>
 #include <sstream>
@@ -60,6 +63,12 @@ protected:
     }
 
     uint32_t Next(uint32_t n) { return uint32_t(random()) % n; }
+    // A colour, half of the time one of a few, so that later scenes meet the colours of
+    // earlier ones under other states (the stage tables are kept from draw to draw).
+    uint32_t Colour() {
+        static const uint32_t few[] = {0xFFFFFFFFu, 0x80FFFFFFu, 0xC0406080u};
+        return Next(2) ? Pick(few) : uint32_t(random());
+    }
     float Between(float lo, float hi) { return lo + (hi - lo) * float(random() % 4096) / 4096.0f; }
     template <typename T, size_t N>
     T Pick(const T (&options)[N]) { return options[Next(N)]; }
@@ -129,7 +138,7 @@ protected:
         state(D3DRENDERSTATE_TEXTUREPERSPECTIVE, Next(2));
         state(D3DRENDERSTATE_SPECULARENABLE, Next(3) == 0);
         state(D3DRENDERSTATE_COLORKEYENABLE, Next(2));
-        state(D3DRENDERSTATE_TEXTUREFACTOR, random());
+        state(D3DRENDERSTATE_TEXTUREFACTOR, Colour());
         state(D3DRENDERSTATE_ALPHATESTENABLE, Next(3) == 0);
         state(D3DRENDERSTATE_ALPHAFUNC, 1 + Next(8));
         state(D3DRENDERSTATE_ALPHAREF, Next(256));
@@ -137,7 +146,7 @@ protected:
         state(D3DRENDERSTATE_ZENABLE, Next(3) == 0);
         state(D3DRENDERSTATE_ZWRITEENABLE, Next(2));
         state(D3DRENDERSTATE_ZFUNC, 1 + Next(8));
-        if (Next(5) == 0) {
+        if (Next(3) == 0) {
             // A graph drawn as it stands, as the library draws most of them: alpha from
             // the texture or from the vertices, blended or not.
             IDirect3DDevice7_SetTexture(device, 0, texture);
@@ -150,6 +159,7 @@ protected:
             state(D3DRENDERSTATE_ALPHATESTENABLE, 0);
             state(D3DRENDERSTATE_ALPHABLENDENABLE, Next(2));
             state(D3DRENDERSTATE_ZENABLE, 0);
+            state(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
         }
         // Source alpha over the target, the library's usual blend, half of the time.
         const bool over = Next(2);
@@ -164,7 +174,7 @@ protected:
         std::vector<Vertex> out;
         const int count = 1 + int(Next(6));
         for (int n = 0; n < count; n++) {
-            const uint32_t colours[2] = {uint32_t(random()), Next(3) ? 0u : uint32_t(random())};
+            const uint32_t colours[2] = {Colour(), Next(3) ? 0u : Colour()};
             auto corner = [&](float x, float y, float u, float v, bool varied) {
                 return Vertex{x, y, Between(0, 1), Between(0.25f, 2), varied ? uint32_t(random()) : colours[0],
                               varied ? uint32_t(random()) : colours[1], u, v};
@@ -204,6 +214,14 @@ protected:
         int count = 0;
         for (size_t i = 0; i + bytes <= want.size(); i += bytes) count += std::memcmp(&want[i], &got[i], bytes) != 0;
         return count;
+    }
+    static int LargestDepthDifference(const std::vector<uint8_t>& want, const std::vector<uint8_t>& got) {
+        int largest = 0;
+        for (size_t i = 0; i + 2 <= want.size(); i += 2) {
+            const int w = want[i] | want[i + 1] << 8, g = got[i] | got[i + 1] << 8;
+            largest = std::max(largest, std::abs(w - g));
+        }
+        return largest;
     }
     // The first pixel where two pictures differ and both values.
     static std::string Difference(const std::vector<uint8_t>& want, const std::vector<uint8_t>& got,
@@ -262,13 +280,17 @@ protected:
                 depths[general] = Bytes(depth);
             }
             UseGeneralRasterPathOnly(false);
-            // Texture coordinates stepped in fixed point may take the neighbouring texel
-            // where a pixel centre lies on a texel boundary (up to rounding); everything
-            // else is exact.
-            const bool stepped = paths[D3DPathTexturedSpans] != before[D3DPathTexturedSpans];
+            // Texture coordinates and depths stepped in fixed point (the span kernels of
+            // free triangles) may take the neighbouring texel where a pixel centre lies on
+            // a texel boundary, or the neighbouring depth value where the exact depth is
+            // half-way (up to rounding), and a depth test may then go the other way;
+            // everything else is exact.
+            const bool stepped = paths[D3DPathTexturedSpans] != before[D3DPathTexturedSpans] ||
+                                 paths[D3DPathFlatSpans] != before[D3DPathFlatSpans];
             const int differ = DifferingPixels(drawn[1], drawn[0], targetFormat);
             if (stepped) {
                 EXPECT_LE(differ, kSize * kSize / 100) << "scene " << scene << Difference(drawn[1], drawn[0], targetFormat);
+                EXPECT_LE(LargestDepthDifference(depths[1], depths[0]), 1) << "scene " << scene;
                 continue;
             }
             ASSERT_EQ(0, differ) << "scene " << scene << Difference(drawn[1], drawn[0], targetFormat) << " paths "
@@ -298,4 +320,76 @@ TEST_F(D3DRasterPathsTest, FastPathsDrawTheGeneralPathsBytesOnEveryTargetAndText
     }
     const int64_t* paths = CurrentDirect3DProfile().rasterPaths;
     for (int path = 0; path < D3DRasterPathCount; path++) EXPECT_GT(paths[path], 0) << "path " << path;
+}
+
+// Stage tables are kept from draw to draw by the states and colours they were built
+// from: a quad drawn after another of the same colours under a state that differs in
+// one thing only must not take the first one's tables.
+TEST_F(D3DRasterPathsTest, KeptStageTablesServeOnlyTheStatesTheyWereBuiltFor) {
+    // A target that keeps alpha, so the alpha operation's result shows.
+    const DDPIXELFORMAT argb = Rgb(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
+    IDirectDrawSurface7* target = Offscreen(kSize, kSize, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE, &argb);
+    IDirectDrawSurface7* texture = Texture(argb, 8, 16);
+    IDirect3DDevice7* device = nullptr;
+    ASSERT_EQ(D3D_OK, IDirect3D7_CreateDevice(d3d, IID_IDirect3DHALDevice, target, &device));
+    IDirect3DDevice7_SetTexture(device, 0, texture);
+    auto stage = [&](D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+        IDirect3DDevice7_SetTextureStageState(device, 0, type, value);
+    };
+    auto state = [&](D3DRENDERSTATETYPE type, DWORD value) { IDirect3DDevice7_SetRenderState(device, type, value); };
+    auto base = [&] {
+        stage(D3DTSS_COLOROP, D3DTOP_MODULATE);
+        stage(D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        stage(D3DTSS_COLORARG2, D3DTA_TFACTOR);
+        stage(D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        stage(D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        stage(D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        state(D3DRENDERSTATE_TEXTUREFACTOR, 0x80C08040u);
+        state(D3DRENDERSTATE_SPECULARENABLE, 0);
+        state(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    };
+    struct Change {
+        const char* what;
+        std::function<void()> apply;
+    };
+    const Change changes[] = {
+        {"texture factor", [&] { state(D3DRENDERSTATE_TEXTUREFACTOR, 0x40206080u); }},
+        {"specular added", [&] { state(D3DRENDERSTATE_SPECULARENABLE, 1); }},
+        {"colour operation", [&] { stage(D3DTSS_COLOROP, D3DTOP_ADD); }},
+        {"colour argument 1", [&] { stage(D3DTSS_COLORARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT); }},
+        {"colour argument 2", [&] { stage(D3DTSS_COLORARG2, D3DTA_DIFFUSE); }},
+        {"alpha operation", [&] { stage(D3DTSS_ALPHAOP, D3DTOP_SELECTARG1); }},
+        {"alpha argument 1", [&] { stage(D3DTSS_ALPHAARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT); }},
+        {"alpha argument 2", [&] { stage(D3DTSS_ALPHAARG2, D3DTA_TFACTOR); }},
+    };
+    // An 8 x 16 quad mapping one texel onto each pixel, of one diffuse and specular colour.
+    std::vector<Vertex> quad;
+    auto at = [](float x, float y) { return Vertex{x, y, 0.5f, 1, 0x90A07050u, 0x00304050u, (x + 0.5f) / 8, (y + 0.5f) / 16}; };
+    const Vertex corners[4] = {at(0, 0), at(8, 0), at(0, 16), at(8, 16)};
+    for (int i : {0, 1, 2, 3, 2, 1}) quad.push_back(corners[i]);
+    auto draw = [&](bool general) {
+        UseGeneralRasterPathOnly(general);
+        IDirect3DDevice7_BeginScene(device);
+        EXPECT_EQ(D3D_OK, IDirect3DDevice7_DrawPrimitive(device, D3DPT_TRIANGLELIST, kVertexFormat, quad.data(),
+                                                         DWORD(quad.size()), 0));
+        IDirect3DDevice7_EndScene(device);
+        UseGeneralRasterPathOnly(false);
+        return Bytes(target);
+    };
+    const std::vector<uint8_t> start = Noise(size_t(kSize * kSize) * 4);
+    const int64_t* paths = CurrentDirect3DProfile().rasterPaths;
+    for (const Change& change : changes) {
+        base();
+        Put(target, start);
+        draw(false);  // keeps the tables of the base state
+        change.apply();
+        Put(target, start);
+        const std::vector<uint8_t> general = draw(true);
+        Put(target, start);
+        const int64_t tableRectangles = paths[D3DPathTableRectangle];
+        const std::vector<uint8_t> fast = draw(false);
+        EXPECT_EQ(tableRectangles + 1, paths[D3DPathTableRectangle]) << change.what;
+        EXPECT_EQ(0, DifferingPixels(general, fast, argb)) << change.what << Difference(general, fast, argb);
+    }
+    IDirect3DDevice7_Release(device);
 }
