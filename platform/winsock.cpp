@@ -131,7 +131,9 @@ static void Rearm(SOCKET s, long events) {
     std::lock_guard<std::mutex> lock(WinSock().mutex);
     WinSocket* record = FindSocket(s);
     if (record == nullptr || (record->events & events) == 0) return;
-    record->armed |= record->events & events;
+    const long armed = record->armed | (record->events & events);
+    if (armed == record->armed) return;  // already watched for: no need to wake the watcher
+    record->armed = armed;
     WakeSocketWatcher();
 }
 
@@ -327,6 +329,28 @@ int send(SOCKET s, const char* buffer, int length, int) {
     if (n < 0 ? error == WSAEWOULDBLOCK : n < length) Rearm(s, FD_WRITE);  // FD_WRITE once there is room
     if (n < 0) return Failed(error);
     return static_cast<int>(n);
+}
+
+int WSASend(SOCKET s, WSABUF* buffers, DWORD count, DWORD* sent, DWORD, void* overlapped, void* completionRoutine) {
+    if (overlapped != nullptr || completionRoutine != nullptr) return Failed(WSAEINVAL);
+    if (sent == nullptr || count > 16 || (buffers == nullptr && count > 0)) return Failed(WSAEFAULT);
+    const void* starts[16];
+    size_t lengths[16];
+    size_t total = 0;
+    for (DWORD i = 0; i < count; i++) {
+        if (buffers[i].buf == nullptr && buffers[i].len > 0) return Failed(WSAEFAULT);
+        starts[i] = buffers[i].buf;
+        lengths[i] = buffers[i].len;
+        total += buffers[i].len;
+    }
+    int fd = SocketFd(s);
+    if (fd < 0) return SOCKET_ERROR;
+    int error = 0;
+    long n = PosixSendGather(fd, starts, lengths, static_cast<int>(count), &error);
+    if (n < 0 ? error == WSAEWOULDBLOCK : static_cast<size_t>(n) < total) Rearm(s, FD_WRITE);  // as send
+    if (n < 0) return Failed(error);
+    *sent = static_cast<DWORD>(n);
+    return 0;
 }
 
 int ioctlsocket(SOCKET s, long command, unsigned long* argument) {

@@ -126,6 +126,12 @@ struct sockaddr_in {  // 16 bytes
     char sin_zero[8];
 };
 
+// One buffer of a gather send (WSASend).
+struct WSABUF {
+    ULONG len;
+    char* buf;
+};
+
 struct hostent {
     char* h_name;
     char** h_aliases;
@@ -153,6 +159,11 @@ int connect(SOCKET s, const sockaddr* address, int length);
 int getsockname(SOCKET s, sockaddr* address, int* length);
 int recv(SOCKET s, char* buffer, int length, int flags);  // bytes, 0 at the peer's close, or SOCKET_ERROR
 int send(SOCKET s, const char* buffer, int length, int flags);
+// WinSock 2's gather send, without overlapped I/O (the last two arguments must be
+// null): the buffers go out in order as one stream, in one call. 0 with *sent the
+// bytes taken (fewer than all when the socket is full), or SOCKET_ERROR.
+int WSASend(SOCKET s, WSABUF* buffers, DWORD count, DWORD* sent, DWORD flags, void* overlapped,
+            void* completionRoutine);
 // FIONREAD only: *argument = the bytes waiting to be received. It re-arms no event.
 int ioctlsocket(SOCKET s, long command, unsigned long* argument);
 // lEvent 0 stops the events; window null with events fails (WSAEINVAL).

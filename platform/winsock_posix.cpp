@@ -9,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -147,6 +148,24 @@ long PosixSend(int fd, const void* buffer, size_t length, int* error) {
     ssize_t n;
     do {
         n = ::send(fd, buffer, length, MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return Fail(error);
+    return static_cast<long>(n);
+}
+
+long PosixSendGather(int fd, const void* const* buffers, const size_t* lengths, int count, int* error) {
+    iovec pieces[16];
+    if (count < 0 || count > 16) {
+        errno = EINVAL;
+        return Fail(error);
+    }
+    for (int i = 0; i < count; i++) pieces[i] = {const_cast<void*>(buffers[i]), lengths[i]};
+    msghdr message = {};
+    message.msg_iov = pieces;
+    message.msg_iovlen = static_cast<size_t>(count);
+    ssize_t n;
+    do {
+        n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
     } while (n < 0 && errno == EINTR);
     if (n < 0) return Fail(error);
     return static_cast<long>(n);

@@ -25,6 +25,8 @@ int PosixLocalAddress(int fd, uint32_t* address, uint16_t* port, int* error);  /
 // Bytes moved (0 from recv: the peer closed). Sends never raise SIGPIPE.
 long PosixRecv(int fd, void* buffer, size_t length, bool peek, int* error);
 long PosixSend(int fd, const void* buffer, size_t length, int* error);
+// The `count` buffers (at most 16) in order, in one call.
+long PosixSendGather(int fd, const void* const* buffers, const size_t* lengths, int count, int* error);
 long PosixReadableBytes(int fd, int* error);  // bytes a recv could take now
 // Without waiting: 1 data waits, 0 the peer closed and nothing is left, -1 nothing now
 // or an error (*error: WSAEWOULDBLOCK or the reason).

@@ -15,7 +15,10 @@
 #include "platform/kernel.h"
 #include "platform/window.h"
 
-enum { MessagesPerPass = 5, PumpThreadPeriodMs = 17 };
+// A call makes at most PassesPerCall passes while messages keep coming (it still waits
+// out an inactive application): a steady stream of socket events, each dispatch of
+// which brings the next, must not keep one call from returning.
+enum { MessagesPerPass = 5, PassesPerCall = 64, PumpThreadPeriodMs = 17 };
 
 static std::atomic<long> mainPassCount{0};
 static std::atomic<long> pumpThreadUpkeepCount{0};
@@ -64,8 +67,10 @@ int ProcessMessageCore(void) {
     const bool mainThread = GetCurrentThreadId() == s.window.mainThreadId;
 
     int counter = 0;  // messages of the current pass; not reset between passes
+    int fullPasses = 0;  // passes that ended at MessagesPerPass messages
     bool dispatched = true;
-    while ((!s.life.active.load() && !s.life.closeRequested.load()) || (dispatched && !s.life.quit.load())) {
+    while ((!s.life.active.load() && !s.life.closeRequested.load()) ||
+           (dispatched && fullPasses < PassesPerCall && !s.life.quit.load())) {
         if (mainThread) ++mainPassCount;
         dispatched = false;
         if (!s.life.active.load()) Sleep(1);
@@ -84,6 +89,7 @@ int ProcessMessageCore(void) {
             dispatched = true;
             if (++counter == MessagesPerPass) {
                 counter = 0;
+                fullPasses++;
                 break;
             }
         }

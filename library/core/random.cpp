@@ -66,11 +66,6 @@ uint32_t NextRandom32(void) {
     return r.outputs[r.index++];
 }
 
-int MapRandomToRange(uint32_t r, int n) {
-    if (n < 0) return 0;
-    return int((uint64_t(r) * (uint64_t(n) + 1u)) >> 32);
-}
-
 int GetRandomIntCore(int n) {
     uint32_t r = NextRandom32();
     return MapRandomToRange(r, n);

@@ -21,7 +21,9 @@ extern RandomState RandomGenerator;
 void SeedRandom(uint32_t seed);
 uint32_t NextRandom32(void);
 
-// 0..n inclusive: the high 32 bits of r * (n + 1). A negative n gives 0.
+// 0..n inclusive, and n..0 inclusive for a negative n (see MapRandomToRange).
 int GetRandomIntCore(int n);
-// The mapping alone, for a given 32-bit random word.
+// The mapping alone, for a given 32-bit random word (random_range.cpp): the low end of
+// the range plus the high 32 bits of r * (|n| + 1), so every value of the range takes
+// an equal share of r's values (to within one).
 int MapRandomToRange(uint32_t r, int n);

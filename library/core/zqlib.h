@@ -36,7 +36,7 @@ int SetScreenMode(int width, int height, int colorBits, int refreshRate);
 // Time and random numbers.
 int WaitWithMessages(int milliseconds);
 int GetTimeMilliseconds(int ignored);
-int GetRandomInt(int n);  // 0..n inclusive
+int GetRandomInt(int n);  // 0..n inclusive; n..0 for a negative n
 
 // Input.
 int CheckKeyDown(int scanCode);  // 1 down, 0 up

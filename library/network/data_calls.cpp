@@ -17,11 +17,19 @@ static SocketRecord* CheckedRecord(int handle, const char* callName) {
 int GetNetWorkDataLengthCore(int handle) {
     if (!NetWorkStateRecord.started) return -1;
     PumpNetWorkMessagesCore(0);
+    // Asked again with a stalled ring and nothing taken since: the application waits
+    // for more than the ring holds, so this receive lets the ring grow.
+    if (SocketRecord* asked = GetSocketRecord(handle); asked != nullptr && asked->receiveStall == ReceiveStallSeen) {
+        asked->receiveStall = ReceiveMayGrow;
+    }
     RecvSocket(handle);
     SendSocket(handle);
-    const SocketRecord* r = CheckedRecord(handle, "GetNetWorkDataLength");
+    SocketRecord* r = CheckedRecord(handle, "GetNetWorkDataLength");
     if (r == nullptr) return -1;
-    if (r->packetMode) return r->receivedCompleteBytes;
+    if (r->packetMode) {
+        if (r->receiveStall == ReceiveStalled) r->receiveStall = ReceiveStallSeen;
+        return r->receivedCompleteBytes;
+    }
     char scratch[4];
     const int peeked = NetWorkRecvToPeekCore(handle, scratch, 1);
     if (peeked < 0) return peeked;
@@ -38,9 +46,16 @@ static int ReceiveData(int handle, void* buffer, int size, int peek, const char*
     if (r == nullptr) return -1;
     if (RecvSocket(handle) < 0) return -1;
     if (!r->packetMode) return recv(r->socket, static_cast<char*>(buffer), size, peek ? MSG_PEEK : 0);
-    if (GetRingBufferCount(&r->receiveRing) < size) return -1;
+    if (GetRingBufferCount(&r->receiveRing) < size) {
+        // More than the ring holds: a stalled packet must come in, growing the ring.
+        if (r->receiveStall != ReceiveFlowing) r->receiveStall = ReceiveMayGrow;
+        return -1;
+    }
     ReadRingBuffer(&r->receiveRing, buffer, size, peek);
-    if (!peek) r->receivedCompleteBytes -= size;
+    if (!peek) {
+        r->receivedCompleteBytes -= size;
+        if (size > 0 && r->receiveStall != ReceiveMayGrow) r->receiveStall = ReceiveFlowing;  // room was made
+    }
     RecvSocket(handle);
     return 0;
 }
@@ -61,6 +76,7 @@ int NetWorkSendCore(int handle, const void* data, int length) {
     if (r == nullptr || !r->connected) return -1;
     SendSocket(handle);
     if (!r->packetMode) return send(r->socket, static_cast<const char*>(data), length, 0);
+    RewindEmptyRingBuffer(&r->sendRing);
     if (WriteRingBuffer(&r->sendRing, data, length) == -1) {
         return WriteLogFormat("送信データ %d byte の追加に失敗しました in NewWorkSend", length);
     }

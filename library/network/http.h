@@ -45,7 +45,7 @@ enum {
     HttpSlotHostCapacity = 128,
     HttpSlotPathCapacity = 256,
     HttpBodyPieceBytes = 4096,
-    HttpStepBytes = 0x100000,   // the most one step moves of a body (1 MiB)
+    HttpStepBytes = 0x40000,    // the most one step moves of a body (256 KiB: a few ms at most)
     HttpLineBytes = 256,        // a response line is taken when its line feed is among the first 255 bytes
     HttpMemoryBodyLimit = 0x10000000,  // a longer Content-Length for a memory body is refused (256 MiB)
 };

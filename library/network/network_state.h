@@ -50,6 +50,21 @@ struct SocketRecord {
     int32_t acceptTaken;       // an accepted connection handed out by TakeAcceptedNetWork
     int32_t refusedEvents;     // FD_READ / FD_WRITE refused by a busy transfer, to be posted again
     int32_t connectError;      // the error word of a failed FD_CONNECT: the connect's answer
+    int32_t receiveStall;      // ReceiveStall: whether the next packet waits in the socket for room
+    int32_t prefixHave;        // bytes of the next packet's length prefix read so far (0..4); a
+                               // whole one stays here while its packet waits for room
+    unsigned char prefixBytes[4];
+};
+
+// Packet mode keeps the receive ring as small as the application's pace allows: a
+// packet that does not fit the ring's free room stays in the socket (the peer's sends
+// then wait on TCP's flow control) until the application takes bytes, or shows that it
+// waits for more than the ring holds; only then does the ring grow.
+enum ReceiveStall {
+    ReceiveFlowing = 0,    // packets are taken as they come
+    ReceiveStalled = 1,    // the next packet did not fit; passes leave the socket alone
+    ReceiveStallSeen = 2,  // GetNetWorkDataLength reported the stalled ring once
+    ReceiveMayGrow = 3,    // the application asked again, or for more than the ring holds
 };
 
 struct NetWorkState {

@@ -27,6 +27,11 @@ int NormalizeRingBuffer(RingBuffer* ring) {
     return 0;
 }
 
+int RewindEmptyRingBuffer(RingBuffer* ring) {
+    if (ring->count == 0) ring->readIndex = ring->writeIndex = 0;
+    return 0;
+}
+
 int GetRingBufferCount(const RingBuffer* ring) { return ring->count; }
 
 int GetRingBufferSpace(const RingBuffer* ring) { return ring->capacity - ring->count; }

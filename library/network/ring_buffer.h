@@ -31,3 +31,6 @@ int ReadRingBuffer(RingBuffer* ring, void* destination, int n, int peek);
 int GetRingBufferCount(const RingBuffer* ring);
 int GetRingBufferSpace(const RingBuffer* ring);
 int NormalizeRingBuffer(RingBuffer* ring);
+// An empty ring starts again at its beginning, so the next bytes go in one piece
+// instead of wrapping around its end (a socket call each piece). 0.
+int RewindEmptyRingBuffer(RingBuffer* ring);

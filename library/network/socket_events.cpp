@@ -85,11 +85,14 @@ int PumpNetWorkMessagesCore(int closeFlag) {
     // Only the messages queued before the marker are dispatched: a peer that keeps
     // sending brings a new event after every transfer pass, and those wait for the next
     // pump. A nested pump (the transfers pump) may take this marker; then this one ends too.
+    // The hidden window's messages are all posted ones (socket events, markers, WM_CLOSE),
+    // so the peeks leave the window system's events to the library's message pump
+    // (pumping them here cost more than a transfer's socket calls).
     const uint64_t mark = ++n.pumpMarks;
     PostMessageA(n.hiddenWindow, WM_NETWORK_PUMP_MARK, static_cast<WPARAM>(mark), 0);
     MSG msg;
     while (n.pumpMarkReached < mark && n.hiddenWindow != nullptr &&
-           PeekMessageA(&msg, n.hiddenWindow, 0, 0, PM_REMOVE)) {
+           PeekMessageA(&msg, n.hiddenWindow, 0, 0, PM_REMOVE | PM_NOPUMP)) {
         if (msg.message == WM_NETWORK_PUMP_MARK) {
             if (msg.wParam > n.pumpMarkReached) n.pumpMarkReached = msg.wParam;
             continue;

@@ -140,3 +140,32 @@ TEST_F(LogTest, HeapFailureAndHugeSizesDumpAndGiveNull) {
     EXPECT_NE(log.find("\tsize:5(0.005kb)"), std::string::npos);
     ZqFree(live);
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ZQ_TEST_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZQ_TEST_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#ifdef ZQ_TEST_ADDRESS_SANITIZER
+// AddressSanitizer sees a read of one byte past any tracked block, however small (even
+// an empty one): the block ends where the caller's bytes end, with nothing unwatched
+// behind it.
+static int ReadOnePastTheEnd(size_t size, bool zeroed) {
+    auto* bytes = static_cast<volatile unsigned char*>(zeroed ? ZqAllocZero(size) : ZqAlloc(size));
+    int past = bytes[size];
+    ZqFree(const_cast<unsigned char*>(bytes));
+    return past;
+}
+
+TEST(TrackedAllocatorDeathTest, AddressSanitizerReportsAReadOnePastAnySmallBlock) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (size_t size : {0, 1, 13, 100}) {
+        SCOPED_TRACE(size);
+        EXPECT_DEATH(ReadOnePastTheEnd(size, false), "heap-buffer-overflow");
+        EXPECT_DEATH(ReadOnePastTheEnd(size, true), "heap-buffer-overflow");
+    }
+}
+#endif

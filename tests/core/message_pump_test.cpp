@@ -37,6 +37,38 @@ TEST_F(PumpTest, OneCallDrainsTheQueueInPassesOfFive) {
     EXPECT_EQ(3, GetMessagePumpPassCount() - before);  // 5, 5, then an empty pass ends it
 }
 
+namespace {
+int SelfPostingCalls = 0;
+// Every message it handles brings the next: a steady stream, like a socket whose every
+// receive re-arms its event.
+LRESULT SelfPostingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_USER) return DefWindowProcA(window, message, wParam, lParam);
+    SelfPostingCalls++;
+    PostMessageA(window, WM_USER, 0, 0);
+    return 0;
+}
+}  // namespace
+
+// A call returns after a bounded number of passes even when the queue never empties.
+TEST_F(PumpTest, OneCallEndsUnderASteadyStreamOfMessages) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = SelfPostingProc;
+    wc.lpszClassName = "SelfPosting";
+    ASSERT_NE(0, RegisterClassExA(&wc));
+    HWND window = CreateWindowExA(0, "SelfPosting", "", WS_CHILD, 0, 0, 0, 0, MainWindow(), nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    ProcessMessage();
+    SelfPostingCalls = 0;
+    PostMessageA(window, WM_USER, 0, 0);
+    const long passes = GetMessagePumpPassCount();
+    EXPECT_EQ(0, ProcessMessage());
+    EXPECT_GE(SelfPostingCalls, 5);
+    EXPECT_LE(GetMessagePumpPassCount() - passes, 64);
+    DestroyWindow(window);
+    UnregisterClassA("SelfPosting", nullptr);
+}
+
 // SDL's queue is polled once per pass, not once per peek, and what it brings still
 // comes after the messages posted before it, in order.
 TEST_F(PumpTest, EachPassPumpsTheSystemEventsOnce) {

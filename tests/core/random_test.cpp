@@ -1,8 +1,10 @@
 // MT19937 against the standard library's, the self-seed, and the range mapping.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <sstream>
+#include <vector>
 
 #include "library/core/random.h"
 
@@ -44,7 +46,11 @@ TEST(Random, RangeMapping) {
         int value;
     } cases[] = {{0xFFFFFFFFu, 0, 0},  {0xAAAAAAAAu, 2, 1}, {0xAAAAAAABu, 2, 2}, {0, 2, 0},
                  {0xFFFFFFFFu, 99, 99}, {0x80000000u, 1, 1}, {0xFFFFFFFFu, -5, 0},
-                 {0xFFFFFFFFu, 0x7FFFFFFF, 0x7FFFFFFF}};
+                 {0xFFFFFFFFu, 0x7FFFFFFF, 0x7FFFFFFF},
+                 // A negative bound: the same shares over n..0, the lowest word at n.
+                 {0, -5, -5}, {0xAAAAAAAAu, -2, -1}, {0xAAAAAAABu, -2, 0}, {0x7FFFFFFFu, -1, -1},
+                 {0x80000000u, -1, 0}, {0, INT32_MIN, INT32_MIN}, {0x80000000u, INT32_MIN, -0x3FFFFFFF - 1},
+                 {0xFFFFFFFFu, INT32_MIN, 0}};
     for (const auto& c : cases) EXPECT_EQ(MapRandomToRange(c.r, c.n), c.value) << c.r << " " << c.n;
     SeedRandom(1);
     for (int i = 0; i < 100; i++) {
@@ -52,5 +58,23 @@ TEST(Random, RangeMapping) {
         ASSERT_GE(v, 0);
         ASSERT_LE(v, 6);
     }
-    EXPECT_EQ(GetRandomIntCore(-1), 0);
+}
+
+// Both signs draw every value of their range about equally often, never one outside.
+TEST(Random, DrawsSpreadEvenlyOverZeroToNForEitherSign) {
+    for (int n : {6, -6, -1}) {
+        SCOPED_TRACE(n);
+        SeedRandom(7);
+        const int values = (n < 0 ? -n : n) + 1, draws = 1000 * values;
+        std::vector<int> counts(static_cast<size_t>(values));
+        for (int i = 0; i < draws; i++) {
+            const int v = GetRandomIntCore(n);
+            ASSERT_TRUE(n < 0 ? (v >= n && v <= 0) : (v >= 0 && v <= n)) << v;
+            counts[static_cast<size_t>(n < 0 ? v - n : v)]++;
+        }
+        for (int k = 0; k < values; k++) {
+            EXPECT_GT(counts[static_cast<size_t>(k)], 880) << "value " << (n < 0 ? n + k : k);
+            EXPECT_LT(counts[static_cast<size_t>(k)], 1120) << "value " << (n < 0 ? n + k : k);
+        }
+    }
 }

@@ -9,15 +9,27 @@
 // with ZQ_E2E_UPDATE_GOLDEN=1; they then write the files instead of comparing:
 //     cmake --build build && ZQ_E2E_UPDATE_GOLDEN=1 build/tests/e2e/test_e2e
 // and look at the new pictures before committing them.
+//
+// The folder holds nothing else: every golden name a test compares against is listed
+// in GoldenSets (golden_files.cpp) with its script, the comparisons refuse a file not
+// listed there, and GoldenFolder.HoldsOnlyTheFilesTheTestsRead fails on any other file.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "game_replay.h"
 
 bool UpdatingGoldens();
+
+// The file names (not paths) of every golden file the tests read.
+std::set<std::string> GoldenFilesInUse();
+
+// `folder` (the golden folder, ZQ_GOLDEN_DIR, unless a test gives another) holds exactly
+// the files in use: a failure names each stray file and each missing one.
+::testing::AssertionResult HoldsOnlyGoldenFilesInUse(const std::string& folder);
 
 // Every frame's reduced checksum against "<name>.crc"; the first differing frame is
 // reported with the game's state in it.

@@ -61,6 +61,13 @@ SOURCES = {
 }
 
 
+# Seeds written byte by byte, named as damaged copies ("name.damage.ext"): the bare RIFF
+# header with a format chunk of 0 bytes and an empty data chunk.
+HAND_MADE = {
+    "fuzz_sound_wav": {"bare_header.fmt0.wav": b"RIFF\x14\0\0\0WAVEfmt \0\0\0\0data\0\0\0\0"},
+}
+
+
 def damaged(data, rng):
     """Cut copies and copies with a few bits flipped (one of them in the first 64 bytes,
     where the headers are)."""
@@ -104,6 +111,10 @@ def main():
                     seed = stem + ("." + suffix if suffix else "") + extension
                     with open(os.path.join(CORPUS, folder, seed), "wb") as f:
                         f.write(bytes_)
+    for folder, seeds in HAND_MADE.items():
+        for seed, bytes_ in seeds.items():
+            with open(os.path.join(CORPUS, folder, seed), "wb") as f:
+                f.write(bytes_)
 
 
 if __name__ == "__main__":

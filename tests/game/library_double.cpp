@@ -111,11 +111,10 @@ int GetTimeMilliseconds(int ignored) {
     return static_cast<int>(now);
 }
 
-// A negative bound gives 0, as the library defines it, and uses up no scripted value.
+// The range is 0..n, or n..0 for a negative n, as the library defines it.
 int GetRandomInt(int n) {
     logCall("GetRandomInt", n);
     library.randomBounds.push_back(n);
-    if (n < 0) return 0;
     int value = 0;
     if (!library.randomValues.empty()) {
         value = library.randomValues.front();
@@ -123,7 +122,8 @@ int GetRandomInt(int n) {
     } else if (library.randomRule) {
         value = library.randomRule(n);
     }
-    if (value < 0 || value > n) ADD_FAILURE() << "scripted random value " << value << " outside 0.." << n;
+    const int low = n < 0 ? n : 0, high = n < 0 ? 0 : n;
+    if (value < low || value > high) ADD_FAILURE() << "scripted random value " << value << " outside " << low << ".." << high;
     return value;
 }
 

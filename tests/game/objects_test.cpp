@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "game_test_support.h"
+#include "library/core/random.h"
 
 using ObjectsTest = GameTest;
 
@@ -147,7 +148,8 @@ TEST_F(ObjectsTest, EnemiesAppearWhereTheStageSays) {
     const Case cases[] = {
         {1, 40, 0, 120, -26, 60},   {1, 40, 1, 120, 150, 61},  {1, 40, 120, 120, -26, 180},
         {4, 110, 7, 50, 150, 137},
-        {1, 170, 0, -10, -26, 190},  // a waterline left high by Backspace: the library gives 0
+        // A waterline left high by Backspace: the bound is negative and the rows run from 180 down.
+        {1, 170, 0, -10, -26, 190},   {4, 170, -9, -10, 150, 181},
         {2, 170, 150, 150, -26, 150}, {5, 40, 7, 20, 150, 7},
         {3, 110, 95, 190, 150, 65},   {3, 110, 90, 190, -26, 90},  {3, 110, 120, 190, -26, 120},
         {6, 110, 119, 190, 150, 89},  {6, 110, 91, 190, 150, 61},
@@ -162,6 +164,40 @@ TEST_F(ObjectsTest, EnemiesAppearWhereTheStageSays) {
         EXPECT_EQ(std::vector<int>{c.bound}, library.randomBounds);
         EXPECT_EQ(c.x, enemies[1].x);
         EXPECT_EQ(c.y, enemies[1].y);
+    }
+}
+
+// The sea stages put an enemy on a row from W + 20 to 180, either way round: a waterline
+// above 160 (kept from a game left with Backspace) asks for a negative bound. Drawn
+// through the library's own mapping over random words spread across the 32-bit range.
+TEST_F(ObjectsTest, SeaEnemiesSpreadOverEveryRowBetweenTheSurfaceAnd180) {
+    struct Case {
+        int waterline, bound, lowestRow, highestRow;
+    };
+    const Case cases[] = {{40, 120, 60, 180}, {110, 50, 130, 180}, {160, 0, 180, 180},
+                          {162, -2, 180, 182}, {170, -10, 180, 190}};
+    // 4096 words evenly from 0, and the highest.
+    std::vector<uint32_t> words;
+    for (uint32_t k = 0; k < 4096; k++) words.push_back(k << 20);
+    words.push_back(0xFFFFFFFFu);
+    for (int stage : {1, 4}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "stage " << stage << ", waterline " << c.waterline);
+            resetAll();
+            clearPlayField(stage, c.waterline);
+            std::set<int> rows;
+            for (uint32_t word : words) {
+                library.randomRule = [word](int n) { return MapRandomToRange(word, n); };
+                library.randomBounds.clear();
+                enemies[0].y = 1000;  // free again
+                spawnEnemy();
+                ASSERT_EQ(std::vector<int>{c.bound}, library.randomBounds);
+                rows.insert(static_cast<int>(enemies[0].y));
+            }
+            EXPECT_EQ(c.lowestRow, *rows.begin());
+            EXPECT_EQ(c.highestRow, *rows.rbegin());
+            EXPECT_EQ(static_cast<size_t>(c.highestRow - c.lowestRow + 1), rows.size()) << "a row is never taken";
+        }
     }
 }
 

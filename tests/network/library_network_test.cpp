@@ -6,6 +6,9 @@
 #include "library/network/network_state.h"
 #include "support/loopback_server.h"
 
+#include <algorithm>
+#include <atomic>
+
 TEST_F(LibraryTest, MessagePumpDrivesADownloadAndShutdownEndsTheNetwork) {
     RemoveVirtualClock();  // real sockets keep real time
     GameSettings();
@@ -42,4 +45,33 @@ TEST_F(LibraryTest, MessagePumpDrivesADownloadAndShutdownEndsTheNetwork) {
     EXPECT_TRUE(InOrder(LogWithoutTimes(), {"ネットワーク関連を初期化します", "初期化を完了しました ",
                                             "ネットワーク関連の終了処理を行います ",
                                             "ネットワーク関連の終了処理は完了しました"}));
+}
+
+// A peer that streams without end (empty packets: each one fits any ring) brings a new
+// FD_READ after every receive. One call of the message pump still returns: it handles
+// the events that were there when it began, not every one that follows.
+TEST_F(LibraryTest, MessagePumpReturnsUnderASteadyStreamOfSocketEvents) {
+    RemoveVirtualClock();
+    GameSettings();
+    ASSERT_EQ(0, InitializeLibrary());
+    std::atomic<int> stop{0};
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        const std::string emptyPackets(4096, '\0');
+        const DWORD start = timeGetTime();
+        while (stop.load() == 0 && timeGetTime() - start < 5000 && peer.Send(emptyPackets)) {
+        }
+    });
+    const int h = OpenNetWorkConnection(127 | 1 << 24, server.Port());
+    ASSERT_NE(-1, h);
+    Sleep(50);  // the stream is flowing
+    DWORD longest = 0;
+    for (int call = 0; call < 20; call++) {
+        const DWORD before = timeGetTime();
+        ASSERT_EQ(0, ProcessMessage());
+        longest = std::max(longest, timeGetTime() - before);
+    }
+    stop = 1;
+    EXPECT_LT(longest, 1000u) << "one call kept dispatching the stream's events";
+    EXPECT_EQ(0, CloseNetWorkHandle(h));
+    server.Join();
 }

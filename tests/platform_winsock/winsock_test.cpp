@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/clock.h"
@@ -204,6 +205,48 @@ TEST_F(WinSockTest, ConnectReportsConnectWriteReadAndCloseOnce) {
     Settle();
     EXPECT_EQ(1, EventCount(s, FD_CLOSE));
     EXPECT_EQ(1, EventCount(s, FD_CONNECT));
+}
+
+// A gather send puts its buffers on the stream in order in one call; when the socket
+// cannot take them all it reports how many went, and FD_WRITE comes once there is room.
+TEST_F(WinSockTest, GatherSendKeepsOrderAndReArmsWriteWhenShort) {
+    const std::string big(8 << 20, 'b');  // more than the socket buffers hold
+    std::atomic<int> go{0};
+    std::string first, rest;
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        first = peer.ReadExactly(9);
+        while (go.load() == 0) Sleep(1);
+        rest = peer.ReadAll();
+    });
+    SOCKET s = SelectedSocket(FD_WRITE | FD_CONNECT);
+    sockaddr_in to = Loopback(server.Port());
+    connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(PumpUntil([&] { return EventCount(s, FD_WRITE) == 1; }));
+    char a[] = "abc", b[] = "", c[] = "defghi";
+    WSABUF three[3] = {{3, a}, {0, b}, {6, c}};
+    DWORD sent = 0;
+    ASSERT_EQ(0, WSASend(s, three, 3, &sent, 0, nullptr, nullptr));
+    EXPECT_EQ(9u, sent);
+    EXPECT_EQ(SOCKET_ERROR, WSASend(s, three, 3, &sent, 0, three, nullptr));  // no overlapped sends
+    EXPECT_EQ(WSAEINVAL, WSAGetLastError());
+    // Fill the socket: the last call takes part or nothing.
+    WSABUF one[1] = {{static_cast<ULONG>(big.size()), const_cast<char*>(big.data())}};
+    size_t total = 0;
+    for (;;) {
+        const int result = WSASend(s, one, 1, &sent, 0, nullptr, nullptr);
+        if (result == SOCKET_ERROR) {
+            ASSERT_EQ(WSAEWOULDBLOCK, WSAGetLastError());
+            break;
+        }
+        total += sent;
+        if (sent < big.size()) break;
+    }
+    go = 1;
+    ASSERT_TRUE(PumpUntil([&] { return EventCount(s, FD_WRITE) == 2; })) << "no FD_WRITE after a short send";
+    closesocket(s);
+    server.Join();
+    EXPECT_EQ("abcdefghi", first);
+    EXPECT_EQ(total, rest.size());
 }
 
 TEST_F(WinSockTest, RefusedConnectFailsAtOnceOrThroughConnectEvent) {

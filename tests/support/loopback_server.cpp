@@ -74,6 +74,11 @@ std::string LoopbackPeer::ReadAll() {
     return out;
 }
 
+size_t LoopbackPeer::ReadSome(char* buffer, size_t size) {
+    const ssize_t got = ::recv(fd_, buffer, size, 0);
+    return got > 0 ? static_cast<size_t>(got) : 0;
+}
+
 std::string LoopbackPeer::ReadHttpRequest() {
     std::string out;
     char c;

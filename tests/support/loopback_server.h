@@ -27,6 +27,9 @@ public:
     std::string ReadExactly(size_t n);
     // Everything until the peer closes.
     std::string ReadAll();
+    // One receive of at most `size` bytes into `buffer`: the count, 0 once the peer
+    // closed (or on an error).
+    size_t ReadSome(char* buffer, size_t size);
     bool Send(const std::string& bytes);
     // Ends sending (the peer reads the end of the stream) but keeps the connection.
     void ShutdownSend();
