@@ -142,7 +142,7 @@ TEST_P(DeviceLossTest, AGraphThatIsTheDrawTargetIsDrawnIntoAfterTheRestore) {
     ASSERT_EQ(0, SelectDrawTarget(target));
 
     MarkAllSurfacesLost();
-    ASSERT_EQ(0, RestoreGraphicsAfterDeviceLoss());
+    ASSERT_EQ(0, UnderApiLock(RestoreGraphicsAfterDeviceLoss));
     EXPECT_EQ(target, GetDrawTargetHandle());
     DrawBoxShape(2, 2, 6, 6, ComposeColorValue(255, 255, 255), 1);
     G_D3D_EndScene();

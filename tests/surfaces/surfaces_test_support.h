@@ -57,6 +57,15 @@ enum class Storage { Surface, MemImg };
 
 class SurfacesTest : public DisplayTest {
 protected:
+    // Surface data a test leaves behind is deleted, as the graph manager's end deletes
+    // it in a program: its DirectDraw surfaces go back before the next test starts.
+    void TearDown() override {
+        for (int slot = 0; slot < SurfaceDataTable.highWater; slot++) {
+            if (SurfaceDataTable.slots[slot] != nullptr) DeleteSurfaceData(HandleOfSlot(&SurfaceDataTable, slot));
+        }
+        DisplayTest::TearDown();
+    }
+
     // DirectDraw output in a window of width x height on a desktop of that format.
     void StartDirectDraw(DesktopFormat format = DesktopFormat::Rgb565, int width = 64, int height = 48) {
         ResetDisplayForTest(format);
