@@ -24,7 +24,8 @@ cat > inner.sh <<INNER
 set -u
 "$probe" > probe.out 2>&1 &
 pid=\$!
-for i in \$(seq 1 200); do grep -q '^window ' probe.out && break; sleep 0.05; done
+# A sanitizer build on a loaded machine can take many seconds to open its window.
+for i in \$(seq 1 600); do grep -q '^window ' probe.out && break; sleep 0.05; done
 id=\$(sed -n 's/^window //p' probe.out)
 [ -n "\$id" ] || { echo "no window"; cat probe.out; kill -9 \$pid; exit 1; }
 sleep 0.3
