@@ -188,8 +188,6 @@ void TexturedSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     written.Mark(s, span.y);
 }
 
-// KeepRgb: the stage tables leave red, green and blue as they are (a texture selected
-// as it stands or modulated by white), so only alpha is looked up.
 // Every texel of the span over the target, by whole blocks: no colour key to leave a
 // texel out and no alpha test to drop one.
 template <int Bytes, int TexBytes>
@@ -215,6 +213,8 @@ void WholeTexelRowsOver(DrawSetup& s, const TriangleSpans& t, const SpanStart& s
     MarkDrawn(s, span.x0, span.y, span.x1 + 1, span.y + 1);
 }
 
+// KeepRgb: the stage tables leave red, green and blue as they are (a texture selected
+// as it stands or modulated by white), so only alpha is looked up.
 template <int Bytes, int TexBytes, BlendKind B, bool Depth, bool KeepRgb, bool Rows = false>
 void WholeTexelSpan(DrawSetup& s, const TriangleSpans& t, const SpanStart& span) {
     const TextureSampler& ts = s.stages[0].sampler;
