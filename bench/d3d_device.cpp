@@ -40,6 +40,7 @@
 #include "library/graph/graph_create.h"
 #include "library/graph/graph_image.h"
 #include "platform/testing.h"
+#include "tests/support/scratch_directory.h"
 
 namespace {
 
@@ -54,16 +55,12 @@ const char* const kBlendNames[] = {"opaque", "keyed", "alpha"};
 
 // The library on a 640 x 480 window in a directory of its own, on the hardware path.
 bool StartHardwarePath(int bits) {
-    static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/zq-bench-d3d-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) return false;
-        dir = pattern;
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-    }
-    if (chdir(dir.c_str()) != 0) return false;
+    static ScratchDirectory dir("zq-bench-d3d");  // removed as the program ends
+    if (dir.path().empty()) return false;
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    dir.useAsRuntimeDirectory();
+    if (chdir(dir.path().c_str()) != 0) return false;
     ResetDisplayForTest(bits == 16 ? DesktopFormat::Rgb565 : DesktopFormat::Xrgb8888);
     SetDirect3DProfile(DefaultDirect3DProfile());
     SetWindowTitleText("Bench");

@@ -16,6 +16,7 @@
 #include "library/core/zqlib.h"
 #include "library/network/http.h"
 #include "support/loopback_server.h"
+#include "support/scratch_directory.h"
 
 namespace {
 
@@ -42,17 +43,13 @@ const std::string& Body() {
 
 // The library on a small window in a directory of its own (Log.txt and the saved file land there).
 bool StartLibrary(std::string* dir) {
-    static std::string made;
-    if (made.empty()) {
-        char pattern[] = "/tmp/zq-bench-http-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) return false;
-        made = pattern;
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        setenv("XDG_RUNTIME_DIR", made.c_str(), 1);
-    }
-    *dir = made;
-    if (chdir(made.c_str()) != 0) return false;
+    static ScratchDirectory made("zq-bench-http");  // removed as the program ends
+    if (made.path().empty()) return false;
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    made.useAsRuntimeDirectory();
+    *dir = made.path();
+    if (chdir(made.path().c_str()) != 0) return false;
     SetWindowTitleText("Bench");
     ChangeWindowMode(1);
     SetScreenMode(320, 240, 16, 60);

@@ -4,38 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "library/core/log.h"
 #include "library/core/system_state.h"
 #include "library/core/text.h"
 #include "platform/testing.h"
+#include "support/scratch_directory.h"
 
-// A scratch directory under the build tree's temp, removed at the end of the test.
-class LogDirectory {
+// The start directory of a log test: a scratch directory read back as bytes.
+class LogDirectory : public ScratchDirectory {
 public:
-    LogDirectory() {
-        char pattern[] = "/tmp/zqcore_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made ? made : "";
-    }
-    ~LogDirectory() {
-        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
-    }
-    const std::string& path() const { return path_; }
-    std::string Read(const std::string& name = "Log.txt") const {
-        std::ifstream in(path_ + "/" + name, std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-    }
-    bool Exists(const std::string& name) const { return std::ifstream(path_ + "/" + name).good(); }
-
-private:
-    std::string path_;
+    LogDirectory() : ScratchDirectory("zqcore") {}
+    std::string Read(const std::string& name = "Log.txt") const { return read(name); }
+    bool Exists(const std::string& name) const { return exists(name); }
 };
 
 // Virtual clock frozen at `now`, the log started in a fresh directory.

@@ -19,22 +19,18 @@
 #include "library/core/text.h"
 #include "library/core/zqlib.h"
 #include "platform/testing.h"
+#include "support/scratch_directory.h"
 
 class LibraryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zq-library-test-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        ASSERT_NE(nullptr, dir);
-        dir_ = dir;
-        setenv("XDG_RUNTIME_DIR", dir, 1);
-        ASSERT_EQ(0, chdir(dir));
+        ASSERT_TRUE(scratch_.enter());
+        scratch_.useAsRuntimeDirectory();
         InstallVirtualClock(5000, 1);
     }
     void TearDown() override {
         if (SystemStateRecord.window.mainWindow != nullptr) ShutdownLibrary();
         RemoveVirtualClock();
-        if (chdir("/tmp") == 0) std::system(("rm -rf '" + dir_ + "'").c_str());
     }
     // The game's settings: a 150 x 200 window titled "Cinderwhirl".
     static void GameSettings() {
@@ -62,5 +58,6 @@ protected:
     }
     static HWND MainWindow() { return SystemStateRecord.window.mainWindow; }
 
-    std::string dir_;
+    ScratchDirectory scratch_{"zq-library-test"};
+    const std::string dir_ = scratch_.path();
 };

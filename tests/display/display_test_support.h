@@ -34,18 +34,15 @@
 #include "platform/ddraw.h"
 #include "platform/testing.h"
 #include "platform/window.h"
+#include "support/scratch_directory.h"
 
 class DisplayTest : public ::testing::Test {
 protected:
     static constexpr int OsCodeXp = 0x107;  // NT 5.1
 
     void SetUp() override {
-        char pattern[] = "/tmp/zq-display-test-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        ASSERT_NE(nullptr, dir);
-        dir_ = dir;
-        setenv("XDG_RUNTIME_DIR", dir, 1);
-        ASSERT_EQ(0, chdir(dir));
+        ASSERT_TRUE(scratch_.enter());
+        scratch_.useAsRuntimeDirectory();
         InstallVirtualClock(100000, 1);
         // These tests describe the machine without Direct3D (GDI output, or DirectDraw
         // surfaces drawn in software); the hardware path has tests of its own.
@@ -54,7 +51,6 @@ protected:
     void TearDown() override {
         if (started_) ShutdownLibrary();
         RemoveVirtualClock();
-        if (chdir("/tmp") == 0) std::system(("rm -rf '" + dir_ + "'").c_str());
     }
 
     // The game's settings: a 150 x 200 window in 16 bits.
@@ -142,6 +138,7 @@ protected:
     }
     static HWND MainWindow() { return SystemStateRecord.window.mainWindow; }
 
-    std::string dir_;
+    ScratchDirectory scratch_{"zq-display-test"};
+    const std::string dir_ = scratch_.path();
     bool started_ = false;
 };

@@ -22,6 +22,7 @@
 #include "library/display/screen_state.h"
 #include "platform/pixels.h"
 #include "platform/testing.h"
+#include "tests/support/scratch_directory.h"
 
 namespace {
 
@@ -181,13 +182,7 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
     return static_cast<bool>(out);
 }
 
-std::string PrepareDirectory(const ReplayScript& script, std::string* failure) {
-    char pattern[] = "/tmp/zq-e2e-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        *failure = "no temporary directory";
-        return "";
-    }
-    std::string dir = pattern;
+void PrepareDirectory(const ReplayScript& script, const std::string& dir, std::string* failure) {
     for (const char* name : GameImageFiles) {
         std::error_code error;
         std::filesystem::copy_file(std::string(ZQ_SOURCE_DIR) + "/game/data/" + name, dir + "/" + name, error);
@@ -195,7 +190,6 @@ std::string PrepareDirectory(const ReplayScript& script, std::string* failure) {
     }
     if (script.dataCsp && !WriteFile(dir + "/data.csp", *script.dataCsp)) *failure = "cannot write data.csp";
     if (script.fontTxt && !WriteFile(dir + "/font.txt", *script.fontTxt)) *failure = "cannot write font.txt";
-    return dir;
 }
 
 void CollectResults(const ReplayScript& script, const std::string& dir, ReplayRun* run) {
@@ -254,8 +248,19 @@ bool ReplayScript::isDown(ReplayKey key, int frame) const {
 
 ReplayRun RunReplay(const ReplayScript& script, const ReplayDisplay& display) {
     ReplayRun run;
-    std::string dir = PrepareDirectory(script, &run.failure);
-    if (dir.empty() || !run.failure.empty()) return run;
+    // The child ends by exit(), which unwinds no frames: only this process removes it.
+    ScratchDirectory scratch("zq-e2e");
+    const std::string& dir = scratch.path();
+    if (dir.empty()) {
+        run.failure = "no temporary directory";
+        return run;
+    }
+    if (std::getenv("ZQ_E2E_KEEP") != nullptr) {
+        scratch.keep();
+        run.directory = dir;
+    }
+    PrepareDirectory(script, dir, &run.failure);
+    if (!run.failure.empty()) return run;
 
     std::fflush(nullptr);
     pid_t child = fork();
@@ -272,13 +277,6 @@ ReplayRun RunReplay(const ReplayScript& script, const ReplayDisplay& display) {
     CollectResults(script, dir, &run);
     if (!run.frames.empty() && static_cast<int>(run.frames.size()) > script.frameLimit + 1)
         run.failure = "the script did not end the run by frame " + std::to_string(script.frameLimit);
-
-    if (std::getenv("ZQ_E2E_KEEP") != nullptr) {
-        run.directory = dir;
-    } else {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-    }
     return run;
 }
 

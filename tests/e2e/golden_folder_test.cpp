@@ -6,17 +6,16 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
 #include "golden_files.h"
+#include "support/scratch_directory.h"
 
 TEST(GoldenFolder, HoldsOnlyTheFilesTheTestsRead) { EXPECT_TRUE(HoldsOnlyGoldenFilesInUse(ZQ_GOLDEN_DIR)); }
 
 // A copy of the files in use passes; a stray beside them, or a file taken away, is named.
 TEST(GoldenFolder, AStrayOrMissingFileIsNamed) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("zq_golden_check_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    ScratchDirectory scratch("zq_golden_check");
+    ASSERT_FALSE(scratch.path().empty());
+    const std::filesystem::path folder = scratch.path();
     for (const std::string& file : GoldenFilesInUse()) std::ofstream(folder / file) << "x";
     EXPECT_TRUE(HoldsOnlyGoldenFilesInUse(folder.string()));
 
@@ -33,5 +32,4 @@ TEST(GoldenFolder, AStrayOrMissingFileIsNamed) {
     EXPECT_FALSE(missing);
     EXPECT_NE(std::string::npos, std::string(missing.message()).find("lacks golden files the tests read: title-6.png"))
         << missing.message();
-    std::filesystem::remove_all(folder);
 }

@@ -206,9 +206,9 @@ TEST(GameArt, DataFolderHoldsNoAlphaCompanionsAndAnEmptyFontFile) {
 }
 
 TEST(GameArt, FilesAreWhatTheGeneratorDraws) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cinderwhirl-art-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    std::filesystem::path fresh = pattern;
+    ScratchDirectory scratch("cinderwhirl-art");
+    ASSERT_FALSE(scratch.path().empty());
+    std::filesystem::path fresh = scratch.path();
     std::string command = std::string("'") + ZQ_ART_GENERATOR + "' '" + fresh.string() + "'";
     ASSERT_EQ(0, std::system(command.c_str()));
 
@@ -219,5 +219,4 @@ TEST(GameArt, FilesAreWhatTheGeneratorDraws) {
     EXPECT_EQ(readFile(fresh / "bakuhatu6.bmp"), readFile(DataFolder / "bakuhatu6.bmp"))
         << "bakuhatu6.bmp differs: run make_game_art game/data";
     EXPECT_EQ(readFile(fresh / "font.txt"), readFile(DataFolder / "font.txt"));
-    std::filesystem::remove_all(fresh);
 }

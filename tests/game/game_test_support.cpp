@@ -1,27 +1,12 @@
 // game_test_support.cpp - the fixture and helpers of the game's rule tests.
 #include "game_test_support.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 void GameTest::SetUp() {
-    previousFolder = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "cinderwhirl-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
-    std::filesystem::current_path(folder);
+    ASSERT_TRUE(scratch.enter());
     resetAll();
-}
-
-void GameTest::TearDown() {
-    std::filesystem::current_path(previousFolder);
-    std::error_code ignored;
-    std::filesystem::permissions(folder / "data.csp", std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(folder, ignored);
 }
 
 void resetAll() {

@@ -9,16 +9,16 @@
 
 #include "game/game.h"
 #include "library_double.h"
+#include "tests/support/scratch_directory.h"
 
 // Each test starts in a folder of its own (the game reads and writes "data.csp" and
 // "font.txt" in the current folder), from the game's starting state and a fresh double.
 class GameTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
-    std::filesystem::path folder;
-    std::filesystem::path previousFolder;
+    ScratchDirectory scratch{"cinderwhirl"};
+    std::filesystem::path folder = scratch.path();
 };
 
 // Back to the starting state for the next case of a table: game globals, double, sprites.

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstring>
 #include <string>
@@ -57,8 +56,8 @@ inline LRESULT InputTestWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 class InputTest : public LogTest {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zq-input-test-XXXXXX";
-        if (const char* dir = mkdtemp(pattern)) setenv("XDG_RUNTIME_DIR", dir, 1);
+        // The log's directory is the runtime directory too (window locks).
+        dir.useAsRuntimeDirectory();
         LogTest::SetUp();
         DinputSeamReset();
         std::memset(&InputStateRecord, 0, sizeof InputStateRecord);

@@ -27,14 +27,14 @@ protected:
     void TearDown() override {
         GraphTest::TearDown();
         ResetMovieSeams();
-        unsetenv("TMPDIR");
     }
 
     void StartMovies(Output output = Output::Gdi, DesktopFormat desktop = DesktopFormat::Rgb565,
                      bool fakeEngine = true) {
         ResetMovieSeams();
         if (fakeEngine) UseFakeMovieEngine();
-        // Temporary copies land in the test's own directory, where a test can see them.
+        // Temporary copies land in the test's own directory, where a test can see them
+        // (the test program puts TMPDIR back before the next test).
         tempDir_ = dir_ + "/temp";
         ASSERT_EQ(0, system(("mkdir -p '" + tempDir_ + "'").c_str()));
         setenv("TMPDIR", tempDir_.c_str(), 1);

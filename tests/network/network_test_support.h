@@ -26,6 +26,7 @@
 #include "platform/window.h"
 #include "support/loopback_server.h"
 #include "support/log_masking.h"
+#include "support/scratch_directory.h"
 
 // For a test server's thread: waits while `flag` holds `value`, for 10 s at most, so a
 // test whose own thread failed before moving the flag still ends.
@@ -47,12 +48,10 @@ constexpr int LoopbackAddress = 127 | 1 << 24;
 class NetWorkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zq-network-test-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        ASSERT_NE(nullptr, dir);
-        dir_ = dir;
-        setenv("XDG_RUNTIME_DIR", dir, 1);
-        CopyTextBounded(SystemStateRecord.startDirectory, sizeof SystemStateRecord.startDirectory, dir);
+        ASSERT_FALSE(dir_.empty());
+        scratch_.useAsRuntimeDirectory();
+        if (getenv("ZQ_KEEP") != nullptr) scratch_.keep();
+        CopyTextBounded(SystemStateRecord.startDirectory, sizeof SystemStateRecord.startDirectory, dir_.c_str());
         StartLogFile();
         blocksAtStart_ = GetTrackedBlockCount();
         WNDCLASSEXA wc = {};
@@ -73,7 +72,6 @@ protected:
         DestroyWindow(parent_);
         UnregisterClassA("NetWorkTestParent", nullptr);
         EXPECT_EQ(blocksAtStart_, GetTrackedBlockCount()) << "tracked blocks left behind";
-        if (getenv("ZQ_KEEP") == nullptr && chdir("/tmp") == 0) std::system(("rm -rf '" + dir_ + "'").c_str());
     }
     // Starts the layer; connects may wait long on a loaded machine (the tests of the
     // time-out set their own).
@@ -109,7 +107,8 @@ protected:
     }
     bool LogHas(const std::string& text) const { return Log().find(text) != std::string::npos; }
 
-    std::string dir_;
+    ScratchDirectory scratch_{"zq-network-test"};
+    const std::string dir_ = scratch_.path();
     HWND parent_ = nullptr;
     int blocksAtStart_ = 0;
 };

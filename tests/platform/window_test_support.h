@@ -1,16 +1,14 @@
 // Helpers for the window group's tests: a window class that records the messages
-// its procedure receives, and a private runtime directory per test process.
+// its procedure receives, and a private runtime directory per test.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
 #include "platform/testing.h"
 #include "platform/window.h"
+#include "support/scratch_directory.h"
 
 struct SeenMessage {
     HWND window;
@@ -29,20 +27,11 @@ inline LRESULT RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Gives the process a runtime directory of its own, so single-instance locks of
-// parallel test processes never meet.
-inline std::string UsePrivateRuntimeDir() {
-    char pattern[] = "/tmp/zq-window-test-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (dir == nullptr) return "";
-    setenv("XDG_RUNTIME_DIR", dir, 1);
-    return dir;
-}
-
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UsePrivateRuntimeDir();
+        ASSERT_FALSE(runtime_.path().empty());
+        runtime_.useAsRuntimeDirectory();
         SeenMessages().clear();
         WNDCLASSEXA wc = {};
         wc.cbSize = sizeof wc;
@@ -78,5 +67,6 @@ protected:
         }
         return out;
     }
+    ScratchDirectory runtime_{"zq-window-test"};
     std::vector<HWND> created_;
 };

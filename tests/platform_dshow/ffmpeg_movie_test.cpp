@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "support/movie_files.h"
+#include "support/scratch_directory.h"
 #include "movie_session.h"
 #include "platform/testing.h"
 
@@ -19,8 +20,8 @@ protected:
     void SetUp() override {
         ResetMovieSeams();
         InstallVirtualClock(0, 0);
-        ASSERT_FALSE(dir.path.empty());
-        avi = dir.File("clip.avi");
+        ASSERT_FALSE(dir.path().empty());
+        avi = dir / "clip.avi";
         ASSERT_TRUE(WriteRawAvi(avi, AviLayout{}));
     }
     void TearDown() override {
@@ -34,7 +35,7 @@ protected:
         return m.NextFrame();
     }
 
-    TempDir dir;
+    ScratchDirectory dir{"zq_dshow"};
     std::string avi;
 };
 
@@ -175,7 +176,7 @@ TEST_F(FfmpegMovie, ReleaseAndReopenAtTheSavedTime) {
 }
 
 TEST_F(FfmpegMovie, MatroskaWithLosslessFramesPlays) {
-    const std::string mkv = dir.File("clip.mkv");
+    const std::string mkv = dir / "clip.mkv";
     ASSERT_TRUE(WriteFfv1Matroska(mkv, 6, 4, 3, 10));
     MovieSession m;
     ASSERT_EQ(S_OK, m.Open(mkv.c_str(), &kXrgb));
@@ -195,25 +196,25 @@ TEST_F(FfmpegMovie, RefusesFilesThatAreNotMovies) {
     AviLayout huge;   // 15000 x 15000 claimed: 675 MB a frame, never allocated
     huge.storedWidth = 15000;
     huge.storedHeight = 15000;
-    ASSERT_TRUE(WriteRawAvi(dir.File("zero.avi"), zeroWidth));
-    ASSERT_TRUE(WriteRawAvi(dir.File("huge.avi"), huge));
-    ASSERT_TRUE(WriteBytes(dir.File("corrupt.png"), CorruptPngBytes()));
-    ASSERT_TRUE(WriteBytes(dir.File("random.bin"), RandomBytes(64 * 1024, 1)));
-    ASSERT_TRUE(WriteBytes(dir.File("empty.avi"), {}));
+    ASSERT_TRUE(WriteRawAvi(dir / "zero.avi", zeroWidth));
+    ASSERT_TRUE(WriteRawAvi(dir / "huge.avi", huge));
+    ASSERT_TRUE(WriteBytes(dir / "corrupt.png", CorruptPngBytes()));
+    ASSERT_TRUE(WriteBytes(dir / "random.bin", RandomBytes(64 * 1024, 1)));
+    ASSERT_TRUE(WriteBytes(dir / "empty.avi", {}));
     const std::string text = "just some text, not a movie\n";
-    ASSERT_TRUE(WriteBytes(dir.File("notes.txt"), std::vector<uint8_t>(text.begin(), text.end())));
+    ASSERT_TRUE(WriteBytes(dir / "notes.txt", std::vector<uint8_t>(text.begin(), text.end())));
     struct Case {
         std::string name;
         HRESULT result;
     } cases[] = {
-        {dir.File("corrupt.png"), VFW_E_UNKNOWN_FILE_TYPE},
-        {dir.File("random.bin"), VFW_E_UNKNOWN_FILE_TYPE},
-        {dir.File("empty.avi"), VFW_E_UNKNOWN_FILE_TYPE},
-        {dir.File("notes.txt"), VFW_E_UNKNOWN_FILE_TYPE},
-        {dir.File("zero.avi"), VFW_E_UNSUPPORTED_STREAM},
-        {dir.File("huge.avi"), VFW_E_UNSUPPORTED_STREAM},
-        {dir.File("missing.avi"), MOVIE_E_FILE_NOT_FOUND},
-        {dir.path, MOVIE_E_ACCESS_DENIED},
+        {dir / "corrupt.png", VFW_E_UNKNOWN_FILE_TYPE},
+        {dir / "random.bin", VFW_E_UNKNOWN_FILE_TYPE},
+        {dir / "empty.avi", VFW_E_UNKNOWN_FILE_TYPE},
+        {dir / "notes.txt", VFW_E_UNKNOWN_FILE_TYPE},
+        {dir / "zero.avi", VFW_E_UNSUPPORTED_STREAM},
+        {dir / "huge.avi", VFW_E_UNSUPPORTED_STREAM},
+        {dir / "missing.avi", MOVIE_E_FILE_NOT_FOUND},
+        {dir.path(), MOVIE_E_ACCESS_DENIED},
     };
     for (const Case& c : cases) {
         MovieSession m;
@@ -225,16 +226,16 @@ TEST_F(FfmpegMovie, RefusesFilesThatAreNotMovies) {
 
 // The library's names: '\' separators, the drive C: as the root, any case, Shift-JIS.
 TEST_F(FfmpegMovie, OpensFilesByTheLibrarysNames) {
-    ASSERT_EQ(0, mkdir(dir.File("Movies").c_str(), 0755));
-    ASSERT_TRUE(WriteRawAvi(dir.File("Movies/Intro.avi"), AviLayout{}));
+    ASSERT_EQ(0, mkdir((dir / "Movies").c_str(), 0755));
+    ASSERT_TRUE(WriteRawAvi(dir / "Movies/Intro.avi", AviLayout{}));
     // "表示.avi" on disk in UTF-8; the library names it in Shift-JIS, whose first
     // character ends in the byte 0x5C ('\').
-    ASSERT_TRUE(WriteRawAvi(dir.File("\xE8\xA1\xA8\xE7\xA4\xBA.avi"), AviLayout{}));
-    std::string windows = "C:" + dir.path + "\\MOVIES\\intro.AVI";
+    ASSERT_TRUE(WriteRawAvi(dir / "\xE8\xA1\xA8\xE7\xA4\xBA.avi", AviLayout{}));
+    std::string windows = "C:" + dir.path() + "\\MOVIES\\intro.AVI";
     for (char& c : windows)
         if (c == '/') c = '\\';
-    const std::string shiftJis = dir.path + "/" + "表示.avi";
-    ASSERT_EQ('\x5C', shiftJis[dir.path.size() + 2]);
+    const std::string shiftJis = dir.path() + "/" + "表示.avi";
+    ASSERT_EQ('\x5C', shiftJis[dir.path().size() + 2]);
     for (const std::string& name : {windows, shiftJis}) {
         MovieSession m;
         EXPECT_EQ(S_OK, m.Open(name.c_str())) << name;
@@ -301,7 +302,7 @@ TEST_F(FfmpegMovie, SoundTrackPlaysOnTheAudioDevice) {
     AviLayout layout;
     layout.frames = 6;
     layout.audioRate = 8000;
-    const std::string withSound = dir.File("sound.avi");
+    const std::string withSound = dir / "sound.avi";
     ASSERT_TRUE(WriteRawAvi(withSound, layout));
     const int64_t playedBefore = MovieAudioFramesPlayed();
     {

@@ -12,6 +12,7 @@
 #include "movie_session.h"
 #include "platform/testing.h"
 #include "support/movie_files.h"
+#include "support/scratch_directory.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ class MovieSoundTiming : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetMovieSeams();
-        ASSERT_FALSE(dir.path.empty());
+        ASSERT_FALSE(dir.path().empty());
     }
     void TearDown() override { ResetMovieSeams(); }
 
@@ -106,7 +107,7 @@ protected:
         settings.frames = kFrames;
         settings.framesPerSecond = kFramesPerSecond;
         settings.videoBitRate = 1500000;
-        const std::string file = dir.File(name);
+        const std::string file = dir / name;
         ASSERT_TRUE(WriteEncodedMovie(file, settings));
         const PlayResult r = Play(file);
         EXPECT_EQ(0, r.backwards) << "readings of the stream time that went back";
@@ -116,7 +117,7 @@ protected:
         EXPECT_GT(r.frames, kFrames / 2);
     }
 
-    TempDir dir;
+    ScratchDirectory dir{"zq_dshow"};
     ScopedEnv driver{"SDL_AUDIODRIVER", "disk"};
     ScopedEnv output{"SDL_DISKAUDIOFILE", "/dev/null"};
 };

@@ -49,7 +49,8 @@ sockaddr_in Loopback(int port) {
 class WinSockTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        UsePrivateRuntimeDir();
+        ASSERT_FALSE(runtime_.path().empty());
+        runtime_.useAsRuntimeDirectory();
         Events().clear();
         WNDCLASSEXA wc = {};
         wc.cbSize = sizeof wc;
@@ -99,6 +100,7 @@ protected:
         EXPECT_EQ(0, WSAAsyncSelect(s, window_, SocketMessage, events));
         return s;
     }
+    ScratchDirectory runtime_{"zq-winsock-test"};
     HWND window_ = nullptr;
 };
 

@@ -6,7 +6,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -376,31 +375,6 @@ std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
         b = static_cast<uint8_t>(x >> 24);
     }
     return v;
-}
-
-namespace {
-void RemoveTree(const std::string& path) {
-    if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* e = readdir(dir)) {
-            if (!std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) continue;
-            RemoveTree(path + "/" + e->d_name);
-        }
-        closedir(dir);
-        rmdir(path.c_str());
-    } else {
-        unlink(path.c_str());
-    }
-}
-}  // namespace
-
-TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/zq_dshow_XXXXXX";
-    if (mkdtemp(pattern.data())) path = pattern;
-}
-
-TempDir::~TempDir() {
-    if (!path.empty()) RemoveTree(path);
 }
 
 DDPIXELFORMAT PixelFormat(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a) {

@@ -47,14 +47,6 @@ std::vector<uint8_t> CorruptPngBytes();
 // Bytes from a fixed-seed generator.
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);
 
-// A fresh directory under the temp directory, removed with everything in it.
-struct TempDir {
-    std::string path;
-    TempDir();
-    ~TempDir();
-    std::string File(const std::string& name) const { return path + "/" + name; }
-};
-
 // Frame k of the test movies as it should read in a surface of the given format: each
 // pixel as the layer's pixel converter writes an opaque colour.
 std::vector<uint32_t> ExpectedFrame(int frame, int width, int height, const DDPIXELFORMAT& format);
