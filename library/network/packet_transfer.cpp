@@ -1,12 +1,12 @@
 // The two transfer routines that socket events and data calls drive.
 //
 // In packet mode every packet on the wire is a 4-byte little-endian length followed
-// by that many bytes. RecvSocket takes whole packets into the receive ring (the ring
-// is made large enough for a packet as soon as its length is known, so the body goes
-// straight in, in at most two pieces around the ring's end); SendSocket sends the
-// send ring as packets, one packet of everything queued when a packet starts. Both
-// resume from the record's counters after WSAEWOULDBLOCK. Raw connections have
-// nothing to do here: their data stays in the socket.
+// by that many bytes. RecvSocket takes whole packets into the receive ring (the body
+// goes straight in, in at most two pieces around the ring's end; the ring grows with
+// the bytes that come, never to an announced length before they are there); SendSocket
+// sends the send ring as packets, one packet of everything queued when a packet
+// starts. Both resume from the record's counters after WSAEWOULDBLOCK. Raw connections
+// have nothing to do here: their data stays in the socket.
 //
 // A receive pass is bounded (see ReceivePackets), so a peer that keeps sending cannot
 // hold it; the rest comes with the next FD_READ. A packet that does not fit the
@@ -23,8 +23,10 @@
 #include "library/core/memory_bytes.h"
 #include "library/network/network_state.h"
 
-// The most packets one receive pass takes.
-enum { ReceivePassPackets = 64 };
+enum {
+    ReceivePassPackets = 64,         // the most packets one receive pass takes
+    ReceiveGrowthStep = 64 << 10,    // ring growth for body bytes that were not counted
+};
 
 static int ReceiveBusy;
 static int SendBusy;
@@ -77,11 +79,27 @@ static int TakeLengthPrefix(SocketRecord* r, int64_t budget) {
     r->receiveRemaining = length;
     r->receivePacketLength = length;
     RewindEmptyRingBuffer(&ring);
-    if (ReserveRingBuffer(&ring, length) == -1) {
-        r->error = 1;
-        return WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %d byte)", length);
-    }
     return 1;
+}
+
+// Room in the receive ring for up to `want` more bytes of the packet under way. A peer
+// can announce a large packet and send little of it, so the ring grows only for bytes
+// that are there: `want` of them when the pass counted what the socket holds, else a
+// step at a time (the ring at least doubles each time it grows). How many bytes the
+// ring has room for now, or -1 when it could not grow.
+static int MakeBodyRoom(SocketRecord* r, int want, bool counted) {
+    RingBuffer& ring = r->receiveRing;
+    const int room = GetRingBufferSpace(&ring);
+    if (room >= want) return want;
+    const int step = room > ReceiveGrowthStep ? room : ReceiveGrowthStep;
+    if (!counted && want > step) want = step;
+    if (want > room && ReserveRingBuffer(&ring, want) == -1) {
+        r->error = 1;
+        return WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %d byte)",
+                              r->receivePacketLength);
+    }
+    const int space = GetRingBufferSpace(&ring);
+    return want < space ? want : space;
 }
 
 // Receives `want` bytes at most (no more than receiveRemaining) into the ring, in two
@@ -159,7 +177,9 @@ static int ReceivePackets(SocketRecord* r) {
             }
         }
         if (budget <= 0) return 0;
-        const int want = budget < r->receiveRemaining ? static_cast<int>(budget) : r->receiveRemaining;
+        const int due = budget < r->receiveRemaining ? static_cast<int>(budget) : r->receiveRemaining;
+        const int want = MakeBodyRoom(r, due, !inPacket);
+        if (want == -1) return -1;
         const int64_t lookAhead = budget - want < 4 ? budget - want : 4;
         const int got = ReceiveBody(r, want, static_cast<int>(lookAhead));
         if (got <= 0) return 0;  // nothing there now, or the peer closed
@@ -168,7 +188,9 @@ static int ReceivePackets(SocketRecord* r) {
         budget -= got + r->prefixHave;
         if (r->receiveRemaining == 0) r->receivedCompleteBytes += r->receivePacketLength;
         PumpNetWorkMessagesCore(0);
-        if (got < want || inPacket) return 0;
+        // A pass that began inside a packet ends with it; one that filled the room the
+        // ring had for it goes on with the packet.
+        if (got < want || (inPacket && r->receiveRemaining == 0)) return 0;
     }
 }
 

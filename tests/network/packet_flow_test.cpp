@@ -80,6 +80,35 @@ TEST_F(NetWorkTest, ASlowTakerKeepsTheReceiveRingSmall) {
     EXPECT_EQ(0, CloseNetWorkHandle(h));
 }
 
+// A peer may announce a large packet and send only the start of it: the receive ring
+// grows with the bytes that came, not to the announced length at once, and the packet
+// still comes whole when the rest follows.
+TEST_F(NetWorkTest, AnAnnouncedPacketGrowsTheRingOnlyAsItsBytesCome) {
+    Start();
+    const std::string body = StreamBytes(8 << 20);
+    const size_t early = 3000;
+    std::atomic<int> step{0};
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        peer.Send(Packet(body).substr(0, 4 + early));
+        WaitWhile(step, 0);
+        peer.Send(body.substr(early));
+        peer.ReadAll();
+    });
+    const int h = OpenNetWorkConnection(LoopbackAddress, server.Port());
+    ASSERT_NE(-1, h);
+    const SocketRecord* r = GetSocketRecord(h);
+    ASSERT_TRUE(PumpUntil([&] { return GetRingBufferCount(&r->receiveRing) == static_cast<int>(early); }));
+    EXPECT_LT(r->receiveRing.capacity, 1 << 20) << "the ring was made for the announced length";
+    step = 1;
+    const int size = static_cast<int>(body.size());
+    ASSERT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(h) == size; }));
+    EXPECT_LE(r->receiveRing.capacity, 2 * size + 1000);
+    std::string got(body.size(), '\0');
+    ASSERT_EQ(0, NetWorkRecv(h, got.data(), size));
+    EXPECT_TRUE(got == body) << "the packet came changed";
+    EXPECT_EQ(0, CloseNetWorkHandle(h));
+}
+
 // The receive that ends a body also reads what it can of the next length prefix: a
 // prefix read ahead whole, in part, or behind an empty packet still frames the
 // packets that follow.
