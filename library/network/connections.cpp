@@ -177,15 +177,16 @@ int CloseNetWorkHandleCore(int handle) {
     PumpNetWorkMessagesCore(0);
 
     // A packet partly received, or bytes still queued, get a short while to finish;
-    // not on a connection the peer has closed, where nothing more can move.
+    // not on a connection the peer has closed, or one with the error flag (whose
+    // transfers refuse to run), where nothing more can move.
     int start = GetTimeMillisecondsCore(0);
-    while (record->receiveRemaining != 0 && record->connected &&
+    while (record->receiveRemaining != 0 && record->connected && !record->error &&
            ElapsedMs(start) < NetWorkDrainMs) {
         PumpNetWorkMessagesCore(0);
         RecvSocket(handle);
     }
     start = GetTimeMillisecondsCore(0);
-    while (GetRingBufferCount(&record->sendRing) != 0 && record->connected &&
+    while (GetRingBufferCount(&record->sendRing) != 0 && record->connected && !record->error &&
            ElapsedMs(start) < NetWorkDrainMs) {
         PumpNetWorkMessagesCore(0);
         SendSocket(handle);

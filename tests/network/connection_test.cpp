@@ -231,6 +231,39 @@ TEST_F(NetWorkTest, HostilePacketLengthsSetTheErrorFlag) {
     }
 }
 
+// The ring grows as a packet's bytes come; a growth that fails sets the error flag
+// and names the packet's length.
+TEST_F(NetWorkTest, AReceiveRingThatCannotGrowSetsTheErrorFlag) {
+    Start();
+    std::atomic<int> go{0};
+    LoopbackServer server([&](LoopbackPeer& peer) {
+        WaitWhile(go, 0);
+        peer.Send(Packet("hello"));
+        peer.ReadAll();
+    });
+    const int h = OpenNetWorkConnection(LoopbackAddress, server.Port());
+    ASSERT_NE(-1, h);
+    SocketRecord* r = GetSocketRecord(h);
+    FailNextHeapAllocations(1);
+    go = 1;
+    ASSERT_TRUE(PumpUntil([&] { return r->error == 1; }, 0));
+    FailNextHeapAllocations(0);
+    EXPECT_EQ(-1, GetNetWorkDataLength(h));
+    EXPECT_TRUE(LogHas("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ 5 byte)\r\n")) << Log();
+    // The close does not wait for the rest of a packet that can no longer come in (each
+    // refused receive would write a line).
+    const auto refusals = [&] {
+        const std::string log = Log(), refusal = "このネットワークハンドルにはエラーが発生しています in RecvSocket";
+        size_t count = 0;
+        for (size_t at = log.find(refusal); at != std::string::npos; at = log.find(refusal, at + 1)) count++;
+        return count;
+    };
+    const size_t before = refusals();
+    PumpNetWorkMessages(1);
+    EXPECT_EQ(nullptr, GetSocketRecord(h));
+    EXPECT_LE(refusals(), before + 1);
+}
+
 TEST_F(NetWorkTest, RawConnectionsReadTheSocketDirectly) {
     Start();
     SetNetWorkPacketMode(0);
