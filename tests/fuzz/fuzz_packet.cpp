@@ -2,8 +2,6 @@
 // connection (length prefixes and bodies as they come), and the receiver takes what
 // it can in amounts taken from the input itself. The input also drives a ring buffer
 // through writes, peeks and reads, checked against a plain copy.
-#include <unistd.h>
-
 #include <cstring>
 #include <string>
 
@@ -47,13 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (h == -1) std::abort();
     network_fuzz::ServeAndClose(data, size);
     static char taken[65536];
-    for (size_t step = 0; step < 200; step++) {
+    const DWORD start = timeGetTime();
+    for (size_t step = 0; !network_fuzz::StepsTimedOut(start); step++) {
         const int waiting = GetNetWorkDataLength(h);
         if (waiting < 0) break;  // a refused length: the connection has its error flag
         const int want = step < size ? data[step] * 8 : waiting;
         if (want > 0 && want <= static_cast<int>(sizeof taken)) NetWorkRecv(h, taken, want);
-        if (GetNetWorkAcceptState(h) == 0 && waiting == 0) break;
-        if (step > 20) usleep(100);
+        if (GetNetWorkAcceptState(h) == 0 && waiting == 0) break;  // closed, and all taken
+        Sleep(0);
     }
     CloseNetWorkHandle(h);
     return 0;
