@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "tools/archive/archive_writer.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 
 namespace {
 
