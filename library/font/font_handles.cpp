@@ -1,5 +1,6 @@
 // Font handles: the table of 40 fonts, creating a GDI font with its fallbacks, laying
 // out its glyph cache, and deleting it again. See font.h.
+#include <algorithm>
 #include <cstdint>
 
 #include "library/core/alloc.h"
@@ -30,6 +31,9 @@ constexpr const char CacheMemoryFailure[] = "フォントのキャッシュ用�
 
 // Cache entries keep box sizes and advances in 16 bits, so no cell may be larger.
 constexpr int64_t CellSizeMax = INT16_MAX;
+
+// GDI takes weights from 0 (the face's own) to 1000; the thickness counts hundreds.
+constexpr int64_t GdiWeightMax = 1000;
 }  // namespace
 
 HandleTable FontHandleTable =
@@ -61,8 +65,9 @@ int ValidFontCharsetKind(int charsetKind) {
 static int ValidEdgeSize(int edgeSize) { return edgeSize < 1 ? 1 : edgeSize; }
 
 static HFONT CreateGdiFont(const FontRecord* font, const char* face, DWORD charset, int italic) {
-    return CreateFontA(font->size, 0, 0, 0, font->thickness * 100, DWORD(italic), FALSE, FALSE, charset, 0, 0,
-                       NONANTIALIASED_QUALITY, FIXED_PITCH, face);
+    const int weight = int(std::clamp<int64_t>(int64_t(font->thickness) * 100, 0, GdiWeightMax));
+    return CreateFontA(font->size, 0, 0, 0, weight, DWORD(italic), FALSE, FALSE, charset, 0, 0, NONANTIALIASED_QUALITY,
+                       FIXED_PITCH, face);
 }
 
 // The GDI font with its fallbacks: a named face is tried with the font's character
