@@ -11,8 +11,8 @@
 #include <deque>
 
 #include "library/file/archive_format.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 
 namespace {
 
