@@ -8,7 +8,7 @@
 #include <string>
 
 #include "graph/graph_test_support.h"
-#include "platform/testing/ddraw_seams.h"
+#include "platform/ddraw/testing/ddraw_seams.h"
 #include "tests/support/image_files.h"
 
 namespace {

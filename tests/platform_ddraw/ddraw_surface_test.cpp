@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 using SurfaceTest = DDrawTest;
 
