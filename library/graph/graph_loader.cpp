@@ -7,6 +7,7 @@
 #include "library/core/alloc.h"
 #include "library/core/log.h"
 #include "library/core/message_pump.h"
+#include "library/core/size_refusal.h"
 #include "library/d3d/d3d.h"
 #include "library/file/file_backend.h"
 #include "library/file/stream.h"
@@ -28,6 +29,23 @@ int RunGraphImageLoaders(StreamSource* source, GraphImage* image) {
     return -1;
 }
 
+namespace {
+
+// After work on the file failed: when a size was refused on the way, says that the
+// file is too large (-1 either way).
+int LogIfTooLarge(const char* fileName) {
+    int64_t width = 0, height = 0;
+    if (!GetSizeRefusal(&width, &height)) return -1;
+    if (fileName == nullptr) {
+        return WriteLogFormat("メモリ上のグラフィックは大きすぎます ( 幅 %lld 高さ %lld )", static_cast<long long>(width),
+                              static_cast<long long>(height));
+    }
+    return WriteLogFormat("グラフィックファイル %s は大きすぎます ( 幅 %lld 高さ %lld )", fileName,
+                          static_cast<long long>(width), static_cast<long long>(height));
+}
+
+}  // namespace
+
 int DecodeImageData(const char* fileName, const void* memory, int memorySize, int fromMemory, int bmpOutput,
                     int mirror, GraphImage* out, BmpInfoBlock** bmpHeader, void** bmpBits) {
     StreamSource source{};
@@ -40,9 +58,10 @@ int DecodeImageData(const char* fileName, const void* memory, int memorySize, in
         return -1;
     }
     GraphImage image{};
+    ClearSizeRefusal();
     const int decoded = RunGraphImageLoaders(&source, &image);
     source.ops.close(source.handle);  // the image holds everything now
-    if (decoded < 0) return -1;
+    if (decoded < 0) return LogIfTooLarge(fromMemory == 0 ? fileName : nullptr);
 
     if (mirror == 1) MirrorGraphImage(&image);
     if (bmpOutput) {
@@ -143,7 +162,9 @@ int LoadGraphFromFile(const char* fileName, int hardwareRequest) {
     if (decoded >= 0) {
         int graph = -1;
         if (decoded == 1 || AlphaImageFits(image, alpha, fileName)) {
+            ClearSizeRefusal();
             graph = BuildGraphFromGraphImage(&image, decoded == 0 ? &alpha : nullptr, hardwareRequest);
+            if (graph == -1) LogIfTooLarge(fileName);
         }
         if (graph != -1) RememberGraphSourceFile(graph, fileName);
         DisposeGraphImage(&image);
@@ -167,8 +188,10 @@ int LoadDividedGraphFromFile(const char* fileName, int count, int across, int do
     }
     int result = -1;
     if (handles != nullptr && (decoded == 1 || AlphaImageFits(image, alpha, fileName))) {
+        ClearSizeRefusal();
         result = CreateDivGraphFromGraphImage(&image, decoded == 0 ? &alpha : nullptr, count, across, down, cellWidth,
                                               cellHeight, handles, hardwareRequest);
+        if (result == -1) LogIfTooLarge(fileName);
     }
     if (result == 0) {
         for (int i = 0; i < count; i++) {

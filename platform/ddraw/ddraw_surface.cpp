@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/window/desktop.h"
@@ -10,8 +11,11 @@
 namespace {
 
 constexpr uint32_t kSurfaceMagic = 0x46525553u; // "SURF"
-constexpr int kMaxSurfaceSide = 16384;
-constexpr size_t kMaxSurfaceBytes = size_t(512) << 20;
+// Surfaces live in system memory, so they are as large as an image can be: 65535 a
+// side (the 16-bit sizes the library keeps), and pixels that an int pitch times a row
+// number can still address.
+constexpr DWORD kMaxSurfaceSide = 65535;
+constexpr size_t kMaxSurfaceBytes = INT_MAX;
 
 size_t g_videoBytesInUse = 0;
 
@@ -43,8 +47,8 @@ IDirectDrawSurface7* NewSurface(IDirectDraw7* dd, DWORD caps, DWORD caps2) {
 // Own memory of w x h in the layout, counted as video memory when it is.
 HRESULT AllocatePixels(IDirectDrawSurface7* s, int width, int height, const PixelLayout& layout, int pitch,
                        bool countVideo) {
-    size_t bytes = static_cast<size_t>(pitch) * height;
-    if (bytes > kMaxSurfaceBytes) return DDERR_OUTOFMEMORY;
+    size_t bytes = static_cast<size_t>(pitch) * static_cast<size_t>(height);
+    if (bytes > kMaxSurfaceBytes) return DDERR_TOOBIGSIZE;
     if (countVideo) {
         if (g_videoBytesInUse + bytes > DDrawFaultState().videoMemoryTotal) return DDERR_OUTOFVIDEOMEMORY;
         s->videoBytes = bytes;
@@ -55,7 +59,11 @@ HRESULT AllocatePixels(IDirectDrawSurface7* s, int width, int height, const Pixe
     s->height = height;
     s->layout = layout;
     s->pitch = pitch;
-    s->pixels.assign(bytes, 0);
+    try {
+        s->pixels.assign(bytes, 0);
+    } catch (const std::bad_alloc&) {
+        return DDERR_OUTOFMEMORY; // the caller destroys the surface, which gives back what it counted
+    }
     return DD_OK;
 }
 
@@ -253,9 +261,10 @@ HRESULT IDirectDraw7_CreateSurface(IDirectDraw7* dd, DDSURFACEDESC2* desc, IDire
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
     if (HRESULT injected = InjectedFailure(caps)) return injected;
     if (caps & DDSCAPS_PRIMARYSURFACE) return CreatePrimary(dd, *desc, out);
-    if (!(desc->dwFlags & DDSD_WIDTH) || !(desc->dwFlags & DDSD_HEIGHT) || desc->dwWidth == 0 ||
-        desc->dwHeight == 0 || desc->dwWidth > kMaxSurfaceSide || desc->dwHeight > kMaxSurfaceSide)
+    if (!(desc->dwFlags & DDSD_WIDTH) || !(desc->dwFlags & DDSD_HEIGHT) || desc->dwWidth == 0 || desc->dwHeight == 0)
         return DDERR_INVALIDPARAMS;
+    if (desc->dwWidth > kMaxSurfaceSide) return DDERR_TOOBIGWIDTH;
+    if (desc->dwHeight > kMaxSurfaceSide) return DDERR_TOOBIGHEIGHT;
     if (caps & DDSCAPS_ZBUFFER) return CreateZBuffer(dd, *desc, out);
     return CreatePlain(dd, *desc, out);
 }

@@ -1,6 +1,8 @@
 // gdi.cpp - device contexts, GDI objects, BitBlt, device caps and display settings.
 #include <cstring>
+#include <new>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/window/desktop.h"
@@ -83,6 +85,12 @@ PixelLayout DeviceLayoutOf(HDC dc) {
 } // namespace
 
 GdiBitmap* GdiNewBitmap(int width, int height, const PixelLayout& layout, int rowBytes) {
+    std::vector<uint8_t> memory;
+    try {
+        memory.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), 0);
+    } catch (const std::bad_alloc&) {
+        return nullptr; // a bitmap that memory cannot hold fails like Windows' does
+    }
     auto* b = new GdiBitmap{};
     b->magic = kGdiObjectMagic;
     b->kind = GdiObjectBitmap;
@@ -92,7 +100,7 @@ GdiBitmap* GdiNewBitmap(int width, int height, const PixelLayout& layout, int ro
     b->height = height;
     b->layout = layout;
     b->rowBytes = rowBytes;
-    b->memory.assign(static_cast<size_t>(rowBytes) * height, 0);
+    b->memory = std::move(memory);
     GdiRegisterObject(b);
     return b;
 }
@@ -212,6 +220,7 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
         return nullptr;
     PixelLayout layout = DeviceLayoutOf(dc);
     GdiBitmap* b = GdiNewBitmap(width, height, layout, (width * layout.bytesPerPixel + 3) & ~3);
+    if (!b) return nullptr;
     // An 8-bit device's indices mean the display's palette.
     if (layout.indexed) std::memcpy(b->palette, DesktopPalette(), sizeof b->palette);
     return reinterpret_cast<HBITMAP>(static_cast<PlatformGdiObject*>(b));

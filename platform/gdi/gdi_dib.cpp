@@ -9,7 +9,9 @@
 
 namespace {
 
-constexpr LONG kMaxDibSide = 32768;
+// As long a side as the library's images have; the bytes bound what a header from a
+// file can make anything allocate.
+constexpr LONG kMaxDibSide = 65535;
 constexpr size_t kMaxDibBytes = size_t(1) << 30;
 
 struct DibFormat {
@@ -183,6 +185,7 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
     (void)dc;
     if (usage != DIB_RGB_COLORS || section || offset || !ParseHeader(info, &f) || f.bitCount < 8) return nullptr;
     GdiBitmap* b = GdiNewBitmap(f.width, f.height, f.layout, static_cast<int>(f.rowBytes));
+    if (!b) return nullptr;
     b->dibSection = true;
     b->bottomUp = !f.topDown;
     std::memcpy(b->palette, f.palette, sizeof(b->palette));
