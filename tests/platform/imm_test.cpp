@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "dinput_test_support.h"
-#include "platform/imm.h"
+#include "platform/input/imm.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 #include "platform/testing.h"
 
 namespace {
