@@ -17,7 +17,7 @@ namespace {
 constexpr uint32_t kObjectMagic = 0x4444524Fu; // "ODRD"
 constexpr DWORD kDefaultVideoMemory = 128u * 1024 * 1024;
 
-DDrawFaults g_faults{0, 0, 0, 0, kDefaultVideoMemory};
+DDrawFaults g_faults{0, 0, 0, 0, kDefaultVideoMemory, 0};
 IDirectDraw7* g_exclusiveOwner = nullptr;
 DirectDrawInterfaceProvider g_interfaceProvider = nullptr;
 std::unordered_set<const void*> g_live; // every object, surface, clipper and palette alive

@@ -90,6 +90,7 @@ struct DDrawFaults {
     HRESULT failSurfaceError;    // ...fails with this error (0: no rule)
     int failSurfaceCount;        // ...this many times (-1: always)
     DWORD videoMemoryTotal;      // bytes
+    int failBlits;               // the next n GDI BitBlt calls fail with ERROR_NOT_ENOUGH_MEMORY
 };
 DDrawFaults& DDrawFaultState();
 void DDrawMarkAllSurfacesLost();

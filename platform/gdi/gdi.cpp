@@ -82,6 +82,14 @@ PixelLayout DeviceLayoutOf(HDC dc) {
     return DesktopView().layout;
 }
 
+// An injected failure of the display seams (platform/ddraw/testing/ddraw_seams.h).
+bool TakeBlitFailure() {
+    int& left = DDrawFaultState().failBlits;
+    if (left <= 0) return false;
+    --left;
+    return true;
+}
+
 } // namespace
 
 GdiBitmap* GdiNewBitmap(int width, int height, const PixelLayout& layout, int rowBytes) {
@@ -131,7 +139,7 @@ PixelView GdiBitmapView(GdiBitmap* b) {
 }
 
 bool GdiResolveDc(HDC dc, DcTarget* t) {
-    if (!ValidDc(dc)) return false;
+    if (!ValidDc(dc)) return GdiFail(ERROR_INVALID_HANDLE, false);
     t->origin = POINT{0, 0};
     t->onDesktop = false;
     switch (dc->kind) {
@@ -153,7 +161,8 @@ bool GdiResolveDc(HDC dc, DcTarget* t) {
         t->clip = ViewBounds(t->view);
         return true;
     case DcKind::Surface:
-        if (!DDrawSurfaceView(dc->surface, &t->view) || dc->surface->lost) return false;
+        // A lost surface has no pixels to give until it is restored.
+        if (!DDrawSurfaceView(dc->surface, &t->view) || dc->surface->lost) return GdiFail(ERROR_INVALID_HANDLE, false);
         t->clip = ViewBounds(t->view);
         t->onDesktop = DDrawSurfaceIsOnDesktop(dc->surface);
         return true;
@@ -182,13 +191,14 @@ HDC GetDC(HWND window) {
 }
 
 int ReleaseDC(HWND, HDC dc) {
-    if (!ValidDc(dc) || (dc->kind != DcKind::Window && dc->kind != DcKind::Screen)) return 0;
+    if (!ValidDc(dc) || (dc->kind != DcKind::Window && dc->kind != DcKind::Screen)) return GdiFail(ERROR_INVALID_HANDLE, 0);
     FreeDc(dc);
     return 1;
 }
 
 HDC CreateCompatibleDC(HDC dc) {
-    if ((dc && !ValidDc(dc)) || GdiFailCompatibleDcNow()) return nullptr;
+    if (dc && !ValidDc(dc)) return GdiFail<HDC>(ERROR_INVALID_HANDLE, nullptr);
+    if (GdiFailCompatibleDcNow()) return GdiFail<HDC>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     PlatformDC* memory = NewDc(DcKind::Memory);
     memory->bitmap = StockBitmap();
     memory->deviceLayout = DeviceLayoutOf(dc);
@@ -196,13 +206,13 @@ HDC CreateCompatibleDC(HDC dc) {
 }
 
 BOOL DeleteDC(HDC dc) {
-    if (!ValidDc(dc) || dc->kind != DcKind::Memory) return FALSE;
+    if (!ValidDc(dc) || dc->kind != DcKind::Memory) return GdiFail(ERROR_INVALID_HANDLE, FALSE);
     FreeDc(dc);
     return TRUE;
 }
 
 int GetDeviceCaps(HDC dc, int index) {
-    if (!ValidDc(dc)) return 0;
+    if (!ValidDc(dc)) return GdiFail(ERROR_INVALID_HANDLE, 0);
     switch (index) {
     case HORZRES: return DesktopWidth();
     case VERTRES: return DesktopHeight();
@@ -216,8 +226,9 @@ int GetDeviceCaps(HDC dc, int index) {
 BOOL GdiFlush(void) { return TRUE; } // every call has finished when it returns
 
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
-    if ((dc && !ValidDc(dc)) || width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
-        return nullptr;
+    if (dc && !ValidDc(dc)) return GdiFail<HBITMAP>(ERROR_INVALID_HANDLE, nullptr);
+    if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
+        return GdiFail<HBITMAP>(ERROR_INVALID_PARAMETER, nullptr);
     PixelLayout layout = DeviceLayoutOf(dc);
     GdiBitmap* b = GdiNewBitmap(width, height, layout, (width * layout.bytesPerPixel + 3) & ~3);
     if (!b) return nullptr;
@@ -227,19 +238,19 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
-    if (!ValidDc(dc) || !GdiIsObject(handle)) return nullptr;
+    if (!ValidDc(dc) || !GdiIsObject(handle)) return GdiFail<HGDIOBJ>(ERROR_INVALID_HANDLE, nullptr);
     auto* object = reinterpret_cast<PlatformGdiObject*>(handle);
     PlatformGdiObject** slot = nullptr;
     if (object->kind == GdiObjectBitmap) {
-        if (dc->kind != DcKind::Memory) return nullptr;
+        if (dc->kind != DcKind::Memory) return GdiFail<HGDIOBJ>(ERROR_INVALID_PARAMETER, nullptr);
         slot = reinterpret_cast<PlatformGdiObject**>(&dc->bitmap);
         // A bitmap lives in one DC at a time.
-        if (!object->stock && object->selections > 0 && *slot != object) return nullptr;
+        if (!object->stock && object->selections > 0 && *slot != object) return GdiFail<HGDIOBJ>(ERROR_BUSY, nullptr);
     } else if (object->kind == GdiObjectFont) {
-        if (GdiFailFontSelectionNow()) return nullptr;
+        if (GdiFailFontSelectionNow()) return GdiFail<HGDIOBJ>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
         slot = &dc->font;
     } else {
-        return nullptr;
+        return GdiFail<HGDIOBJ>(ERROR_INVALID_PARAMETER, nullptr);
     }
     PlatformGdiObject* previous = *slot;
     if (previous == object) return reinterpret_cast<HGDIOBJ>(previous);
@@ -250,10 +261,10 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
 }
 
 BOOL DeleteObject(HGDIOBJ handle) {
-    if (!GdiIsObject(handle)) return FALSE;
+    if (!GdiIsObject(handle)) return GdiFail(ERROR_INVALID_HANDLE, FALSE);
     auto* object = reinterpret_cast<PlatformGdiObject*>(handle);
     if (object->stock) return TRUE;
-    if (object->selections > 0) return FALSE;
+    if (object->selections > 0) return GdiFail(ERROR_BUSY, FALSE);
     object->magic = 0;
     g_liveObjects.erase(object);
     if (object->destroy) object->destroy(object);
@@ -261,15 +272,17 @@ BOOL DeleteObject(HGDIOBJ handle) {
 }
 
 int GetObjectA(HGDIOBJ handle, int size, void* out) {
-    if (!GdiIsObject(handle) || size < 0) return 0;
+    if (!GdiIsObject(handle)) return GdiFail(ERROR_INVALID_HANDLE, 0);
+    if (size < 0) return GdiFail(ERROR_INVALID_PARAMETER, 0);
     auto* object = reinterpret_cast<PlatformGdiObject*>(handle);
     return object->describe ? object->describe(object, size, out) : 0;
 }
 
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
+    if (rop != SRCCOPY || width < 0 || height < 0) return GdiFail(ERROR_INVALID_PARAMETER, FALSE);
     DcTarget to, from;
-    if (rop != SRCCOPY || !GdiResolveDc(dst, &to) || !GdiResolveDc(src, &from) || width < 0 || height < 0)
-        return FALSE;
+    if (!GdiResolveDc(dst, &to) || !GdiResolveDc(src, &from)) return FALSE;
+    if (TakeBlitFailure()) return GdiFail(ERROR_NOT_ENOUGH_MEMORY, FALSE);
     // Destination and source rectangles in view coordinates, cut to both DCs' areas.
     RECT d{to.origin.x + x, to.origin.y + y, to.origin.x + x + width, to.origin.y + y + height};
     LONG shiftX = (from.origin.x + srcX) - d.left, shiftY = (from.origin.y + srcY) - d.top;

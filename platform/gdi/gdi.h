@@ -25,8 +25,15 @@
 //
 // Fonts (CreateFontA, GetGlyphOutlineA, text metrics) are added by platform/gdi/gdi_font.*:
 // a font is a GDI object of kind GdiObjectFont, selected into a DC's font slot.
+//
+// A call that fails leaves its reason for GetLastError (kernel/last_error.h), per thread:
+// ERROR_INVALID_HANDLE for a DC or object that is not live, or a DC whose DirectDraw
+// surface is lost; ERROR_INVALID_PARAMETER for arguments the call refuses; ERROR_BUSY
+// for a bitmap selected into another DC or an object still selected; and
+// ERROR_NOT_ENOUGH_MEMORY for the failures the test seams inject.
 #pragma once
 
+#include "platform/kernel/last_error.h"
 #include "platform/wintypes.h"
 
 struct BITMAPINFOHEADER {

@@ -135,9 +135,10 @@ int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, i
     DibFormat f;
     DcTarget to;
     int firstRow, rows;
-    if (!bits || usage != DIB_RGB_COLORS || !ParseHeader(info, &f) || !GdiResolveDc(dc, &to) ||
-        !BandRows(f, startScan, lines, &firstRow, &rows) || width > kMaxDibSide || height > kMaxDibSide)
-        return 0;
+    if (!bits || usage != DIB_RGB_COLORS || !ParseHeader(info, &f) || !BandRows(f, startScan, lines, &firstRow, &rows) ||
+        width > kMaxDibSide || height > kMaxDibSide)
+        return GdiFail(ERROR_INVALID_PARAMETER, 0);
+    if (!GdiResolveDc(dc, &to)) return 0;
     std::vector<uint8_t> scratch;
     PixelView band = RowsView(f, static_cast<const uint8_t*>(bits), rows, scratch);
     // The source rectangle in rows from the top; its y counts from the image's bottom.
@@ -163,14 +164,13 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
                   int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
     DibFormat f;
     DcTarget to;
-    if (!bits || usage != DIB_RGB_COLORS || rop != SRCCOPY || !ParseHeader(info, &f) || !GdiResolveDc(dc, &to))
-        return 0;
-    if (destWidth <= 0 || destHeight <= 0 || srcWidth <= 0 || srcHeight <= 0 || destWidth > kMaxDibSide ||
-        destHeight > kMaxDibSide)
-        return 0;
+    if (!bits || usage != DIB_RGB_COLORS || rop != SRCCOPY || !ParseHeader(info, &f) || destWidth <= 0 ||
+        destHeight <= 0 || srcWidth <= 0 || srcHeight <= 0 || destWidth > kMaxDibSide || destHeight > kMaxDibSide)
+        return GdiFail(ERROR_INVALID_PARAMETER, 0);
     // Source rows from the top: the rectangle's y counts from the image's bottom.
     RECT src{xSrc, f.height - ySrc - srcHeight, xSrc + srcWidth, f.height - ySrc};
-    if (!IsRectInside(src, RECT{0, 0, f.width, f.height})) return 0;
+    if (!IsRectInside(src, RECT{0, 0, f.width, f.height})) return GdiFail(ERROR_INVALID_PARAMETER, 0);
+    if (!GdiResolveDc(dc, &to)) return 0;
     std::vector<uint8_t> scratch;
     PixelView image = RowsView(f, static_cast<const uint8_t*>(bits), f.height, scratch);
     RECT dst{to.origin.x + xDest, to.origin.y + yDest, to.origin.x + xDest + destWidth, to.origin.y + yDest + destHeight};
@@ -183,7 +183,8 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
     if (bits) *bits = nullptr;
     DibFormat f;
     (void)dc;
-    if (usage != DIB_RGB_COLORS || section || offset || !ParseHeader(info, &f) || f.bitCount < 8) return nullptr;
+    if (usage != DIB_RGB_COLORS || section || offset || !ParseHeader(info, &f) || f.bitCount < 8)
+        return GdiFail<HBITMAP>(ERROR_INVALID_PARAMETER, nullptr);
     GdiBitmap* b = GdiNewBitmap(f.width, f.height, f.layout, static_cast<int>(f.rowBytes));
     if (!b) return nullptr;
     b->dibSection = true;
@@ -196,11 +197,12 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
 int GetDIBits(HDC dc, HBITMAP handle, UINT startScan, UINT lines, void* bits, BITMAPINFO* info, UINT usage) {
     GdiBitmap* bitmap = BitmapOf(handle);
     (void)dc; // the bitmap alone decides; the DC only names the device
-    if (!bitmap || !info || usage != DIB_RGB_COLORS) return 0;
+    if (!bitmap) return GdiFail(ERROR_INVALID_HANDLE, 0);
+    if (!info || usage != DIB_RGB_COLORS) return GdiFail(ERROR_INVALID_PARAMETER, 0);
     if (!bits) {
         // Describe the bitmap in the header.
         BITMAPINFOHEADER& h = info->bmiHeader;
-        if (h.biSize < sizeof(BITMAPINFOHEADER)) return 0;
+        if (h.biSize < sizeof(BITMAPINFOHEADER)) return GdiFail(ERROR_INVALID_PARAMETER, 0);
         h.biWidth = bitmap->width;
         h.biHeight = bitmap->height;
         h.biPlanes = 1;
@@ -210,16 +212,16 @@ int GetDIBits(HDC dc, HBITMAP handle, UINT startScan, UINT lines, void* bits, BI
         return 1;
     }
     DibFormat f;
-    if (!ParseHeader(info, &f) || f.bitCount < 16) return 0;
     int firstRow, rows;
-    if (!BandRows(f, startScan, lines, &firstRow, &rows)) return 0;
+    if (!ParseHeader(info, &f) || f.bitCount < 16 || !BandRows(f, startScan, lines, &firstRow, &rows))
+        return GdiFail(ERROR_INVALID_PARAMETER, 0);
     std::vector<uint8_t> unused;
     PixelView out = RowsView(f, static_cast<const uint8_t*>(bits), rows, unused);
     PixelView in = GdiBitmapView(bitmap);
     // Rows firstRow.. of the DIB take the same rows of the bitmap, as far as both reach.
     int w = f.width < in.width ? f.width : in.width;
     int lastRow = firstRow + rows < in.height ? firstRow + rows : in.height;
-    if (w <= 0 || lastRow <= firstRow) return 0;
+    if (w <= 0 || lastRow <= firstRow) return GdiFail(ERROR_INVALID_PARAMETER, 0);
     CopyPixels(out, 0, 0, in, RECT{0, firstRow, w, lastRow});
     return lastRow - firstRow;
 }

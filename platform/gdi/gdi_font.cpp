@@ -164,20 +164,20 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 
     std::lock_guard<std::mutex> hold(GdiFontMutex());
     if (GdiFontCreateObserver) GdiFontCreateObserver(request);
-    if (TakeFailure(GdiFontCreateFailures)) return nullptr;
+    if (TakeFailure(GdiFontCreateFailures)) return GdiFail<HFONT>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     // Rotated text is not drawn by this layer: refuse it rather than draw it upright.
-    if (escapement != 0 || orientation != 0) return nullptr;
+    if (escapement != 0 || orientation != 0) return GdiFail<HFONT>(ERROR_INVALID_PARAMETER, nullptr);
     GdiFont* font = NewFont(request, g_provider);
-    if (!font) return nullptr;
+    if (!font) return GdiFail<HFONT>(ERROR_INVALID_PARAMETER, nullptr);
     GdiRegisterObject(font);
     return font;
 }
 
 BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics) {
-    if (!metrics) return FALSE;
+    if (!metrics) return GdiFail(ERROR_INVALID_PARAMETER, FALSE);
     std::lock_guard<std::mutex> hold(GdiFontMutex());
     GdiFont* font = SelectedFont(dc);
-    if (!font) return FALSE;
+    if (!font) return GdiFail(ERROR_INVALID_HANDLE, FALSE);
     *metrics = font->metrics;
     return TRUE;
 }
@@ -186,12 +186,12 @@ DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metric
                        const MAT2* matrix) {
     ++GdiGlyphOutlineCalls;
     int maxLevel = MaxLevelOf(format);
-    if (!metrics || !matrix || !IsIdentity(*matrix) || maxLevel == 0) return GDI_ERROR;
+    if (!metrics || !matrix || !IsIdentity(*matrix) || maxLevel == 0) return GdiFail(ERROR_INVALID_PARAMETER, GDI_ERROR);
     GdiGlyphRaster glyph;
     {
         std::lock_guard<std::mutex> hold(GdiFontMutex());
         GdiFont* font = SelectedFont(dc);
-        if (!font) return GDI_ERROR;
+        if (!font) return GdiFail(ERROR_INVALID_HANDLE, GDI_ERROR);
         if (!font->lastValid || font->lastCharacter != character || font->lastMaxLevel != maxLevel) {
             font->provider->render(font->face, character, maxLevel, &font->last);
             font->lastValid = true;
@@ -215,7 +215,7 @@ DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metric
     DWORD pitch = oneBit ? static_cast<DWORD>((glyph.width + 31) / 32 * 4) : static_cast<DWORD>((glyph.width + 3) & ~3);
     DWORD size = pitch * static_cast<DWORD>(glyph.height);
     if (!buffer || bufferSize == 0) return size;
-    if (bufferSize < size) return GDI_ERROR;
+    if (bufferSize < size) return GdiFail(ERROR_INSUFFICIENT_BUFFER, GDI_ERROR);
     PackGlyph(glyph, oneBit, pitch, static_cast<uint8_t*>(buffer));
     return size;
 }

@@ -154,6 +154,7 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 // The metrics of the DC's selected font. FALSE for a bad DC or a null record.
 BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics);
 // See the top of this file. GDI_ERROR for a bad DC, a null glyph record or matrix, a
-// matrix other than the identity, another format, or a buffer smaller than the glyph.
+// matrix other than the identity, another format, or a buffer smaller than the glyph
+// (ERROR_INSUFFICIENT_BUFFER).
 DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metrics, DWORD bufferSize, void* buffer,
                        const MAT2* matrix);

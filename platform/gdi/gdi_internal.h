@@ -10,6 +10,7 @@
 
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/last_error.h"
 #include "platform/pixels.h"
 
 enum GdiObjectKind : int {
@@ -65,6 +66,13 @@ struct PlatformDC {
 PlatformGdiObject* GdiStockFont();
 // Whether a handle names a live DC (the font group reads the DC's font slot).
 bool GdiIsDc(HDC dc);
+// Leaves the reason of a failed call for GetLastError and gives the call's failure result.
+template <typename Result>
+Result GdiFail(DWORD error, Result failure) {
+    SetLastError(error);
+    return failure;
+}
+
 // Failure injection of the font group's test seams: true while a failure is pending.
 bool GdiFailCompatibleDcNow();
 bool GdiFailFontSelectionNow();
@@ -81,6 +89,7 @@ struct DcTarget {
     RECT clip;
     bool onDesktop;
 };
+// A DC that is not live, or whose surface is lost or gone, fails with ERROR_INVALID_HANDLE.
 bool GdiResolveDc(HDC dc, DcTarget* target);
 // Presents the written area (view coordinates) when the target is on the desktop.
 void GdiPresentWrite(const DcTarget& target, const RECT& area);

@@ -4,6 +4,10 @@
 // the window procedure through ImmGetCompositionStringA. Messages are posted after the
 // state they announce is in place, in the order of SDL's events, so they keep their
 // place among the WM_KEYDOWN and WM_CHAR messages of the same pump.
+//
+// The open status is kept here too and SDL's text input follows it on the SDL thread:
+// the status is what the program last set, at once for every thread, while SDL catches
+// up at that thread's next pump.
 #include <deque>
 #include <string>
 #include <vector>
@@ -23,6 +27,7 @@ enum { ResultCapacity = 64 };  // results nobody took are dropped, oldest first
 struct PendingMessage {
     HWND window;
     UINT message;
+    WPARAM wParam;
     LPARAM lParam;
 };
 
@@ -33,6 +38,7 @@ struct ImeState {
     std::string composition;  // CP932
     LONG cursor = 0;          // bytes into the composition
     std::deque<std::string> results;
+    bool open = true;  // SDL starts its text input with the video
 };
 
 ImeState& Ime() {
@@ -43,7 +49,7 @@ ImeState& Ime() {
 PlatformImeContext TheContext;
 
 void Post(const std::vector<PendingMessage>& messages) {
-    for (const PendingMessage& m : messages) PostMessageA(m.window, m.message, 0, m.lParam);
+    for (const PendingMessage& m : messages) PostMessageA(m.window, m.message, m.wParam, m.lParam);
 }
 
 // Ends the composition (mutex held); the end message goes out with the others.
@@ -52,7 +58,7 @@ void EndComposition(ImeState& ime, std::vector<PendingMessage>* out) {
     ime.composing = false;
     ime.composition.clear();
     ime.cursor = 0;
-    out->push_back({ime.window, WM_IME_ENDCOMPOSITION, 0});
+    out->push_back({ime.window, WM_IME_ENDCOMPOSITION, 0, 0});
 }
 
 // The Shift-JIS byte count of the first `characters` characters of a UTF-8 text.
@@ -79,11 +85,11 @@ void Editing(const char* text, int start) {
             if (!ime.composing) {
                 ime.composing = true;
                 ime.window = window;
-                messages.push_back({window, WM_IME_STARTCOMPOSITION, 0});
+                messages.push_back({window, WM_IME_STARTCOMPOSITION, 0, 0});
             }
             ime.composition = Utf8ToCp932(text);
             ime.cursor = Cp932Offset(text, start < 0 ? 0 : start);
-            messages.push_back({ime.window, WM_IME_COMPOSITION, GCS_COMPSTR | GCS_CURSORPOS});
+            messages.push_back({ime.window, WM_IME_COMPOSITION, 0, GCS_COMPSTR | GCS_CURSORPOS});
         }
     }
     Post(messages);
@@ -97,7 +103,7 @@ bool Commit(const char* text) {
         if (!ime.composing) return false;
         if (ime.results.size() == ResultCapacity) ime.results.pop_front();
         ime.results.push_back(Utf8ToCp932(text));
-        messages.push_back({ime.window, WM_IME_COMPOSITION, GCS_RESULTSTR});
+        messages.push_back({ime.window, WM_IME_COMPOSITION, 0, GCS_RESULTSTR});
         EndComposition(ime, &messages);
     }
     Post(messages);
@@ -134,14 +140,32 @@ bool ImmTranslateSdlEvent(const SDL_Event& event) {
     }
 }
 
+void ImmApplyOpenStatus(void) {
+    bool open;
+    {
+        ImeState& ime = Ime();
+        std::lock_guard<std::mutex> lock(ime.mutex);
+        open = ime.open;
+    }
+    if (open) {
+        SDL_StartTextInput();
+    } else {
+        SDL_StopTextInput();
+    }
+}
+
 void ImmResetForTest(void) {
-    ImeState& ime = Ime();
-    std::lock_guard<std::mutex> lock(ime.mutex);
-    ime.composing = false;
-    ime.window = nullptr;
-    ime.composition.clear();
-    ime.cursor = 0;
-    ime.results.clear();
+    {
+        ImeState& ime = Ime();
+        std::lock_guard<std::mutex> lock(ime.mutex);
+        ime.composing = false;
+        ime.window = nullptr;
+        ime.composition.clear();
+        ime.cursor = 0;
+        ime.results.clear();
+        ime.open = true;
+    }
+    RunOnSdlThread(ImmApplyOpenStatus);
 }
 
 HIMC ImmGetContext(HWND window) { return IsWindow(window) ? &TheContext : nullptr; }
@@ -174,9 +198,30 @@ BOOL ImmSetCompositionStringA(HIMC, DWORD, const void*, DWORD, const void*, DWOR
 
 DWORD ImmGetCandidateListA(HIMC, DWORD, CANDIDATELIST*, DWORD) { return 0; }
 
-BOOL ImmGetOpenStatus(HIMC) { return FALSE; }
+BOOL ImmGetOpenStatus(HIMC context) {
+    if (context != &TheContext) return FALSE;
+    ImeState& ime = Ime();
+    std::lock_guard<std::mutex> lock(ime.mutex);
+    return ime.open ? TRUE : FALSE;
+}
 
-BOOL ImmSetOpenStatus(HIMC, BOOL) { return FALSE; }
+BOOL ImmSetOpenStatus(HIMC context, BOOL open) {
+    if (context != &TheContext) return FALSE;
+    HWND window = GetActiveWindow();
+    std::vector<PendingMessage> messages;
+    {
+        ImeState& ime = Ime();
+        std::lock_guard<std::mutex> lock(ime.mutex);
+        if (ime.open == (open != FALSE)) return TRUE;
+        ime.open = open != FALSE;
+        // Closing drops the composition, as SDL's input method does when text input stops.
+        if (!ime.open) EndComposition(ime, &messages);
+        if (window != nullptr) messages.push_back({window, WM_IME_NOTIFY, IMN_SETOPENSTATUS, 0});
+    }
+    Post(messages);
+    RunOnSdlThread(ImmApplyOpenStatus);
+    return TRUE;
+}
 
 BOOL ImmNotifyIME(HIMC context, DWORD action, DWORD index, DWORD) {
     if (context != &TheContext || action != NI_COMPOSITIONSTR || index != CPS_CANCEL) return FALSE;

@@ -8,9 +8,15 @@
 // WM_IME_ENDCOMPOSITION, and no WM_CHAR. Other committed text arrives as WM_CHAR (window.h).
 // Strings are Shift-JIS (CP932); characters outside it are left out.
 //
-// What SDL does not tell has no data here: candidate lists, the open status and clause
-// information read as empty, setting the open status or the composition string fails,
-// and no WM_IME_NOTIFY or WM_IME_SETCONTEXT is ever sent.
+// The open status is SDL's text input, which SDL starts with its video. Closing the IME
+// stops it, so the system's input method gets no keys and SDL gives no text at all:
+// until it opens again only the characters TranslateMessage makes of keys (Backspace,
+// Tab, Enter, Escape) arrive as WM_CHAR. Closing ends a composition in progress, and
+// every change posts WM_IME_NOTIFY with IMN_SETOPENSTATUS to the active window.
+//
+// What SDL does not tell has no data here: candidate lists and clause information read
+// as empty, setting the composition string fails (SDL cannot hand a composition back
+// to the input method), and no WM_IME_SETCONTEXT and no other WM_IME_NOTIFY is sent.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -62,7 +68,8 @@ BOOL ImmSetCompositionStringA(HIMC context, DWORD index, const void* composition
                               const void* reading, DWORD readingSize);
 // No candidate list is ever known: 0.
 DWORD ImmGetCandidateListA(HIMC context, DWORD index, CANDIDATELIST* list, DWORD size);
-// The open status is not known: FALSE; setting it fails.
+// The open status (see the top of this file); FALSE for a bad context. Setting it
+// fails only for a bad context; setting it to what it is changes and posts nothing.
 BOOL ImmGetOpenStatus(HIMC context);
 BOOL ImmSetOpenStatus(HIMC context, BOOL open);
 // NI_COMPOSITIONSTR with CPS_CANCEL drops the composition (the system IME's too) and ends

@@ -50,7 +50,6 @@ struct KernelFind {
 std::mutex g_mutex;  // guards the two handle sets and the sharing check
 std::unordered_set<KernelFile*> g_files;
 std::unordered_set<KernelFind*> g_finds;
-thread_local DWORD g_lastError = 0;
 
 std::mutex g_overrideMutex;
 std::string g_directoryOverride;
@@ -66,12 +65,12 @@ constexpr int64_t kTicksPerSecond = 10000000;
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
 
 HANDLE Fail(DWORD error) {
-    g_lastError = error;
+    SetLastError(error);
     return INVALID_HANDLE_VALUE;
 }
 
 BOOL FailBool(DWORD error) {
-    g_lastError = error;
+    SetLastError(error);
     return FALSE;
 }
 
@@ -316,7 +315,7 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD bytes, DWORD* bytesWritt
 DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD method) {
     KernelFile* file = LookUpFile(handle);
     if (file == nullptr) {
-        g_lastError = ERROR_INVALID_HANDLE;
+        SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
     }
     int64_t offset = distanceHigh != nullptr
@@ -325,16 +324,16 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
                          : distance;
     int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : method == FILE_END ? SEEK_END : -1;
     if (whence < 0) {
-        g_lastError = ERROR_INVALID_PARAMETER;
+        SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
     off_t position = lseek(file->fd, offset, whence);
     if (position < 0) {
-        g_lastError = errno == EINVAL ? ERROR_NEGATIVE_SEEK : ErrorFromErrno(errno);
+        SetLastError(errno == EINVAL ? ERROR_NEGATIVE_SEEK : ErrorFromErrno(errno));
         return INVALID_SET_FILE_POINTER;
     }
     if (distanceHigh != nullptr) *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(position) >> 32);
-    g_lastError = 0;
+    SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(position);
 }
 
@@ -342,12 +341,12 @@ DWORD GetFileSize(HANDLE handle, DWORD* sizeHigh) {
     KernelFile* file = LookUpFile(handle);
     struct stat info;
     if (file == nullptr || fstat(file->fd, &info) != 0) {
-        g_lastError = ERROR_INVALID_HANDLE;
+        SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
     uint64_t size = static_cast<uint64_t>(info.st_size);
     if (sizeHigh != nullptr) *sizeHigh = static_cast<DWORD>(size >> 32);
-    g_lastError = 0;
+    SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(size);
 }
 
@@ -364,8 +363,6 @@ BOOL DeleteFileA(const char* path) {
     return TRUE;
 }
 
-DWORD GetLastFileError(void) { return g_lastError; }
-
 DWORD GetCurrentDirectoryA(DWORD bufferSize, char* buffer) {
     {
         std::lock_guard<std::mutex> lock(g_overrideMutex);
@@ -373,7 +370,7 @@ DWORD GetCurrentDirectoryA(DWORD bufferSize, char* buffer) {
     }
     char* cwd = getcwd(nullptr, 0);
     if (cwd == nullptr) {
-        g_lastError = ErrorFromErrno(errno);
+        SetLastError(ErrorFromErrno(errno));
         return 0;
     }
     std::string library = HostPathToLibrary(cwd);

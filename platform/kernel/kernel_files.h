@@ -20,6 +20,7 @@
 #pragma once
 
 #include "platform/kernel/clock.h"  // SYSTEMTIME
+#include "platform/kernel/last_error.h"  // the ERROR_* values of failed calls
 #include "platform/wintypes.h"
 
 #define GENERIC_READ 0x80000000u
@@ -44,19 +45,6 @@
 
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
-
-#define ERROR_FILE_NOT_FOUND 2u
-#define ERROR_PATH_NOT_FOUND 3u
-#define ERROR_ACCESS_DENIED 5u
-#define ERROR_INVALID_HANDLE 6u
-#define ERROR_NO_MORE_FILES 18u
-#define ERROR_SHARING_VIOLATION 32u
-#define ERROR_BAD_NETPATH 53u
-#define ERROR_FILE_EXISTS 80u
-#define ERROR_INVALID_PARAMETER 87u
-#define ERROR_INSUFFICIENT_BUFFER 122u
-#define ERROR_INVALID_NAME 123u
-#define ERROR_NEGATIVE_SEEK 131u
 
 // One directory entry as a search returns it.
 struct WIN32_FIND_DATAA {
@@ -84,10 +72,6 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytes, DWORD* bytesWritten
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 BOOL DeleteFileA(const char* path);
-
-// The error code of the calling thread's last failed file call (the kernel group's
-// last-error value for these calls).
-DWORD GetLastFileError(void);
 
 // The current directory, in the library's form ("C:\home\user\game"). Returns the
 // length without the terminator; when the buffer is too small, the size it needs

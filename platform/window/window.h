@@ -269,7 +269,8 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
 // pumps once per turn and peeks with PM_NOPUMP.
 void PumpWindowEvents(void);
 // Posts WM_CHAR for the keys that give a control character (Back, Tab, Return, Escape);
-// printable characters arrive from SDL's text input as WM_CHAR already.
+// printable characters arrive from SDL's text input as WM_CHAR already (while the IME
+// is open, platform/input/imm.h).
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 // WM_CLOSE destroys the window; WM_PAINT validates it; WM_SETCURSOR sets the class cursor;

@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include "platform/input/dinput_events.h"
+#include "platform/input/imm_internal.h"
 #include "platform/window/window_internal.h"
 #include "platform/window/window_keymap.h"
 
@@ -41,7 +42,7 @@ bool EnsureSdlVideo(void) {
     } else {
         SDL_EnableScreenSaver();
     }
-    SDL_StartTextInput();
+    ImmApplyOpenStatus();
     ApplySdlCursor();
     InstallDesktopPresentation();
     return true;

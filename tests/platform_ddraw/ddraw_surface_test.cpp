@@ -410,8 +410,17 @@ TEST_F(SurfaceTest, LostSurfacesRefuseUntilRestored) {
     EXPECT_EQ(DD_OK, IDirectDrawSurface7_IsLost(s));
     EXPECT_EQ(0u, Pixel(s, 1, 1)); // the memory is back, its pixels are not
 
+    // A DC taken before the loss draws nothing, and GDI says why.
+    HDC otherDc = nullptr;
+    ASSERT_EQ(DD_OK, IDirectDrawSurface7_GetDC(s, &dc));
+    ASSERT_EQ(DD_OK, IDirectDrawSurface7_GetDC(other, &otherDc));
     MarkAllSurfacesLost();
     EXPECT_EQ(DDERR_SURFACELOST, IDirectDrawSurface7_IsLost(other));
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(BitBlt(otherDc, 0, 0, 4, 4, dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+    EXPECT_EQ(DD_OK, IDirectDrawSurface7_ReleaseDC(s, dc));
+    EXPECT_EQ(DD_OK, IDirectDrawSurface7_ReleaseDC(other, otherDc));
     ASSERT_EQ(DD_OK, IDirectDraw7_RestoreAllSurfaces(dd));
     EXPECT_EQ(DD_OK, IDirectDrawSurface7_IsLost(other));
 }

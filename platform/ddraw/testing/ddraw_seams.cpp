@@ -37,7 +37,7 @@ void Capture(const RECT& rect) {
 
 void ResetDisplayForTest(DesktopFormat format, int width, int height, int refresh) {
     DesktopConfigure(DesktopSettings{format, width, height, refresh});
-    DDrawFaultState() = DDrawFaults{0, 0, 0, 0, 128u * 1024 * 1024};
+    DDrawFaultState() = DDrawFaults{0, 0, 0, 0, 128u * 1024 * 1024, 0};
     DDrawResetRaster();
     SetDesktopModeFilter(nullptr);
     g_clientRects.clear();
@@ -56,6 +56,7 @@ void FailSurfaceCreation(DWORD capsMask, HRESULT error, int count) {
 }
 
 void SetVideoMemoryTotal(DWORD bytes) { DDrawFaultState().videoMemoryTotal = bytes; }
+void FailNextBitBlts(int count) { DDrawFaultState().failBlits = count; }
 void SetDisplayModeFilter(DesktopModeFilter filter) { SetDesktopModeFilter(filter); }
 
 void MarkSurfaceLost(IDirectDrawSurface7* surface) {

@@ -23,6 +23,8 @@ void FailNextDirectDrawCreations(int count);
 // Surfaces whose caps hold every bit of capsMask fail with `error`, `count` times (-1: always).
 void FailSurfaceCreation(DWORD capsMask, HRESULT error, int count = -1);
 void SetVideoMemoryTotal(DWORD bytes);
+// The next `count` GDI BitBlt calls on live DCs fail, leaving ERROR_NOT_ENOUGH_MEMORY.
+void FailNextBitBlts(int count);
 // Display modes the desktop accepts (null: 8, 16 or 32 bits, refresh 0, 60 or the desktop's).
 void SetDisplayModeFilter(DesktopModeFilter filter);
 
