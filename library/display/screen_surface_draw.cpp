@@ -29,7 +29,8 @@ ScreenDrawContext g_ScreenDrawContext;
 
 namespace {
 
-bool PaletteScreen() { return GetScreenColorBitDepth() == 8; }
+// The screen's surfaces hold palette indices.
+bool PaletteScreen() { return g_Screen.colorBits == 8; }
 
 // The format of the views handed to the renderer: its own at 16 and 32 bits; on an
 // 8-bit screen the bytes as they are (palette indices), which only the glyph writer
