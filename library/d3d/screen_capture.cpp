@@ -16,9 +16,9 @@
 #include "library/display/surface_data.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_record.h"
-#include "platform/clock.h"
-#include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/gdi/gdi.h"
+#include "platform/window/window.h"
 
 namespace {
 

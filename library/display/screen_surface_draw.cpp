@@ -23,7 +23,7 @@
 #include "library/graph/graph_record.h"
 #include "library/graph/mask_screen.h"
 #include "library/softrender/memimg_formats.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 ScreenDrawContext g_ScreenDrawContext;
 

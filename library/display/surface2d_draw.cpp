@@ -10,7 +10,7 @@
 #include "library/graph/draw_state.h"
 #include "library/graph/mask_screen.h"
 #include "library/softrender/blit.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 namespace {
 

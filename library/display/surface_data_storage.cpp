@@ -8,7 +8,7 @@
 #include "library/display/screen_state.h"
 #include "library/display/surface_data.h"
 #include "library/graph/draw_state.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 namespace {
 

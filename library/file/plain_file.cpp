@@ -8,8 +8,8 @@
 #include "library/core/log.h"
 #include "library/core/text.h"
 #include "library/file/path.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 
 namespace {
 

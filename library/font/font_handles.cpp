@@ -7,8 +7,8 @@
 #include "library/display/surface2d.h"
 #include "library/font/font_internal.h"
 #include "library/graph/graph_handles.h"
-#include "platform/gdi_font.h"
-#include "platform/kernel.h"
+#include "platform/gdi/gdi_font.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 void* FontSlots[FontHandleCapacity];

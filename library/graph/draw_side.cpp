@@ -26,8 +26,8 @@
 #include "library/softrender/primitives.h"
 #include "library/softrender/soft_target.h"
 #include "library/softrender/triangle.h"
-#include "platform/ddraw.h"
-#include "platform/window.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/window/window.h"
 
 namespace {
 

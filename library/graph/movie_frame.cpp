@@ -10,8 +10,8 @@
 #include "library/display/surface2d.h"
 #include "library/graph/graph_handles.h"
 #include "library/graph/movie.h"
-#include "platform/dshow.h"
-#include "platform/kernel.h"
+#include "platform/movies/dshow.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

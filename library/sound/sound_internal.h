@@ -15,9 +15,9 @@
 #include "library/core/handles.h"
 #include "library/core/link_list.h"
 #include "library/file/stream.h"
-#include "platform/acm.h"
-#include "platform/dmusic.h"
-#include "platform/dsound.h"
+#include "platform/sound/acm.h"
+#include "platform/sound/dmusic.h"
+#include "platform/sound/dsound.h"
 
 enum SoundDeviceMode { SoundModeDirectSound = 0, SoundModeDirectMusic = 1 };
 

@@ -10,8 +10,8 @@
 
 #include "library/network/network.h"
 #include "library/network/network_state.h"
-#include "platform/window.h"
-#include "platform/winsock.h"
+#include "platform/window/window.h"
+#include "platform/net/winsock.h"
 
 namespace network_fuzz {
 

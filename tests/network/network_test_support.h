@@ -21,9 +21,9 @@
 #include "library/network/http.h"
 #include "library/network/network.h"
 #include "library/network/network_state.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "platform/testing.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 #include "support/loopback_server.h"
 #include "support/log_masking.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "dinput_test_support.h"
-#include "platform/imm.h"
+#include "platform/input/imm.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 #include "platform/testing.h"
 #include "support/scratch_directory.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/testing.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 struct SeenMessage {
     HWND window;

@@ -2,7 +2,7 @@
 // the flip chain, attached Z buffers, device contexts and lost surfaces.
 #include "ddraw_fixture.h"
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 using SurfaceTest = DDrawTest;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 #include "platform/testing.h"
 
 namespace {
