@@ -9,6 +9,7 @@
 #include "library/core/message_pump.h"
 #include "library/core/size_refusal.h"
 #include "library/d3d/d3d.h"
+#include "library/display/screen_state.h"
 #include "library/file/file_backend.h"
 #include "library/file/stream.h"
 #include "library/graph/draw_state.h"
@@ -120,7 +121,8 @@ bool AlphaImageFits(const GraphImage& image, const GraphImage& alpha, const char
 }
 
 // Opens the file as a movie shown in a new graph (frames copied in the screen's format
-// into a MEMIMG graph). The graph options are the same afterwards.
+// into a MEMIMG graph; on an 8-bit screen into a surface of palette indices, as only a
+// blit draws a graph there). The graph options are the same afterwards.
 int LoadMovieGraph(const char* fileName, int hardwareRequest) {
     const int savedBits = GetGraphCreateBitDepth();
     const int savedMemImg = GetGraphMemImgFlag();
@@ -134,7 +136,11 @@ int LoadMovieGraph(const char* fileName, int hardwareRequest) {
     int screenBits = 0;
     GetScreenSizeAndDepth(nullptr, nullptr, &screenBits);
     SetGraphCreateBitDepth(screenBits);
-    SetGraphMemImgFlag(1);
+    if (g_Screen.colorBits == 8) {
+        g_DrawState.newGraphInMemImg = 0;
+    } else {
+        SetGraphMemImgFlag(1);
+    }
     const int graph =
         CreateGraphOfSize(width, height, hardwareRequest, record != nullptr ? record->alphaMovieFlag : 0, 0);
     if (graph == -1) WriteLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", fileName);

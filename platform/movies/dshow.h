@@ -13,8 +13,9 @@
 // program and transport streams, ASF, QuickTime/MP4, Matroska/WebM and Ogg, each with
 // a video stream of non-zero size; any other file (an image, a damaged image, a text)
 // fails to open. Sample surfaces are memory surfaces of this layer: the caller picks
-// their size and pixel format (16, 24 or 32 bits, any RGB masks), locks them and copies
-// the frame out; they do not depend on the display layer.
+// their size and pixel format (16, 24 or 32 bits, any RGB masks, or 8-bit palette
+// indices of a palette the caller sets), locks them and copies the frame out; they do
+// not depend on the display layer.
 //
 // Objects are reference counted: each Create/Get call that returns an object gives the
 // caller one reference, released with the matching ...Release call. A sample keeps its
@@ -47,7 +48,10 @@
 //                                                         OpenFile refuses such files)
 //            create the sample surface                  CreateSampleSurface(width, height, pixel format):
 //                                                         24-bit RGB for mode 2, the screen's or the
-//                                                         software image's format for mode 0
+//                                                         software image's format for mode 0; on an
+//                                                         8-bit screen SampleSurfaceSetPalette hands
+//                                                         it the screen palette (again before each
+//                                                         update, so that it follows changes)
 //   step 9   create the sample on the surface           MediaStreamCreateSample(surface, NULL, 0);
 //                                                         a format this layer cannot write gives
 //                                                         MS_E_INCOMPATIBLE, and with no surface the
@@ -137,7 +141,8 @@ struct SampleSurfaceDesc {
     DWORD width;
     DWORD height;
     LONG pitch;              // bytes per row, a multiple of 4 (filled in by the layer)
-    DDPIXELFORMAT format;    // DDPF_RGB with 16, 24 or 32 bits and contiguous masks
+    DDPIXELFORMAT format;    // DDPF_RGB with 16, 24 or 32 bits and contiguous masks, or
+                             // DDPF_PALETTEINDEXED8 with 8 bits
     BOOL inSystemMemory;     // always TRUE
 };
 
@@ -186,9 +191,17 @@ HRESULT StreamSampleGetSurface(StreamSample* sample, SampleSurface** surface, RE
 ULONG StreamSampleRelease(StreamSample* sample);
 
 // Sample surfaces: width and height 1..MOVIE_MAX_FRAME_SIDE, an RGB pixel format of 16,
-// 24 or 32 bits. desc->pitch and desc->inSystemMemory are ignored on input.
+// 24 or 32 bits or 8-bit palette indices. desc->pitch and desc->inSystemMemory are
+// ignored on input.
 HRESULT CreateSampleSurface(const SampleSurfaceDesc* desc, SampleSurface** surface);
 HRESULT SampleSurfaceGetDesc(SampleSurface* surface, SampleSurfaceDesc* desc);
+// The 256 entries a palette surface's indices stand for (all black until set). Each
+// frame pixel becomes the index of the entry nearest to its colour taken to 15 bits (5
+// bits a channel, widened back as the layer widens them): nearest by the sum of the
+// squared channel differences, the lowest index on a tie. Frames written after the
+// call use the new entries; setting the same entries again costs nothing.
+// E_INVALIDARG for a surface of another format.
+HRESULT SampleSurfaceSetPalette(SampleSurface* surface, const PALETTEENTRY* entries);
 HRESULT SampleSurfaceLock(SampleSurface* surface, void** bits, LONG* pitch);
 HRESULT SampleSurfaceUnlock(SampleSurface* surface);
 ULONG SampleSurfaceRelease(SampleSurface* surface);

@@ -24,15 +24,26 @@ struct SampleSurface {
     std::vector<uint8_t> pixels;    // desc.pitch * desc.height bytes
     std::mutex writeLock;           // held while a frame is written or the caller has it locked
     std::atomic<bool> lockedByCaller{false};
+
+    // Palette surfaces: the entries the caller set (0x00RRGGBB) and a count of their
+    // changes, under paletteLock; the writer keeps the nearest entry of every 15-bit
+    // colour, rebuilt under writeLock by the first frame written after a change.
+    std::mutex paletteLock;
+    uint32_t palette[256] = {};
+    uint64_t paletteChanges = 0;
+    uint64_t nearestBuiltFor = UINT64_MAX;   // paletteChanges when nearest was built
+    std::vector<uint8_t> nearest;            // 32768 indices, by 0RRRRRGGGGGBBBBB
 };
 
-// Copies a frame into a surface rectangle through the layer's pixel converter. The
-// frame's rows are B, G, R, X bytes; with opaque the X byte is an alpha of 255 (as the
-// frame scaler writes it), else it is ignored. The caller holds surface->writeLock.
+// Copies a frame into a surface rectangle through the layer's pixel converter, or, for
+// a palette surface, as the indices of the nearest palette entries. The frame's rows
+// are B, G, R, X bytes; with opaque the X byte is an alpha of 255 (as the frame scaler
+// writes it), else it is ignored. The caller holds surface->writeLock.
 void CopyFrameIntoSurface(const uint8_t* src, int srcPitch, int width, int height, bool opaque,
                           SampleSurface* surface, const RECT& rect);
 // Whether a pixel format can be written by CopyFrameIntoSurface.
 bool IsWritableSurfaceFormat(const DDPIXELFORMAT& format);
+bool IsPaletteSurfaceFormat(const DDPIXELFORMAT& format);
 // Formats the frame scaler writes straight into the surface: XRGB8888 (B, G, R, X
 // bytes, X written 0) and 24-bit B, G, R.
 bool IsXrgb8888Format(const DDPIXELFORMAT& format);

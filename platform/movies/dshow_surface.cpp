@@ -1,7 +1,11 @@
 // dshow_surface.cpp - sample surfaces, and frames copied into them through the layer's
 // pixel converter (pixels.h), so a frame reads in a sample surface exactly as the same
-// pixels would after any other conversion of the layer.
+// pixels would after any other conversion of the layer; palette surfaces take each
+// pixel as the index of the entry nearest to its colour, through a table over 15-bit
+// colours that keeps a frame one look-up per pixel.
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <new>
 
 #include "platform/movies/dshow_internal.h"
@@ -21,7 +25,12 @@ bool HasMasks(const DDPIXELFORMAT& f, DWORD bits, DWORD r, DWORD g, DWORD b) {
 
 }  // namespace
 
+bool IsPaletteSurfaceFormat(const DDPIXELFORMAT& f) {
+    return (f.dwFlags & DDPF_PALETTEINDEXED8) && !(f.dwFlags & DDPF_FOURCC) && f.dwRGBBitCount == 8;
+}
+
 bool IsWritableSurfaceFormat(const DDPIXELFORMAT& f) {
+    if (IsPaletteSurfaceFormat(f)) return true;
     if (!(f.dwFlags & DDPF_RGB) || (f.dwFlags & (DDPF_PALETTEINDEXED8 | DDPF_FOURCC))) return false;
     if (f.dwRGBBitCount != 16 && f.dwRGBBitCount != 24 && f.dwRGBBitCount != 32) return false;
     const DWORD masks[4] = {f.dwRBitMask, f.dwGBitMask, f.dwBBitMask, f.dwRGBAlphaBitMask};
@@ -43,8 +52,53 @@ bool IsBgr24Format(const DDPIXELFORMAT& f) {
     return HasMasks(f, 24, 0xFF0000, 0xFF00, 0xFF) && f.dwRGBAlphaBitMask == 0;
 }
 
+namespace {
+
+constexpr uint32_t kColours15 = 1u << 15;
+
+// The index of the nearest palette entry for every 15-bit colour (5 bits a channel,
+// widened back to 8 bits as the layer's converter widens them), by the squared
+// distance of the layer's palette encoding: built again only after the palette changed.
+const uint8_t* NearestEntries(SampleSurface* surface) {
+    uint32_t palette[256];
+    uint64_t changes;
+    {
+        std::lock_guard<std::mutex> lock(surface->paletteLock);
+        std::memcpy(palette, surface->palette, sizeof palette);
+        changes = surface->paletteChanges;
+    }
+    if (changes != surface->nearestBuiltFor) {
+        const PixelCodec toIndex(PixelView{nullptr, 0, 0, 0, LayoutFromDDPixelFormat(surface->desc.format), palette});
+        const PixelCodec from15(PixelView{nullptr, 0, 0, 0, LayoutXrgb1555(), nullptr});
+        for (uint32_t c = 0; c < kColours15; ++c) surface->nearest[c] = uint8_t(toIndex.Encode(from15.Decode(c)));
+        surface->nearestBuiltFor = changes;
+    }
+    return surface->nearest.data();
+}
+
+// B, G, R, X rows as palette indices, cut to the surface.
+void CopyFrameAsIndices(const uint8_t* src, int srcPitch, int width, int height, SampleSurface* surface,
+                        const RECT& rect) {
+    const uint8_t* nearest = NearestEntries(surface);
+    width = std::min(width, static_cast<int>(surface->desc.width) - static_cast<int>(rect.left));
+    height = std::min(height, static_cast<int>(surface->desc.height) - static_cast<int>(rect.top));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* from = src + static_cast<intptr_t>(y) * srcPitch;
+        uint8_t* to = surface->pixels.data() + static_cast<size_t>(rect.top + y) * surface->desc.pitch + rect.left;
+        for (int x = 0; x < width; ++x, from += 4) {
+            to[x] = nearest[uint32_t(from[2] >> 3) << 10 | uint32_t(from[1] >> 3) << 5 | uint32_t(from[0] >> 3)];
+        }
+    }
+}
+
+}  // namespace
+
 void CopyFrameIntoSurface(const uint8_t* src, int srcPitch, int width, int height, bool opaque,
                           SampleSurface* surface, const RECT& rect) {
+    if (IsPaletteSurfaceFormat(surface->desc.format)) {
+        CopyFrameAsIndices(src, srcPitch, width, height, surface, rect);
+        return;
+    }
     const PixelView from{const_cast<uint8_t*>(src), srcPitch, width, height,
                          opaque ? LayoutArgb8888() : LayoutXrgb8888(), nullptr};
     const PixelView to{surface->pixels.data(), surface->desc.pitch, static_cast<int>(surface->desc.width),
@@ -68,6 +122,7 @@ HRESULT CreateSampleSurface(const SampleSurfaceDesc* desc, SampleSurface** surfa
     s->desc.inSystemMemory = TRUE;
     try {
         s->pixels.assign(static_cast<size_t>(s->desc.pitch) * desc->height, 0);
+        if (IsPaletteSurfaceFormat(desc->format)) s->nearest.assign(kColours15, 0);
     } catch (const std::bad_alloc&) {
         delete s;
         return E_OUTOFMEMORY;
@@ -79,6 +134,20 @@ HRESULT CreateSampleSurface(const SampleSurfaceDesc* desc, SampleSurface** surfa
 HRESULT SampleSurfaceGetDesc(SampleSurface* surface, SampleSurfaceDesc* desc) {
     if (!surface || !desc) return E_POINTER;
     *desc = surface->desc;
+    return S_OK;
+}
+
+HRESULT SampleSurfaceSetPalette(SampleSurface* surface, const PALETTEENTRY* entries) {
+    if (!surface || !entries) return E_POINTER;
+    if (!IsPaletteSurfaceFormat(surface->desc.format)) return E_INVALIDARG;
+    uint32_t colours[256];
+    for (int i = 0; i < 256; ++i)
+        colours[i] = uint32_t(entries[i].peRed) << 16 | uint32_t(entries[i].peGreen) << 8 | entries[i].peBlue;
+    std::lock_guard<std::mutex> lock(surface->paletteLock);
+    if (std::memcmp(colours, surface->palette, sizeof colours) != 0) {
+        std::memcpy(surface->palette, colours, sizeof colours);
+        ++surface->paletteChanges;
+    }
     return S_OK;
 }
 

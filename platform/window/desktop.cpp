@@ -44,9 +44,20 @@ PixelLayout LayoutOfBits(int bitsPerPixel) {
     return bitsPerPixel == 16 ? LayoutRgb565() : LayoutXrgb8888();
 }
 
-// What an 8-bit mode shows before a palette is set.
+// What an 8-bit mode shows before a palette is set, as an 8-bit desktop has it: the
+// colour cube of six levels per channel (0, 51, ..., 255), then eight greys evenly
+// between each two grey levels of the cube, so that a program drawing through GDI
+// shows every colour within half a level step.
 void ResetPalette() {
-    for (uint32_t i = 0; i < 256; ++i) g_desktop.palette[i] = i << 16 | i << 8 | i;
+    int i = 0;
+    for (uint32_t r = 0; r < 6; ++r)
+        for (uint32_t g = 0; g < 6; ++g)
+            for (uint32_t b = 0; b < 6; ++b) g_desktop.palette[i++] = (r * 51) << 16 | (g * 51) << 8 | b * 51;
+    for (uint32_t level = 0; level < 5; ++level)
+        for (uint32_t step = 1; step <= 8; ++step) {
+            const uint32_t v = level * 51 + (step * 51 + 4) / 9;
+            g_desktop.palette[i++] = v << 16 | v << 8 | v;
+        }
 }
 
 int BitsOfFormat(DesktopFormat format) {
