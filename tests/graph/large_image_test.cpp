@@ -151,9 +151,20 @@ uint32_t StoredRaw(int graph, int x, int y) {
     return raw;
 }
 
+// The palette index at (x, 0) of the 8-bit back screen.
+uint32_t BackIndexAt(int x) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    RECT at{x, 0, x + 1, 1};
+    if (IDirectDrawSurface7_Lock(g_Screen.BackSurface, &at, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK) return ~0u;
+    const uint32_t index = *static_cast<const uint8_t*>(desc.lpSurface);
+    IDirectDrawSurface7_Unlock(g_Screen.BackSurface, &at);
+    return index;
+}
+
 // An 8-bit full screen puts images into surfaces through a GDI bitmap of their size:
 // the far pixels of a long image get the palette entries a short one of the same
-// colours gets.
+// colours gets, and draw as those entries.
 TEST_F(GraphTest, AnEightBitScreenLoadsLongImagesThroughGdi) {
     ChangeWindowMode(0);
     SetScreenMode(320, 240, 8, 60);
@@ -175,6 +186,18 @@ TEST_F(GraphTest, AnEightBitScreenLoadsLongImagesThroughGdi) {
             EXPECT_EQ(StoredRaw(reference, 0, 0), StoredRaw(graph, 0, 0));
             EXPECT_EQ(StoredRaw(reference, 1, 0), StoredRaw(graph, width / 2, 0));
             EXPECT_EQ(StoredRaw(reference, 2, 0), StoredRaw(graph, width - 1, 0));
+            // Drawn at both ends, clipped to the screen, it lands as the short one does.
+            // (An image with alpha is a software image, which draws nothing on a palette
+            // screen, long or short.)
+            SelectDrawTarget(BackBufferTarget);
+            ClearCurrentScreen();
+            ASSERT_EQ(0, DrawGraphAt(0, 0, reference, 0));
+            const uint32_t first = BackIndexAt(0), last = BackIndexAt(2);
+            ClearCurrentScreen();
+            ASSERT_EQ(0, DrawGraphAt(0, 0, graph, 0)) << MaskedLog().substr(mark);
+            EXPECT_EQ(first, BackIndexAt(0));
+            ASSERT_EQ(0, DrawGraphAt(320 - width, 0, graph, 0)) << MaskedLog().substr(mark);
+            EXPECT_EQ(last, BackIndexAt(319));
             EXPECT_EQ(0, DeleteGraphHandle(graph, 0));
         }
         EXPECT_EQ(0, DeleteGraphHandle(reference, 0));
