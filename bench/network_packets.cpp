@@ -17,7 +17,7 @@
 #include "library/network/network.h"
 #include "library/network/network_state.h"
 #include "library/network/ring_buffer.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 #include "support/loopback_server.h"
 
 static void BM_RingBufferWriteRead(benchmark::State& state) {

@@ -31,7 +31,7 @@
 #include "library/display/blend_tables.h"
 #include "library/graph/draw_state.h"
 #include "library/softrender/memimg.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 #include "library/softrender/triangle.h"
 
 namespace {

@@ -7,7 +7,11 @@
 // word; an empty file means the library's default face.
 //
 // Either file is created (empty) only when it does not exist: a file that exists but
-// cannot be read is left as it is, so its scores are never lost.
+// cannot be read is left as it is, so its scores are never lost. A new table is written
+// beside "data.csp" and renamed over it, so a full disk or a kill during the write
+// leaves the old table whole.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +53,23 @@ void cutAtCharacterBoundary(char* text, size_t maxBytes) {
     text[end] = '\0';
 }
 
+// Replaces the file at path with the given bytes: they go to a temporary file in the same
+// folder (so the rename stays on one file system), which is renamed over path once it is
+// written and flushed to disk. On any failure the temporary file is removed, path keeps
+// its old contents, and false comes back.
+bool replaceFileContents(const char* path, const unsigned char* bytes, size_t size) {
+    char temporaryPath[4096];
+    int length = std::snprintf(temporaryPath, sizeof temporaryPath, "%s.tmp", path);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof temporaryPath) return false;
+    std::FILE* file = std::fopen(temporaryPath, "wb");
+    if (!file) return false;
+    bool written = std::fwrite(bytes, 1, size, file) == size && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    if (std::fclose(file) != 0) written = false;
+    if (written && std::rename(temporaryPath, path) == 0) return true;
+    std::remove(temporaryPath);
+    return false;
+}
+
 }  // namespace
 
 int loadHiScores(const char* path) {
@@ -71,19 +92,16 @@ int recordHiScore(const char* path, int newScore) {
     for (int i = HiScoreCount - 1; i > rank; i--) hiScores[i] = hiScores[i - 1];
     hiScores[rank] = newScore;
 
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) {
-        // The game cannot keep its scores: it ends, but only after the library has stopped
-        // its threads.
+    unsigned char bytes[HiScoreCount * EntryBytes];
+    for (int i = 0; i < HiScoreCount; i++) encodeEntry(hiScores[i], bytes + EntryBytes * i);
+    if (!replaceFileContents(path, bytes, sizeof bytes)) {
+        // The game cannot keep its scores (the old file stays as it was): it ends, but only
+        // after the library has stopped its threads.
         std::fputs("ファイルを開くことができません", stdout);
         std::fflush(stdout);
         ShutdownLibrary();
         std::exit(1);
     }
-    unsigned char bytes[HiScoreCount * EntryBytes];
-    for (int i = 0; i < HiScoreCount; i++) encodeEntry(hiScores[i], bytes + EntryBytes * i);
-    std::fwrite(bytes, 1, sizeof bytes, file);
-    std::fclose(file);
     return rank + 1;
 }
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/ddraw_types.h"
+#include "platform/ddraw/ddraw_types.h"
 
 struct PixelLayout {
     int bytesPerPixel; // 1, 2, 3 or 4

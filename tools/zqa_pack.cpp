@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "tools/archive/archive_writer.h"
@@ -51,18 +50,12 @@ int main(int argc, char** argv) {
     std::string archive = at + 1 < argc ? argv[at + 1] : directory + ".ZQA";
 
     std::vector<ArchiveWriterItem> items;
-    std::vector<uint8_t> image;
+    uint64_t size = 0;
     std::string error;
-    if (!CollectArchiveItems(directory, &items, &error) || !BuildArchiveImage(items, options, &image, &error)) {
+    if (!CollectArchiveItems(directory, &items, &error) || !WriteArchiveFile(items, options, archive, &size, &error)) {
         std::fprintf(stderr, "zqa_pack: %s\n", error.c_str());
         return 1;
     }
-    std::ofstream out(archive, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    if (!out.flush()) {
-        std::fprintf(stderr, "zqa_pack: cannot write %s\n", archive.c_str());
-        return 1;
-    }
-    std::printf("%s: %zu entries, %zu bytes\n", archive.c_str(), items.size(), image.size());
+    std::printf("%s: %zu entries, %llu bytes\n", archive.c_str(), items.size(), static_cast<unsigned long long>(size));
     return 0;
 }

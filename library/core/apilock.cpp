@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "library/core/system_state.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 
 enum : uint32_t { NoOwner = 0xFFFFFFFFu };
 

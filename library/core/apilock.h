@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 enum { ApiLockWaiterCapacity = 4096 };
 

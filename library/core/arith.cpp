@@ -22,6 +22,10 @@ int DoubleToIntTrunc(double value) {
     return static_cast<int>(value);
 }
 
+int SaturateToInt(int64_t value) {
+    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
+
 float SqrtFloat(float value) { return std::sqrt(value); }
 
 void MulU64ToU128(uint64_t a, uint64_t b, uint32_t product[4]) {

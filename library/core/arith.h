@@ -12,6 +12,8 @@ int AbsInt(int value);          // the most negative int stays as it is
 float AbsFloat(float value);
 int FloatToIntTrunc(float value);   // toward zero; NaN and out of range give INT_MIN
 int DoubleToIntTrunc(double value);
+// A sum worked out wide, held to the int range (an edge beyond it lies off every target).
+int SaturateToInt(int64_t value);
 float SqrtFloat(float value);
 
 void MulU64ToU128(uint64_t a, uint64_t b, uint32_t product[4]);

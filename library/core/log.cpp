@@ -11,9 +11,9 @@
 #include "library/core/system_state.h"
 #include "library/core/text.h"
 #include "library/core/timing.h"
-#include "platform/debug_output.h"
-#include "platform/kernel.h"
-#include "platform/log_file_io.h"
+#include "platform/kernel/debug_output.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/log_file_io.h"
 
 enum { LogFormatCapacity = 1024, LogInlineTextLimit = 255 };
 

@@ -14,10 +14,10 @@
 #include "library/graph/draw_state.h"
 #include "library/graph/mask_screen.h"
 #include "library/input/input.h"
-#include "platform/clock.h"
-#include "platform/debug_output.h"
-#include "platform/kernel.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/debug_output.h"
+#include "platform/kernel/kernel.h"
+#include "platform/window/window.h"
 
 static const char DefaultClassName[] = "Z123987Q";
 static const char DefaultCaption[] = "ZqLib";

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 void FillMemoryBytes(void* destination, int byte, size_t n) { std::memset(destination, byte, n); }
 

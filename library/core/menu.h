@@ -7,11 +7,11 @@
 // attached only while the mouse is near the top of the screen (y <= 59).
 //
 // On this platform no menu bar or toolbar is drawn: the window layer keeps them as
-// records and delivers the commands a user would choose (see platform/window_menu.h).
+// records and delivers the commands a user would choose (see platform/window/window_menu.h).
 #pragma once
 
 #include "library/core/system_state.h"
-#include "platform/window_menu.h"
+#include "platform/window/window_menu.h"
 
 // Menus.
 int SetMenuInUse(int flag);  // -1 when the menu cannot be created

@@ -11,9 +11,9 @@
 #include "library/input/input.h"
 #include "library/network/network.h"
 #include "library/sound/sound.h"
-#include "platform/clock.h"
-#include "platform/kernel.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel.h"
+#include "platform/window/window.h"
 
 // A call makes at most PassesPerCall passes while messages keep coming (it still waits
 // out an inactive application): a steady stream of socket events, each dispatch of

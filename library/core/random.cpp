@@ -1,7 +1,7 @@
 // MT19937 (N 624, M 397, matrix 0x9908B0DF) producing and tempering 624 words at once.
 #include "library/core/random.h"
 
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 RandomState RandomGenerator = {RandomStateWords, {}, {}, 0, 0};
 

@@ -4,7 +4,7 @@
 
 #include "library/core/menu.h"
 #include "library/graph/dib_graph.h"
-#include "platform/window_region.h"
+#include "platform/window/window_region.h"
 
 static bool PixelSet(const unsigned char* p, int bytesPerPixel) {
     switch (bytesPerPixel) {

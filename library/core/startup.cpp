@@ -21,9 +21,9 @@
 #include "library/input/input.h"
 #include "library/network/network.h"
 #include "library/sound/sound.h"
-#include "platform/clock.h"
-#include "platform/com.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/com.h"
+#include "platform/window/window.h"
 
 int StartCom(void) {
     SystemState& s = SystemStateRecord;

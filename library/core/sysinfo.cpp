@@ -8,9 +8,9 @@
 #include "library/core/system_state.h"
 #include "library/core/text.h"
 #include "library/core/version.h"
-#include "platform/clock.h"
-#include "platform/cpu.h"
-#include "platform/kernel.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/kernel.h"
 
 int LookupOsNameAndCode(uint32_t platformId, uint32_t major, uint32_t minor, const char* servicePack,
                         char suffix[16], int32_t* osCode) {

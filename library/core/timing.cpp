@@ -4,8 +4,8 @@
 #include "library/core/arith.h"
 #include "library/core/system_state.h"
 #include "library/core/zqlib.h"
-#include "platform/clock.h"
-#include "platform/cpu.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/cpu.h"
 
 int GetTimeMillisecondsCore(int /*ignored*/) { return static_cast<int>(timeGetTime()); }
 

@@ -8,8 +8,8 @@
 #include "library/core/text.h"
 #include "library/display/screen_mode.h"
 #include "library/display/screen_state.h"
-#include "platform/clock.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/window/window.h"
 
 static const WindowStyles StyleTable[7] = {
     {WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE, WS_POPUP, WS_EX_TOPMOST},

@@ -17,8 +17,8 @@
 #include "library/input/input.h"
 #include "library/network/network.h"
 #include "library/sound/sound.h"
-#include "platform/window.h"
-#include "platform/window_region.h"
+#include "platform/window/window.h"
+#include "platform/window/window_region.h"
 
 enum { ToolbarCommandBase = 1280 };
 

@@ -4,7 +4,7 @@
 // input and socket messages go to their owners.
 #pragma once
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

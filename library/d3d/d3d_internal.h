@@ -18,7 +18,7 @@
 
 #include "library/d3d/d3d.h"
 #include "library/display/color_format.h"
-#include "platform/d3d.h"
+#include "platform/d3d/d3d.h"
 
 struct SurfaceDataRecord;
 struct SurfaceDataSettings;

@@ -16,9 +16,10 @@
 #include "library/display/surface_data.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_record.h"
-#include "platform/clock.h"
-#include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/last_error.h"
+#include "platform/window/window.h"
 
 namespace {
 
@@ -76,6 +77,16 @@ bool TileArea(const CaptureSource& src, int x1, int y1, int handle, TileCopy* co
     return true;
 }
 
+// GDI's copy of one tile to its texture position. On failure *error is the platform's
+// code, read at once: releasing the DC afterwards may leave another.
+bool CopyTile(const TileCopy& c, HDC textureDc, HDC sourceDc, DWORD* error) {
+    if (BitBlt(textureDc, c.tile->textureX, c.tile->textureY, c.width, c.height, sourceDc, c.from.left, c.from.top,
+               SRCCOPY))
+        return true;
+    *error = GetLastError();
+    return false;
+}
+
 bool Skipped(const TileCopy& c) { return c.width <= 0 || c.height <= 0 || c.texture == nullptr || !c.texture->surface; }
 
 const ColorFormat* TextureFormatOf(const SurfaceDataRecord* texture) {
@@ -123,12 +134,12 @@ int CaptureThroughTemporary(int x1, int y1, int x2, int y2, GraphRecord* graph, 
             result = WriteLogFormat("Error  %s 　作業用テクスチャサーフェスのＤＣ取得に失敗しました  GetDC  ReturnValue:%d",
                                     name, hr);
         } else {
-            const BOOL copied = BitBlt(dc, c.tile->textureX, c.tile->textureY, c.width, c.height, sourceDc,
-                                       c.from.left, c.from.top, SRCCOPY);
+            DWORD copyError = ERROR_SUCCESS;
+            const bool copied = CopyTile(c, dc, sourceDc, &copyError);
             hr = IDirectDrawSurface7_ReleaseDC(temporary, dc);
             if (!copied) {
                 result = WriteLogFormat("Error  %s 　作業用テクスチャサーフェスへのイメージ転送に失敗しました  BitBlt  ErrorCode:%x",
-                                        name, 0u);
+                                        name, unsigned(copyError));
             } else if (hr != DD_OK) {
                 result = WriteLogFormat("Error  %s 　作業用テクスチャサーフェスのＤＣ解放に失敗しました  ReleaseDC  ReturnValue:%d",
                                         name, hr);
@@ -207,13 +218,13 @@ int G_D3D_GetDrawScreenGraphFunction2(int x1, int y1, int x2, int y2, GraphRecor
                 hr);
             break;
         }
-        const BOOL copied = BitBlt(dc, c.tile->textureX, c.tile->textureY, c.width, c.height, sourceDc, c.from.left,
-                                   c.from.top, SRCCOPY);
+        DWORD copyError = ERROR_SUCCESS;
+        const bool copied = CopyTile(c, dc, sourceDc, &copyError);
         hr = IDirectDrawSurface7_ReleaseDC(c.texture->surface, dc);
         if (!copied) {
             result = WriteLogFormat(
                 "Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスへのイメージ転送に失敗しました  BitBlt  ErrorCode:%x",
-                0u);
+                unsigned(copyError));
         } else if (hr != DD_OK) {
             result = WriteLogFormat(
                 "Error  G_D3D_GetDrawScreenGraphFunction2 　作業用テクスチャサーフェスのＤＣ解放に失敗しました  ReleaseDC ReturnValue:%d",

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "platform/ddraw_types.h"
+#include "platform/ddraw/ddraw_types.h"
 
 namespace {
 

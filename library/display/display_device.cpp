@@ -18,9 +18,9 @@
 #include "library/graph/draw_state.h"
 #include "library/graph/draw_front.h"
 #include "library/graph/graph_manager.h"
-#include "platform/ddraw.h"
-#include "platform/keystate.h"
-#include "platform/window.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/input/keystate.h"
+#include "platform/window/window.h"
 
 namespace {
 

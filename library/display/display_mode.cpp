@@ -6,8 +6,8 @@
 #include "library/display/screen_mode.h"
 #include "library/display/screen_state.h"
 #include "library/softrender/memimg_formats.h"
-#include "platform/ddraw.h"
-#include "platform/gdi.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/gdi/gdi.h"
 
 namespace {
 

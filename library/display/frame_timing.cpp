@@ -8,10 +8,10 @@
 #include "library/core/system_state.h"
 #include "library/core/timing.h"
 #include "library/display/screen_state.h"
-#include "platform/clock.h"
-#include "platform/ddraw.h"
-#include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/kernel/clock.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/gdi/gdi.h"
+#include "platform/window/window.h"
 
 namespace {
 

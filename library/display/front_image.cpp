@@ -6,7 +6,7 @@
 #include "library/display/screen_state.h"
 #include "library/display/screen_surfaces.h"
 #include "library/graph/draw_state.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 int CaptureScreenToFrontImage(void) {
     int width, height;

@@ -10,9 +10,9 @@
 #include "library/display/screen_state.h"
 #include "library/display/screen_surfaces.h"
 #include "library/graph/draw_state.h"
-#include "platform/clock.h"
-#include "platform/ddraw.h"
-#include "platform/gdi.h"
+#include "platform/kernel/clock.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/gdi/gdi.h"
 
 namespace {
 

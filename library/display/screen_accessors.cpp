@@ -13,7 +13,7 @@
 #include "library/display/screen_state.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/wintypes.h"
 
 int SetGraphicsStartedFlag(int flag) {

@@ -3,9 +3,9 @@
 #include "library/core/system_state.h"
 #include "library/display/present.h"
 #include "library/display/screen_state.h"
-#include "platform/ddraw.h"
-#include "platform/gdi.h"
-#include "platform/window.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/gdi/gdi.h"
+#include "platform/window/window.h"
 
 int CopySurfaceArea(IDirectDrawSurface7* destination, IDirectDrawSurface7* source, int x, int y, const RECT* sourceRect,
                     int method) {

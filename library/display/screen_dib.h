@@ -2,7 +2,7 @@
 #pragma once
 
 #include "library/softrender/memimg.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 // BITMAPINFO with its three channel masks.
 struct ScreenDibInfo {

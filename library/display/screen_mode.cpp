@@ -22,9 +22,9 @@
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_handles.h"
 #include "library/graph/graph_manager.h"
-#include "platform/clock.h"
-#include "platform/ddraw.h"
-#include "platform/gdi.h"
+#include "platform/kernel/clock.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/gdi/gdi.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <cstdint>
 
 #include "library/display/color_format.h"
-#include "platform/ddraw_types.h"
+#include "platform/ddraw/ddraw_types.h"
 #include "platform/wintypes.h"
 
 struct IDirectDraw7;

@@ -23,14 +23,23 @@
 #include "library/graph/graph_record.h"
 #include "library/graph/mask_screen.h"
 #include "library/softrender/memimg_formats.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 ScreenDrawContext g_ScreenDrawContext;
 
 namespace {
 
-int RendererKind() { return GetScreenColorBitDepth() == 16 ? MemImgFormat16 : MemImgFormat32; }
-const ColorFormat* RendererFormat() { return LookupMemImgColorFormat(RendererKind(), 0, 0); }
+// The screen's surfaces hold palette indices.
+bool PaletteScreen() { return g_Screen.colorBits == 8; }
+
+// The format of the views handed to the renderer: its own at 16 and 32 bits; on an
+// 8-bit screen the bytes as they are (palette indices), which only the glyph writer
+// takes and every other renderer refuses, so no draw reads or writes them as colours.
+int ViewKind() {
+    if (PaletteScreen()) return MemImgFormat8;
+    return GetScreenColorBitDepth() == 16 ? MemImgFormat16 : MemImgFormat32;
+}
+const ColorFormat* RendererFormat() { return LookupMemImgColorFormat(ViewKind(), 0, 0); }
 
 bool IsBlendGraphSet() { return g_DrawState.blendGraph >= 0 && HandleKindOf(g_DrawState.blendGraph) == HandleKindGraph; }
 
@@ -60,14 +69,14 @@ bool FitsWorkSurface(IDirectDrawSurface7* work, int right, int bottom) {
 }
 
 // Locks `rect` of the surface and sets `view` up over it as a width x height image of
-// the renderer's format; the lock's corner is the view's (0, 0).
+// the views' format; the lock's corner is the view's (0, 0).
 bool LockView(IDirectDrawSurface7* surface, RECT* rect, MEMIMG* view, int width, int height, uint32_t transparent) {
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof desc;
     if (IDirectDrawSurface7_Lock(surface, rect, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return false;
     *view = MEMIMG{};
     view->pixels = static_cast<uint8_t*>(desc.lpSurface);
-    if (SetupMemImg(view, width, height, desc.lPitch, transparent, RendererKind(), 0, 0, 0) < 0) {
+    if (SetupMemImg(view, width, height, desc.lPitch, transparent, ViewKind(), 0, 0, 0) < 0) {
         IDirectDrawSurface7_Unlock(surface, rect);
         return false;
     }
@@ -165,8 +174,9 @@ int PrepareSurfaceSource(ScreenDrawContext& c, const Surface2DRecord* piece, Sur
         c.sourceLockedSurface = data->surface;
         c.sourceLockRect = Moved(whole, piece->sourceX, piece->sourceY);
     }
-    const uint32_t key = data->colorKey;
-    const uint32_t transparent = EncodePixelRgba(RendererFormat(), (key >> 16) & 0xFF, (key >> 8) & 0xFF, key & 0xFF, 255);
+    const int red = (data->colorKey >> 16) & 0xFF, green = (data->colorKey >> 8) & 0xFF, blue = data->colorKey & 0xFF;
+    const uint32_t transparent = PaletteScreen() ? uint32_t(RgbToScreenPixel(red, green, blue))
+                                                 : EncodePixelRgba(RendererFormat(), red, green, blue, 255);
     if (!LockView(c.sourceLockedSurface, &c.sourceLockRect, &c.sourceView, piece->width, piece->height, transparent)) {
         return WriteLogText("描画元のサーフェスのロックに失敗しました in BeginScreenSurfaceDraw\n");
     }
@@ -183,9 +193,10 @@ int PrepareSurfaceSource(ScreenDrawContext& c, const Surface2DRecord* piece, Sur
     return 0;
 }
 
-// Colour values come in the screen's format; the destination may hold another.
+// Colour values come in the screen's format; the destination may hold another. Palette
+// indices stay as they are.
 void ConvertColours(const ScreenDrawContext& c, uint32_t* colour1, uint32_t* colour2) {
-    if (c.destImage == nullptr || c.destImage->colorFormat == nullptr) return;
+    if (PaletteScreen() || c.destImage == nullptr || c.destImage->colorFormat == nullptr) return;
     const ColorFormat* screen = GetScreenColorFormat();
     if (IsSameColorFormat(c.destImage->colorFormat, screen)) return;
     if (colour1 != nullptr) *colour1 = ConvertPixelValueFormat(c.destImage->colorFormat, screen, *colour1);
@@ -235,8 +246,11 @@ int BeginScreenSurfaceDraw(const Surface2DRecord* source, int bltFastAllowed, co
     const int originX = d.drawOrigin.left + (maskActive ? 0 : g_Screen.drawTargetOffsetX);
     const int originY = d.drawOrigin.top + (maskActive ? 0 : g_Screen.drawTargetOffsetY);
 
+    // A plain draw is one blit between surfaces in the same kind of memory; on a palette
+    // screen, where the renderer has nothing to draw indices with, wherever they lie.
+    const bool sameMemory = data != nullptr && (data->settings.systemMemory == 0) == targetInVideo;
     if (bltFastAllowed && data != nullptr && !blending && !BrightnessChanged() && data->surface != nullptr &&
-        target != nullptr && (data->settings.systemMemory == 0) == targetInVideo) {
+        target != nullptr && (sameMemory || PaletteScreen())) {
         const RECT whole{0, 0, source->width, source->height};
         RECT from = sourceRect != nullptr ? *sourceRect : whole;
         RECT dest = *destRect;
@@ -255,7 +269,9 @@ int BeginScreenSurfaceDraw(const Surface2DRecord* source, int bltFastAllowed, co
         return 0;
     }
 
-    c.convertNeeded = g_Screen.pixelKind == ScreenPixelRgb555 || g_Screen.pixelKind == ScreenPixelOther ? 1 : 0;
+    // Palette indices have no colour layout to convert: they are drawn as they are.
+    c.convertNeeded =
+        !PaletteScreen() && (g_Screen.pixelKind == ScreenPixelRgb555 || g_Screen.pixelKind == ScreenPixelOther) ? 1 : 0;
     c.clippedRect = *destRect;
     ClipRectByRectCore(&c.clippedRect, &d.clipRect);
     if (maskActive) ClipToMaskSaveArea(&c.clippedRect);

@@ -20,6 +20,11 @@
 // coordinates index (source views: coordinates in the 2D surface). EndScreenSurfaceDraw
 // converts back, unlocks and copies the work area back.
 //
+// On an 8-bit screen nothing is converted: the views are 8-bit images over the palette
+// indices. The glyph writer puts indices into them; every other renderer refuses
+// them and draws nothing, wherever the draw lies. A plain graph draw is a BltFast there
+// whatever memory its source and target lie in.
+//
 // A view only ever spans memory that is locked: its (0, 0) is the target's own pixel
 // (0, 0) inside the locked block, and for the duration of the draw the draw state's
 // clip rectangle is narrowed to the clipped destination, the only part that is copied

@@ -6,7 +6,7 @@
 #include "library/display/color_format.h"
 #include "library/display/screen_state.h"
 #include "library/graph/draw_state.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 MEMIMG FrontMemImg;
 MEMIMG BackMemImg;

@@ -1,6 +1,7 @@
 // surface2d_table.cpp - the 2D-surface handle table: adding and deleting pieces, the
 // loops over every piece around a device loss (see surface2d.h).
 #include "library/core/log.h"
+#include "library/core/size_refusal.h"
 #include "library/display/screen_surfaces.h"
 #include "library/display/surface2d.h"
 #include "library/display/surface_data.h"
@@ -47,10 +48,13 @@ int AddSurface2D(int width, int height, int xInGraph, int yInGraph, int owner, c
     if (slot == HandleTableFull) return WriteLogText("２Ｄグラフィックの量が許容量を越えました\n");
     if (slot < 0) return WriteLogText("メモリの確保に失敗しました in AddSurface2D \n");
 
+    ClearSizeRefusal();
     const int data = shareFrom != nullptr ? (IncSurfaceDataRef(shareFrom->surfaceData) < 0 ? -1 : shareFrom->surfaceData)
                                           : AddSurfaceData(1, width, height, g_DrawState.transparentColor, settings);
     if (data < 0) {
         CancelHandleSlot(&Surface2DTable, slot);
+        // A storage refused for its size has said so; it is no lack of memory.
+        if (GetSizeRefusal(nullptr, nullptr)) return -1;
         return WriteLogText("メモリの確保に失敗しました in AddSurface2D \n");
     }
     record->xInGraph = uint16_t(xInGraph);

@@ -18,8 +18,8 @@
 #include "library/graph/graph_record.h"
 #include "library/graph/movie_record.h"
 #include "library/softrender/memimg_formats.h"
-#include "platform/ddraw.h"
-#include "platform/gdi.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/gdi/gdi.h"
 
 namespace {
 

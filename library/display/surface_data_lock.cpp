@@ -6,7 +6,7 @@
 #include "library/core/log.h"
 #include "library/display/color_format.h"
 #include "library/display/surface_data.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 namespace {
 

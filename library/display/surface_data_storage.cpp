@@ -4,11 +4,12 @@
 #include <cstring>
 
 #include "library/core/log.h"
+#include "library/core/size_refusal.h"
 #include "library/d3d/d3d.h"
 #include "library/display/screen_state.h"
 #include "library/display/surface_data.h"
 #include "library/graph/draw_state.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 namespace {
 
@@ -21,10 +22,20 @@ DDSURFACEDESC2 SizedDesc(const SurfaceDataRecord* r) {
     return desc;
 }
 
-IDirectDrawSurface7* CreateSurface(DDSURFACEDESC2* desc) {
+// The surface the description asks for, or null; tooLarge tells whether the platform
+// refused it for its size.
+IDirectDrawSurface7* CreateSurface(DDSURFACEDESC2* desc, bool* tooLarge) {
     IDirectDrawSurface7* surface = nullptr;
-    if (IDirectDraw7_CreateSurface(GetDirectDrawObject(), desc, &surface, nullptr) != DD_OK) return nullptr;
-    return surface;
+    const HRESULT result = IDirectDraw7_CreateSurface(GetDirectDrawObject(), desc, &surface, nullptr);
+    *tooLarge = result == DDERR_TOOBIGWIDTH || result == DDERR_TOOBIGHEIGHT || result == DDERR_TOOBIGSIZE;
+    return result == DD_OK ? surface : nullptr;
+}
+
+// Says that the record's size was too large (after the failure line of its kind) and
+// notes it for the caller who knows the file.
+void LogSurfaceTooLarge(const SurfaceDataRecord* r) {
+    NoteSizeRefusal(r->width, r->height);
+    WriteLogFormat("サーフェスが大きすぎます ( 幅 %d 高さ %d )", r->width, r->height);
 }
 
 int FillSurface(IDirectDrawSurface7* surface, uint32_t value) {
@@ -43,14 +54,16 @@ int CreateTextureStorage(SurfaceDataRecord* r) {
     desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | (s.drawTarget == 1 ? DDSCAPS_3DDEVICE : 0);
     desc.ddsCaps.dwCaps2 = s.drawTarget == 0 ? DDSCAPS2_TEXTUREMANAGE : 0;
     const DDPIXELFORMAT* format = G_D3D_GetTexturePixelFormat(r->formatIndex);
+    bool tooLarge = false;
     if (format != nullptr) {
         desc.ddpfPixelFormat = *format;
-        r->surface = CreateSurface(&desc);
+        r->surface = CreateSurface(&desc, &tooLarge);
     }
     if (r->surface == nullptr) {
         WriteLogText("テクスチャサーフェスの作成に失敗しました\n");
         WriteLogFormat("DrawValid:%d  AlphaChFlag%d  AlphaTestFlag:%d  ColorBitDepth:%d", s.drawTarget,
                        s.alphaChannel, s.alphaTest, s.colorBits);
+        if (tooLarge) LogSurfaceTooLarge(r);
         return -1;
     }
     FillSurface(r->surface, 0);
@@ -91,13 +104,15 @@ int CreateOffscreenStorage(SurfaceDataRecord* r) {
     DDSURFACEDESC2 desc = SizedDesc(r);
     desc.ddsCaps.dwCaps =
         DDSCAPS_OFFSCREENPLAIN | (system ? DDSCAPS_SYSTEMMEMORY : DDSCAPS_VIDEOMEMORY | DDSCAPS_3DDEVICE);
-    r->surface = CreateSurface(&desc);
+    bool tooLarge = false;
+    r->surface = CreateSurface(&desc, &tooLarge);
     if (r->surface == nullptr) {
         desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-        r->surface = CreateSurface(&desc);
+        r->surface = CreateSurface(&desc, &tooLarge);
     }
     if (r->surface == nullptr) {
         WriteLogText("標準サーフェスの作成に失敗しました\n");
+        if (tooLarge) LogSurfaceTooLarge(r);
         return -1;
     }
     DDSCAPS2 caps{};
@@ -169,11 +184,16 @@ int CreateSurfaceDataZBuffer(int handle, int wanted) {
             DDSURFACEDESC2 desc = SizedDesc(r);
             desc.dwFlags |= DDSD_PIXELFORMAT;
             desc.ddsCaps.dwCaps = DDSCAPS_ZBUFFER | DDSCAPS_VIDEOMEMORY;
+            bool tooLarge = false;
             if (format != nullptr) {
                 desc.ddpfPixelFormat = *format;
-                r->depthSurface = CreateSurface(&desc);
+                r->depthSurface = CreateSurface(&desc, &tooLarge);
             }
-            if (r->depthSurface == nullptr) return WriteLogText("Ｚバッファの作成に失敗しました");
+            if (r->depthSurface == nullptr) {
+                WriteLogText("Ｚバッファの作成に失敗しました");
+                if (tooLarge) LogSurfaceTooLarge(r);
+                return -1;
+            }
             if (r->surface != nullptr && IDirectDrawSurface7_AddAttachedSurface(r->surface, r->depthSurface) != DD_OK) {
                 ReleaseSurface(&r->depthSurface);
                 return WriteLogText("Ｚバッファの作成に失敗しました");

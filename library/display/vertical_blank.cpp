@@ -8,8 +8,8 @@
 #include "library/display/present.h"
 #include "library/display/screen_state.h"
 #include "library/graph/draw_state.h"
-#include "platform/clock.h"
-#include "platform/ddraw.h"
+#include "platform/kernel/clock.h"
+#include "platform/ddraw/ddraw.h"
 
 namespace {
 constexpr DWORD UnmeasuredPacingMs = 5;

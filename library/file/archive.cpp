@@ -7,7 +7,7 @@
 #include "library/core/text.h"
 #include "library/file/archive_internal.h"
 #include "library/file/plain_file.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

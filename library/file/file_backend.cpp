@@ -8,7 +8,7 @@
 #include "library/core/text.h"
 #include "library/file/archive.h"
 #include "library/file/plain_file.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel_files.h"
 
 static FileBackendTable CurrentFileBackendTable;
 

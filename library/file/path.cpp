@@ -6,7 +6,7 @@
 #include "library/core/text.h"
 #include "library/file/file_backend.h"
 #include "library/font/font.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel_files.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "library/core/log.h"
 #include "library/core/text.h"
 #include "library/file/path.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ uint64_t ReadFully(HANDLE file, uint8_t* buffer, uint64_t bytes, bool* failed) {
 bool SeekTo(HANDLE file, uint64_t position) {
     LONG high = static_cast<LONG>(position >> 32);
     DWORD low = SetFilePointer(file, static_cast<LONG>(position), &high, FILE_BEGIN);
-    return !(low == INVALID_SET_FILE_POINTER && GetLastFileError() != 0);
+    return !(low == INVALID_SET_FILE_POINTER && GetLastError() != 0);
 }
 
 uint64_t ReadAt(HANDLE file, uint64_t position, uint8_t* buffer, uint64_t bytes) {

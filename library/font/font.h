@@ -1,7 +1,7 @@
 // font.h - font handles, the glyph cache, and drawing and measuring strings.
 //
 // Every string is drawn or measured with a font handle (kind HandleKindFont, 40 slots).
-// A font is a GDI font (platform/gdi_font.h) plus a glyph cache: the glyphs a string
+// A font is a GDI font (platform/gdi/gdi_font.h) plus a glyph cache: the glyphs a string
 // needs are rasterised once into cache cells, either a memory strip (software and
 // DirectDraw paths) or a texture graph (hardware path, when Direct3D offers the
 // A4R4G4B4 and A1R5G5B5 texture formats).

@@ -1,5 +1,8 @@
 // Font handles: the table of 40 fonts, creating a GDI font with its fallbacks, laying
 // out its glyph cache, and deleting it again. See font.h.
+#include <algorithm>
+#include <cstdint>
+
 #include "library/core/alloc.h"
 #include "library/core/log.h"
 #include "library/core/text.h"
@@ -7,8 +10,8 @@
 #include "library/display/surface2d.h"
 #include "library/font/font_internal.h"
 #include "library/graph/graph_handles.h"
-#include "platform/gdi_font.h"
-#include "platform/kernel.h"
+#include "platform/gdi/gdi_font.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 void* FontSlots[FontHandleCapacity];
@@ -22,6 +25,15 @@ constexpr const char FallbackFace[] = "ＭＳ ゴシック";
 // The memory strip holds 0x50000 pixels' worth of cells, 20 cells at least.
 constexpr int StripPixelBudget = 0x50000;
 constexpr int StripMinCells = 20;
+
+// A cache that cannot be had: no memory for the strip, or cells too large to cache.
+constexpr const char CacheMemoryFailure[] = "フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle";
+
+// Cache entries keep box sizes and advances in 16 bits, so no cell may be larger.
+constexpr int64_t CellSizeMax = INT16_MAX;
+
+// GDI takes weights from 0 (the face's own) to 1000; the thickness counts hundreds.
+constexpr int64_t GdiWeightMax = 1000;
 }  // namespace
 
 HandleTable FontHandleTable =
@@ -48,9 +60,14 @@ int ValidFontCharsetKind(int charsetKind) {
     return charsetKind >= FontCharsetDefault && charsetKind <= FontCharsetHangul ? charsetKind : FontCharsetDefault;
 }
 
+// The outline patterns start at edge size 1: a smaller edge (0 or below; -1 is the
+// default) takes that pattern, the nearest there is, so the font is still made.
+static int ValidEdgeSize(int edgeSize) { return edgeSize < 1 ? 1 : edgeSize; }
+
 static HFONT CreateGdiFont(const FontRecord* font, const char* face, DWORD charset, int italic) {
-    return CreateFontA(font->size, 0, 0, 0, font->thickness * 100, DWORD(italic), FALSE, FALSE, charset, 0, 0,
-                       NONANTIALIASED_QUALITY, FIXED_PITCH, face);
+    const int weight = int(std::clamp<int64_t>(int64_t(font->thickness) * 100, 0, GdiWeightMax));
+    return CreateFontA(font->size, 0, 0, 0, weight, DWORD(italic), FALSE, FALSE, charset, 0, 0, NONANTIALIASED_QUALITY,
+                       FIXED_PITCH, face);
 }
 
 // The GDI font with its fallbacks: a named face is tried with the font's character
@@ -72,10 +89,12 @@ static HFONT CreateGdiFontWithFallbacks(const FontRecord* font, const char** fai
     return gdi;
 }
 
-static int RoundUpTo8(int value) { return (value + 7) & ~7; }
+static int64_t RoundUpTo8(int64_t value) { return (value + 7) & ~int64_t(7); }
 
 // Cell size and line height from the font's metrics: the widest glyph plus 2 (plus
-// the outline on both sides), rounded up to 8; at least as tall as the line.
+// the outline on both sides), rounded up to 8; at least as tall as the line. Worked
+// out wide, as a huge edge size would overflow an int: -1 when the DC cannot be had,
+// -2 when the cell is too large for the cache.
 static int LayOutCells(FontRecord* font, HFONT gdi) {
     HDC dc = CreateCompatibleDC(nullptr);
     if (dc == nullptr) return -1;
@@ -85,11 +104,14 @@ static int LayOutCells(FontRecord* font, HFONT gdi) {
     if (old != nullptr) SelectObject(dc, old);
     DeleteDC(dc);
 
-    const int outline = (font->typeFlags & FontTypeOutlined) ? 2 * font->edgeSize : 0;
-    font->cellSize = RoundUpTo8(metrics.tmMaxCharWidth + 2 + outline);
-    font->lineHeight = metrics.tmHeight + outline;
-    if (font->lineHeight & 1) font->lineHeight++;
-    if (font->lineHeight > font->cellSize) font->cellSize = font->lineHeight;
+    const int64_t outline = (font->typeFlags & FontTypeOutlined) ? 2 * int64_t(font->edgeSize) : 0;
+    int64_t cell = RoundUpTo8(int64_t(metrics.tmMaxCharWidth) + 2 + outline);
+    int64_t line = int64_t(metrics.tmHeight) + outline;
+    if (line & 1) line++;
+    if (line > cell) cell = line;
+    if (cell > CellSizeMax) return -2;
+    font->cellSize = int(cell);
+    font->lineHeight = int(line);
     return 0;
 }
 
@@ -108,7 +130,7 @@ static int SetUpMemoryCache(FontRecord* font, const char** failure) {
     font->stripPitch = (font->stripBits * cell + 7) / 8;
     font->strip = static_cast<uint8_t*>(ZqAlloc(size_t(font->stripPitch) * font->cacheHeight));
     if (font->strip == nullptr) {
-        *failure = "フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle";
+        *failure = CacheMemoryFailure;
         return -1;
     }
     font->drawScreenPending = 1;
@@ -125,7 +147,7 @@ FontHandle CreateFontToHandle(const char* face, int size, int thickness, int typ
 
     typeFlags = ValidFontType(typeFlags);
     if (edgeSize > 1) typeFlags |= FontTypeOutlined;
-    if (edgeSize == -1) edgeSize = 1;
+    edgeSize = ValidEdgeSize(edgeSize);
     if (size == -1) size = 16;
     if (thickness == -1) thickness = 6;
     charsetKind = ValidFontCharsetKind(charsetKind);
@@ -165,10 +187,11 @@ FontHandle CreateFontToHandle(const char* face, int size, int thickness, int typ
 
     const char* failure = nullptr;
     HFONT gdi = CreateGdiFontWithFallbacks(font, &failure);
-    if (gdi != nullptr && LayOutCells(font, gdi) < 0) {
+    const int layout = gdi != nullptr ? LayOutCells(font, gdi) : 0;
+    if (layout < 0) {
         DeleteObject(gdi);
         gdi = nullptr;
-        failure = "ＤＣの取得に失敗しました\n";
+        failure = layout == -1 ? "ＤＣの取得に失敗しました\n" : CacheMemoryFailure;
     }
     if (gdi == nullptr) {
         DestroyFontHandle(handle);

@@ -15,7 +15,7 @@
 #include "library/core/log.h"
 #include "library/font/font_internal.h"
 #include "library/graph/draw_state.h"
-#include "platform/gdi_font.h"
+#include "platform/gdi/gdi_font.h"
 
 namespace {
 uint16_t InternalCodeList[TextCodeListCapacity];

@@ -115,6 +115,16 @@ void DrawLayerTurned(const GlyphLayer& layer, int graph, float x1, float y1, flo
     SetBrightnessColorPacked(layer.color);
     DrawGraphToCorners(x1 - 0.5f, y1 - 0.5f, x1 - 0.5f, y2 - 0.5f, x2 - 0.5f, y2 - 0.5f, x2 - 0.5f, y1 - 0.5f, graph, 1);
 }
+
+// Sets the draw area to the turned glyph's footprint (its box, turned and scaled:
+// the columns left of X1, the rows from Y1 down) within the caller's area: the glyph
+// is clipped as any drawing is, and no texel beside its box shows. Storing a glyph
+// writes only its box, so the texels beside it may still hold a glyph the ring has
+// evicted. An empty footprint leaves an empty area, which draws nothing.
+void NarrowDrawAreaToFootprint(RECT footprint, const RECT& callerArea) {
+    ClipRectByRectCore(&footprint, &callerArea);
+    SetDrawClipRect(footprint.left, footprint.top, footprint.right, footprint.bottom);
+}
 }  // namespace
 
 void DrawGlyphWithCacheGraph(FontRecord* font, const GlyphCacheEntry* glyph, const RECT* source, int x, int y,
@@ -154,11 +164,11 @@ void DrawGlyphWithCacheGraph(FontRecord* font, const GlyphCacheEntry* glyph, con
             const GraphRecord* cache = GetGraphRecord(font->cacheGraph);
             const int X1 = x + font->lineHeight - glyph->offsetY, Y1 = y + penInt + glyph->offsetX;
             if (cache != nullptr) {
-                SetDrawClipRect(X1 - height - 1, Y1, X1 + 1, Y1 + width);
+                NarrowDrawAreaToFootprint(RECT{X1 - height, Y1, X1, Y1 + width}, keptArea);
                 const int W = cache->width, H = cache->height;
                 const int K = X1 + top, L = Y1 - left, M = K - H, N = L + W;
                 // The whole cache graph is drawn turned; the draw area lets only the
-                // glyph's cell through. The outline half is half as wide.
+                // glyph's box through. The outline half is half as wide.
                 for (int i = 0; i < layerCount; i++) {
                     const bool edge = layerCount == 2 && i == 0;
                     DrawLayerTurned(layers[i], layers[i].graph, float(K), float(L), float(M),
@@ -169,8 +179,7 @@ void DrawGlyphWithCacheGraph(FontRecord* font, const GlyphCacheEntry* glyph, con
             const int X1 = x + DoubleToIntTrunc((font->lineHeight - glyph->offsetY) * scaleX);
             const int Y1 = y + DoubleToIntTrunc(glyph->offsetX * scaleY + pen);
             const int M = X1 + DoubleToIntTrunc(-height * scaleX), N = Y1 + DoubleToIntTrunc(width * scaleY);
-            SetDrawClipRect(X1 - DoubleToIntTrunc(height * scaleX) - 1, Y1, X1 + 1,
-                            Y1 + DoubleToIntTrunc(width * scaleY));
+            NarrowDrawAreaToFootprint(RECT{M, Y1, X1, N}, keptArea);
             for (int i = 0; i < layerCount; i++) {
                 const int cell = DeriveSubGraphCore(left, top, width, height, layers[i].graph);
                 DrawLayerTurned(layers[i], cell, float(X1), float(Y1), float(M), float(N));

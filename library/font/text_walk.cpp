@@ -48,6 +48,27 @@ uint32_t HardwareValue(const Rgb& c) { return 0xFF000000u | uint32_t(c.r) << 16 
 bool IsInvisible(uint16_t code, const GlyphCacheEntry* glyph) {
     return (code & 0xFF) == ' ' || code == FullWidthSpaceCode || (glyph->boxWidth == 0 && glyph->boxHeight == 0);
 }
+
+// Whether the glyph can reach the area, its footprint worked out in doubles with two
+// pixels to spare on every side for the drawers' rounding. A text placed near the
+// ends of the int range has glyphs whose positions an int cannot hold; they lie
+// beyond every area and are passed over, so the glyphs drawn stay near the area.
+bool GlyphMeetsArea(const FontRecord* font, const GlyphCacheEntry* glyph, int x, int y, double pen, int vertical,
+                    double scaleX, double scaleY, const RECT& area) {
+    double left, top, right, bottom;
+    if (!vertical) {
+        left = x + pen + glyph->offsetX * scaleX;
+        top = y + glyph->offsetY * scaleY;
+        right = left + glyph->boxWidth * scaleX;
+        bottom = top + glyph->boxHeight * scaleY;
+    } else {
+        right = x + (font->lineHeight - glyph->offsetY) * scaleX;
+        top = y + pen + glyph->offsetX * scaleY;
+        left = right - glyph->boxHeight * scaleX;
+        bottom = top + glyph->boxWidth * scaleY;
+    }
+    return right + 2 > area.left && left - 2 < area.right && bottom + 2 > area.top && top - 2 < area.bottom;
+}
 }  // namespace
 
 uint32_t FontTextPixelValue(const MEMIMG* dest, uint32_t color) { return SoftwareValue(dest, BrightenedRgb(color)); }
@@ -84,6 +105,8 @@ int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, uint8_t scaleFlag, dou
         wholeImage = RECT{0, 0, dest->width, dest->height};
         clip = &wholeImage;
     }
+    // The hardware path draws into the draw area whatever clip it is handed.
+    const RECT& area = font->textureCacheFlag || clip == nullptr ? g_DrawState.clipRect : *clip;
 
     // Texts longer than the code list are walked in pieces; the pen runs on.
     const double penScale = vertical ? scaleY : scaleX;
@@ -96,7 +119,8 @@ int DrawOrMeasureTextWithFont(int drawFlag, int x, int y, uint8_t scaleFlag, dou
             const GlyphCacheEntry* glyph = font->glyphMap[code].present ? font->glyphMap[code].entry
                                                                         : RenderGlyphsToFontCache(1, &code, handle);
             if (glyph == nullptr) FatalErrorExit("テキストキャッシュの作成に失敗しました");
-            if (drawing && !IsInvisible(code, glyph)) {
+            if (drawing && !IsInvisible(code, glyph) &&
+                GlyphMeetsArea(font, glyph, x, y, pen, vertical, scaleX, scaleY, area)) {
                 const int left = GlyphCellX(font, glyph->slot), top = GlyphCellY(font, glyph->slot);
                 const RECT source = {left, top, left + glyph->boxWidth, top + glyph->boxHeight};
                 if (font->textureCacheFlag) {

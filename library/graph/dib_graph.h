@@ -3,7 +3,7 @@
 #pragma once
 
 #include "library/display/color_format.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 // An image file (or one in memory) as a top-down DIB section of 8 or 24 bits; null
 // after a log line when it cannot be made. The colour format is not used.

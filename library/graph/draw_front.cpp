@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 
 #include "library/core/alloc.h"
@@ -142,7 +143,7 @@ int DrawGraphAtCore(int x, int y, int graph, int transparent) {
         return -1;
     }
     const bool hardware = record->hardwareFlag != 0;
-    const RECT area{x, y, x + record->width, y + record->height};
+    const RECT area{x, y, SaturateToInt(int64_t(x) + record->width), SaturateToInt(int64_t(y) + record->height)};
     return DrawInBracket(hardware, area, true, [&] {
         return hardware ? G_D3D_DrawGraph(DrawCoord{x}, DrawCoord{y}, record, transparent, 1)
                         : DrawGraphAtSoft(x, y, record, transparent, 1);
@@ -156,7 +157,7 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparen
     if (record == nullptr) return -1;
     if (overlay != nullptr) {
         // An overlay scales by whole steps only, never below 1:1.
-        UpdateMovieOverlay(x1, y1, std::max(1, (x2 - x1) / record->width), overlay, 1);
+        UpdateMovieOverlay(x1, y1, SaturateToInt(std::max<int64_t>(1, (int64_t(x2) - x1) / record->width)), overlay, 1);
         return -1;
     }
     const bool hardware = record->hardwareFlag != 0;
@@ -187,7 +188,8 @@ int DrawGraphToCorners(float x1, float y1, float x2, float y2, float x3, float y
 int DrawGraphMirroredAtCore(int x, int y, int graph, int transparent) {
     const GraphRecord* record = GetGraphRecord(graph);
     if (record == nullptr) return DrawingSkipped() ? 0 : -1;
-    return DrawGraphStretched(x + record->width, y, x, y + record->height, graph, transparent);
+    return DrawGraphStretched(SaturateToInt(int64_t(x) + record->width), y, x, SaturateToInt(int64_t(y) + record->height),
+                              graph, transparent);
 }
 
 namespace {
@@ -219,17 +221,26 @@ struct NarrowedDrawArea {
     }
 };
 
+// The edge moved by the offset cut toward zero, held to the int range.
+int OffsetEdge(LONG edge, double offset) {
+    const double moved = double(edge) + std::trunc(offset);
+    return moved >= double(INT_MAX) ? INT_MAX : moved <= double(INT_MIN) ? INT_MIN : int(moved);
+}
+
 }  // namespace
 
 int DrawGraphPartAtCore(int destX, int destY, int sourceX, int sourceY, int width, int height, int graph,
                         int transparent, int mirror) {
-    NarrowedDrawArea narrowed(RECT{destX, destY, destX + width, destY + height});
+    NarrowedDrawArea narrowed(
+        RECT{destX, destY, SaturateToInt(int64_t(destX) + width), SaturateToInt(int64_t(destY) + height)});
     const GraphRecord* record = GetGraphRecord(graph);
     if (record == nullptr) return -1;
+    const int y = SaturateToInt(int64_t(destY) - sourceY);
     if (mirror) {
-        return DrawGraphMirroredAtCore(destX + sourceX + width - record->width, destY - sourceY, graph, transparent);
+        const int x = SaturateToInt(int64_t(destX) + sourceX + width - record->width);
+        return DrawGraphMirroredAtCore(x, y, graph, transparent);
     }
-    return DrawGraphAtCore(destX - sourceX, destY - sourceY, graph, transparent);
+    return DrawGraphAtCore(SaturateToInt(int64_t(destX) - sourceX), y, graph, transparent);
 }
 
 int DrawGraphPartStretched(int destX1, int destY1, int destX2, int destY2, int sourceX, int sourceY,
@@ -241,22 +252,22 @@ int DrawGraphPartStretched(int destX1, int destY1, int destX2, int destY2, int s
     const bool mirrorX = destX2 < destX1, mirrorY = destY2 < destY1;
     const RECT dest = OrderedRect(destX1, destY1, destX2, destY2);
     NarrowedDrawArea narrowed(dest);
-    const double sx = double(dest.right - dest.left) / sourceWidth;
-    const double sy = double(dest.bottom - dest.top) / sourceHeight;
+    const double sx = (double(dest.right) - dest.left) / sourceWidth;
+    const double sy = (double(dest.bottom) - dest.top) / sourceHeight;
     int x1, x2, y1, y2;
     if (mirrorX) {
-        x1 = dest.right + DoubleToIntTrunc(sourceX * sx);
-        x2 = dest.right - DoubleToIntTrunc((record->width - sourceX) * sx);
+        x1 = OffsetEdge(dest.right, sourceX * sx);
+        x2 = OffsetEdge(dest.right, -(double(record->width) - sourceX) * sx);
     } else {
-        x1 = dest.left - DoubleToIntTrunc(sourceX * sx);
-        x2 = dest.left + DoubleToIntTrunc((record->width - sourceX) * sx);
+        x1 = OffsetEdge(dest.left, -(sourceX * sx));
+        x2 = OffsetEdge(dest.left, (double(record->width) - sourceX) * sx);
     }
     if (mirrorY) {
-        y1 = dest.bottom + DoubleToIntTrunc(sourceY * sy);
-        y2 = dest.bottom - DoubleToIntTrunc((record->height - sourceY) * sy);
+        y1 = OffsetEdge(dest.bottom, sourceY * sy);
+        y2 = OffsetEdge(dest.bottom, -(double(record->height) - sourceY) * sy);
     } else {
-        y1 = dest.top - DoubleToIntTrunc(sourceY * sy);
-        y2 = dest.top + DoubleToIntTrunc((record->height - sourceY) * sy);
+        y1 = OffsetEdge(dest.top, -(sourceY * sy));
+        y2 = OffsetEdge(dest.top, (double(record->height) - sourceY) * sy);
     }
     return DrawGraphStretched(x1, y1, x2, y2, graph, transparent);
 }
@@ -336,8 +347,7 @@ int DrawVertexList2D(const Vertex2D* vertices, int count, int kind, int graph, i
                     minX = std::min(minX, vertices[i].x), minY = std::min(minY, vertices[i].y);
                     maxX = std::max(maxX, vertices[i].x), maxY = std::max(maxY, vertices[i].y);
                 }
-                area = RECT{FloatToIntTrunc(minX) - 1, FloatToIntTrunc(minY) - 1, FloatToIntTrunc(maxX) + 1,
-                            FloatToIntTrunc(maxY) + 1};
+                area = PixelRectAround(minX, minY, maxX, maxY);
             }
             result = DrawInBracket(hardware, area, true, [&] {
                 if (hardware) return G_D3D_DrawVertexList2D(triangles, triangleCount, record, transparent, 0, 0);
@@ -352,7 +362,7 @@ int DrawVertexList2D(const Vertex2D* vertices, int count, int kind, int graph, i
 
 int DrawThickLine(int x1, int y1, int x2, int y2, int color, int thickness) {
     if (thickness <= 0) thickness = 1;
-    const double nx = double(y2 - y1), ny = -double(x2 - x1);
+    const double nx = double(y2) - y1, ny = double(x1) - x2;
     const double length = std::sqrt(nx * nx + ny * ny);
     const double scale = length > 0 ? thickness / 2.0 / length : 0.0;
     const float ox = float(nx * scale), oy = float(ny * scale);
@@ -412,7 +422,7 @@ int DrawTextWithFontHandle(int x, int y, const char* text, int color, FontHandle
     RECT area{};
     if (AffectedAreaNeeded(hardware)) {
         if (x >= g_DrawState.clipRect.right) return 0;
-        area = RECT{x, y, g_DrawState.clipRect.right, y + GetFontHandleSize(font) + 3};
+        area = RECT{x, y, g_DrawState.clipRect.right, SaturateToInt(int64_t(y) + GetFontHandleSize(font) + 3)};
     }
     auto draw = [&] {
         return hardware ? G_D3D_DrawTextWithFontHandle(x, y, text, color, font, edgeColor, vertical)

@@ -26,8 +26,8 @@
 #include "library/softrender/primitives.h"
 #include "library/softrender/soft_target.h"
 #include "library/softrender/triangle.h"
-#include "platform/ddraw.h"
-#include "platform/window.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/window/window.h"
 
 namespace {
 
@@ -123,8 +123,7 @@ int DrawTriangleListSoft(const ScreenVertex* triangles, int triangleCount, Graph
         if (i == 0 || v.x > maxX) maxX = v.x;
         if (i == 0 || v.y > maxY) maxY = v.y;
     }
-    const RECT touched{FloatToIntTrunc(minX) - 1, FloatToIntTrunc(minY) - 1, FloatToIntTrunc(maxX) + 1,
-                       FloatToIntTrunc(maxY) + 1};
+    const RECT touched = PixelRectAround(minX, minY, maxX, maxY);
     RECT source{};
     if (graph != nullptr) source = RECT{0, 0, g.piece->width, g.piece->height};
     if (BeginScreenSurfaceDraw(g.piece, 0, graph != nullptr ? &source : nullptr, &touched, 0, nullptr, nullptr) < 0) {
@@ -209,7 +208,7 @@ int CopyTargetRectIntoGraph(const RECT& source, const GraphPiece& g) {
 // The rectangle must have exactly the graph's size and lie inside the target.
 int GetDrawScreenGraphSoft(int x1, int y1, int x2, int y2, GraphRecord* graph) {
     if (!StartSoftDraw(false) || graph == nullptr) return -1;
-    const int width = x2 - x1, height = y2 - y1;
+    const int64_t width = int64_t(x2) - x1, height = int64_t(y2) - y1;
     if (width < 1 || height < 1 || width != graph->width || height != graph->height || x1 < 0 || y1 < 0 ||
         x2 > g_DrawState.targetWidth || y2 > g_DrawState.targetHeight) {
         return -1;
@@ -425,8 +424,8 @@ int DrawLineListSoft(const LineSegmentRecord* lines, int count) {
         touched.right = std::max({touched.right, LONG(l.x1), LONG(l.x2)});
         touched.bottom = std::max({touched.bottom, LONG(l.y1), LONG(l.y2)});
     }
-    touched.right += 1;
-    touched.bottom += 1;
+    touched.right = SaturateToInt(int64_t(touched.right) + 1);
+    touched.bottom = SaturateToInt(int64_t(touched.bottom) + 1);
     if (BeginScreenSurfaceDraw(nullptr, 0, nullptr, &touched, 0, nullptr, nullptr) < 0) return -1;
     PlotLineListOnMemImg(g_ScreenDrawContext.destImage, lines, count);
     EndScreenSurfaceDraw();
@@ -473,7 +472,7 @@ int DrawTextBlended(int x, int y, const char* text, int color, FontHandle font, 
     if (DrawOrMeasureTextWithFont(1, 0, 0, 0, 1.0, 1.0, text, uint32_t(color), &image, &textArea, 1, font,
                                   uint32_t(edgeColor), -1, vertical, nullptr) >= 0) {
         d.brightness = BrightnessNeutral;
-        RECT area{x, y, x + textWidth, y + textHeight};
+        RECT area{x, y, SaturateToInt(int64_t(x) + textWidth), SaturateToInt(int64_t(y) + textHeight)};
         ClipRectByRectCore(&area, &savedClip);
         d.clipRect = area;
         DrawSurface2D(x, y, record->drawScreenSurface, 1);
@@ -514,7 +513,7 @@ int DrawTextSoft(int x, int y, const char* text, int color, FontHandle font, int
     G_D3D_FlushVertexBatch();
     // The colours stay screen values: the font writes them in the layout of the image
     // the preparation hands out (converted from the screen's, or not).
-    const RECT area{x, y, x + size[0], y + size[1]};
+    const RECT area{x, y, SaturateToInt(int64_t(x) + size[0]), SaturateToInt(int64_t(y) + size[1])};
     if (BeginScreenSurfaceDraw(nullptr, 0, nullptr, &area, 1, nullptr, nullptr) < 0) return -1;
     DrawOrMeasureTextWithFont(1, x, y, 0, 1.0, 1.0, text, uint32_t(color), g_ScreenDrawContext.destImage, &d.clipRect,
                               1, font, uint32_t(edgeColor), -1, vertical, nullptr);
@@ -561,6 +560,11 @@ int DeleteAllSurfaceData(void) {
     }
     SurfaceDataTable.highWater = 0;
     return 0;
+}
+
+RECT PixelRectAround(float minX, float minY, float maxX, float maxY) {
+    return RECT{SaturateToInt(int64_t(FloatToIntTrunc(minX)) - 1), SaturateToInt(int64_t(FloatToIntTrunc(minY)) - 1),
+                SaturateToInt(int64_t(FloatToIntTrunc(maxX)) + 1), SaturateToInt(int64_t(FloatToIntTrunc(maxY)) + 1)};
 }
 
 // ---- Hooks --------------------------------------------------------------------------

@@ -31,6 +31,10 @@ int BeginMaskedDraw(int x1, int y1, int x2, int y2);
 int EndMaskedDraw(int x1, int y1, int x2, int y2);
 int DeleteAllSurfaceData(void);
 
+// The whole pixels around float points (minimum and maximum corner) with one to spare
+// on each side, held to the int range.
+RECT PixelRectAround(float minX, float minY, float maxX, float maxY);
+
 // Hooks through which a software renderer could follow the settings; they do nothing.
 int SetDrawClipRectSoft(const RECT* clip);
 int SwitchMaskScreenTargetSoft(int flag);

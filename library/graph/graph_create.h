@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "library/graph/graph_image.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 // The header block of an image's bitmap form: a 40-byte top-down BITMAPINFOHEADER
 // (bit count 8 or 24) and 256 colour-table entries.

@@ -7,7 +7,9 @@
 #include "library/core/alloc.h"
 #include "library/core/log.h"
 #include "library/core/message_pump.h"
+#include "library/core/size_refusal.h"
 #include "library/d3d/d3d.h"
+#include "library/display/screen_state.h"
 #include "library/file/file_backend.h"
 #include "library/file/stream.h"
 #include "library/graph/draw_state.h"
@@ -28,6 +30,23 @@ int RunGraphImageLoaders(StreamSource* source, GraphImage* image) {
     return -1;
 }
 
+namespace {
+
+// After work on the file failed: when a size was refused on the way, says that the
+// file is too large (-1 either way).
+int LogIfTooLarge(const char* fileName) {
+    int64_t width = 0, height = 0;
+    if (!GetSizeRefusal(&width, &height)) return -1;
+    if (fileName == nullptr) {
+        return WriteLogFormat("メモリ上のグラフィックは大きすぎます ( 幅 %lld 高さ %lld )", static_cast<long long>(width),
+                              static_cast<long long>(height));
+    }
+    return WriteLogFormat("グラフィックファイル %s は大きすぎます ( 幅 %lld 高さ %lld )", fileName,
+                          static_cast<long long>(width), static_cast<long long>(height));
+}
+
+}  // namespace
+
 int DecodeImageData(const char* fileName, const void* memory, int memorySize, int fromMemory, int bmpOutput,
                     int mirror, GraphImage* out, BmpInfoBlock** bmpHeader, void** bmpBits) {
     StreamSource source{};
@@ -40,9 +59,10 @@ int DecodeImageData(const char* fileName, const void* memory, int memorySize, in
         return -1;
     }
     GraphImage image{};
+    ClearSizeRefusal();
     const int decoded = RunGraphImageLoaders(&source, &image);
     source.ops.close(source.handle);  // the image holds everything now
-    if (decoded < 0) return -1;
+    if (decoded < 0) return LogIfTooLarge(fromMemory == 0 ? fileName : nullptr);
 
     if (mirror == 1) MirrorGraphImage(&image);
     if (bmpOutput) {
@@ -101,7 +121,8 @@ bool AlphaImageFits(const GraphImage& image, const GraphImage& alpha, const char
 }
 
 // Opens the file as a movie shown in a new graph (frames copied in the screen's format
-// into a MEMIMG graph). The graph options are the same afterwards.
+// into a MEMIMG graph; on an 8-bit screen into a surface of palette indices, as only a
+// blit draws a graph there). The graph options are the same afterwards.
 int LoadMovieGraph(const char* fileName, int hardwareRequest) {
     const int savedBits = GetGraphCreateBitDepth();
     const int savedMemImg = GetGraphMemImgFlag();
@@ -115,7 +136,11 @@ int LoadMovieGraph(const char* fileName, int hardwareRequest) {
     int screenBits = 0;
     GetScreenSizeAndDepth(nullptr, nullptr, &screenBits);
     SetGraphCreateBitDepth(screenBits);
-    SetGraphMemImgFlag(1);
+    if (g_Screen.colorBits == 8) {
+        g_DrawState.newGraphInMemImg = 0;
+    } else {
+        SetGraphMemImgFlag(1);
+    }
     const int graph =
         CreateGraphOfSize(width, height, hardwareRequest, record != nullptr ? record->alphaMovieFlag : 0, 0);
     if (graph == -1) WriteLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", fileName);
@@ -143,7 +168,9 @@ int LoadGraphFromFile(const char* fileName, int hardwareRequest) {
     if (decoded >= 0) {
         int graph = -1;
         if (decoded == 1 || AlphaImageFits(image, alpha, fileName)) {
+            ClearSizeRefusal();
             graph = BuildGraphFromGraphImage(&image, decoded == 0 ? &alpha : nullptr, hardwareRequest);
+            if (graph == -1) LogIfTooLarge(fileName);
         }
         if (graph != -1) RememberGraphSourceFile(graph, fileName);
         DisposeGraphImage(&image);
@@ -167,8 +194,10 @@ int LoadDividedGraphFromFile(const char* fileName, int count, int across, int do
     }
     int result = -1;
     if (handles != nullptr && (decoded == 1 || AlphaImageFits(image, alpha, fileName))) {
+        ClearSizeRefusal();
         result = CreateDivGraphFromGraphImage(&image, decoded == 0 ? &alpha : nullptr, count, across, down, cellWidth,
                                               cellHeight, handles, hardwareRequest);
+        if (result == -1) LogIfTooLarge(fileName);
     }
     if (result == 0) {
         for (int i = 0; i < count; i++) {

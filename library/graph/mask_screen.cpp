@@ -16,7 +16,7 @@
 #include "library/graph/draw_side.h"
 #include "library/graph/draw_state.h"
 #include "library/softrender/soft_target.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 MaskScreenState g_MaskScreen;
 

@@ -6,11 +6,12 @@
 #include "library/core/timing.h"
 #include "library/d3d/d3d.h"
 #include "library/display/present.h"
+#include "library/display/screen_state.h"
 #include "library/display/surface2d.h"
 #include "library/graph/graph_handles.h"
 #include "library/graph/movie.h"
-#include "platform/dshow.h"
-#include "platform/kernel.h"
+#include "platform/movies/dshow.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 
@@ -41,6 +42,14 @@ void TakeMovieFrame(MovieRecord* movie, GraphRecord* graph) {
     movie->updatePending = 0;
 }
 
+// On an 8-bit screen the sample surface's indices stand for the screen palette: it gets
+// the palette in force at each update (the movie layer builds its colour table again
+// only when the entries changed; a frame already written keeps the entries it had).
+void HandScreenPaletteToSample(const MovieRecord* movie) {
+    if (movie->frameFormat.bitsPerPixel != 8) return;
+    SampleSurfaceSetPalette(movie->sampleSurface, reinterpret_cast<const PALETTEENTRY*>(g_Screen.paletteEntries));
+}
+
 // A frame was taken recently: none was presented since, and 18 ms have not passed.
 bool FrameTakenRecently(const MovieRecord* movie) {
     return int64_t(GetPresentCount()) == movie->lastFramePresentCount &&
@@ -62,6 +71,7 @@ int UpdateMovieFrame(int graph, int synchronous) {
         if (GraphRecord* owner = GetGraphRecord(movie->ownerGraph)) record = owner;
     }
 
+    HandScreenPaletteToSample(movie);  // before the state query, which may let a due frame in
     STREAM_STATE state = STREAMSTATE_STOP;
     MultiMediaStreamGetState(movie->stream, &state);
     int framesTaken = 0;

@@ -16,9 +16,9 @@
 #include "library/graph/movie.h"
 #include "library/softrender/memimg_formats.h"
 #include "library/softrender/soft_target.h"
-#include "platform/dshow.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/movies/dshow.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 
 void ReleaseMovieStreamObjects(MovieRecord* movie) {
     StreamSampleRelease(movie->sample);

@@ -1,6 +1,6 @@
 // movie_record.h - the record of a movie that plays into a graph.
 //
-// A movie is a multimedia stream of the movie-stream layer (platform/dshow.h) opened on
+// A movie is a multimedia stream of the movie-stream layer (platform/movies/dshow.h) opened on
 // a file: its primary video stream fills a sample surface, from which each frame is
 // copied into the record's frame buffer and from there into the graph's pixels. The
 // record lives in the movie table (movie.h) behind a MovieHandle.

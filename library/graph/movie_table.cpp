@@ -4,7 +4,7 @@
 #include "library/core/log.h"
 #include "library/graph/graph_handles.h"
 #include "library/graph/movie.h"
-#include "platform/dshow.h"
+#include "platform/movies/dshow.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "platform/imm.h"
+#include "platform/input/imm.h"
 
 enum {
     CharRingSize = 1025,  // one slot stays free

@@ -13,7 +13,7 @@
 //     int down = CheckKeyDownCore(44);                       // Z, by DirectInput key code
 #pragma once
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 // ---- Keyboard and DirectInput ---------------------------------------------------------
 // 0 when set up (or already), 1 when the keyboard's event could not be registered (the

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/dinput.h"
+#include "platform/input/dinput.h"
 
 enum { JoypadCapacity = 8, KeyStateBytes = 256, PadNameBytes = 260 };
 

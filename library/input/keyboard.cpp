@@ -12,9 +12,9 @@
 #include "library/core/system_state.h"
 #include "library/input/input.h"
 #include "library/input/input_state.h"
-#include "platform/clock.h"
-#include "platform/kernel.h"
-#include "platform/winmm_joystick.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/kernel.h"
+#include "platform/input/winmm_joystick.h"
 
 InputState InputStateRecord;
 

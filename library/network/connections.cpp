@@ -10,7 +10,7 @@
 #include "library/core/system_state.h"
 #include "library/core/timing.h"
 #include "library/network/network_state.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 
 int MakeNetWorkHandle(int slot, int checkNumber) { return MakeResourceHandle(HandleKindNetWork, checkNumber, slot); }
 

@@ -4,7 +4,7 @@
 #include "library/core/apilock.h"
 #include "library/core/log.h"
 #include "library/network/http.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 HttpDownloadState HttpDownloadStateRecord;
 

@@ -8,8 +8,8 @@
 #include "library/core/text.h"
 #include "library/network/http.h"
 #include "library/network/network_state.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 
 static int OpenHttpConnectionLocked(const char* url, int useProxy, unsigned char* address, char* host, char* path,
                                     char* fileName, int* port) {

@@ -7,8 +7,8 @@
 #include "library/core/log.h"
 #include "library/core/text.h"
 #include "library/network/http.h"
-#include "platform/kernel_files.h"
-#include "platform/winsock.h"
+#include "platform/kernel/kernel_files.h"
+#include "platform/net/winsock.h"
 
 enum { GetRequestBytes = 512, PostRequestBytes = 256, HeadRequestBytes = 256 };
 

@@ -19,7 +19,7 @@
 // the pump thread. Records and internals: network_state.h.
 #pragma once
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 #define WM_NETWORK_SOCKET 0x0505  // NetWorkSocketMessage
 

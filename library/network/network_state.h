@@ -7,7 +7,7 @@
 #include "library/core/link_list.h"
 #include "library/network/network.h"
 #include "library/network/ring_buffer.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
 
 enum {
     NetWorkConnectionSlots = 4096,  // slots 0..4095 hold connections

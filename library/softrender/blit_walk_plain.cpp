@@ -4,7 +4,7 @@
 #include "library/softrender/blend_rows_sse2.h"
 #include "library/softrender/blit_rows_wide.h"
 #include "library/softrender/blit_walk.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "library/softrender/blend_rows_sse2.h"
 #include "library/softrender/blit_rows_wide.h"
 #include "library/softrender/blit_walk.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 #include "library/softrender/memimg.h"
 
 namespace {

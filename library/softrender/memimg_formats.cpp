@@ -1,7 +1,7 @@
 // memimg_formats.cpp - the preset colour formats of the software renderer's images.
 #include "library/softrender/memimg_formats.h"
 
-#include "platform/ddraw_types.h"
+#include "platform/ddraw/ddraw_types.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "library/softrender/raster3d_kernels.h"
 #include "library/softrender/raster3d_span_colour.h"
 #include "library/softrender/raster3d_span_prepare.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 bool ChooseRaster3DVariant(const MEMIMG* texture, int transparent, bool blendImage, int gouraud,
                            Raster3DVariant* variant) {

@@ -9,9 +9,9 @@
 #include "library/core/system_state.h"
 #include "library/sound/sound.h"
 #include "library/sound/sound_internal.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
-#include "platform/mci.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
+#include "platform/sound/mci.h"
 
 MusicState MusicStateRecord;
 

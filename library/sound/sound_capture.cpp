@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "library/sound/sound_internal.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 
 SoundCaptureState SoundCaptureStateRecord;
 

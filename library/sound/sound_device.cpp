@@ -11,9 +11,9 @@
 #include "library/core/log.h"
 #include "library/sound/sound.h"
 #include "library/sound/sound_internal.h"
-#include "platform/kernel_files.h"
-#include "platform/module.h"
-#include "platform/window.h"
+#include "platform/kernel/kernel_files.h"
+#include "platform/kernel/module.h"
+#include "platform/window/window.h"
 
 SoundDeviceState SoundDeviceStateRecord;
 

@@ -15,9 +15,9 @@
 #include "library/core/handles.h"
 #include "library/core/link_list.h"
 #include "library/file/stream.h"
-#include "platform/acm.h"
-#include "platform/dmusic.h"
-#include "platform/dsound.h"
+#include "platform/sound/acm.h"
+#include "platform/sound/dmusic.h"
+#include "platform/sound/dsound.h"
 
 enum SoundDeviceMode { SoundModeDirectSound = 0, SoundModeDirectMusic = 1 };
 
@@ -102,10 +102,26 @@ struct AcmDecoderState {
     int32_t frameMarkCount;
 };
 
+struct SwrContext;
+
+// The reader streams through the links of a chained file in order (it is opened without
+// seeking); a link whose channels or rate differ from the first link's goes through a
+// converter to the first link's format. Seeks reopen the reader when they go back and
+// decode up to the target.
 struct OggDecoderState {
     int32_t readerOpen;
     OggVorbis_File vorbisFile;
     int32_t bytesPerSample;
+    int64_t streamStart;    // stream position of the file's first byte
+    int32_t link;           // the link whose audio is being delivered
+    SwrContext* converter;  // null while that link is in the output format
+    int32_t linkBlockAlign; // bytes of one frame of that link's own PCM
+    uint8_t* staging;       // the link's own PCM on its way to the converter (owned, blockSize)
+    int32_t stagedBytes;    // PCM in `staging` not yet delivered or converted
+    int32_t stagedLink;     // the link that PCM belongs to
+    int32_t readerEnded;    // the reader has delivered its last PCM
+    int64_t producedBytes;  // output bytes of the decode steps since the reader opened
+    int64_t skipBytes;      // output bytes still to drop on the way to a seek's target
 };
 
 struct SoundDecoder {
@@ -196,6 +212,16 @@ int OpenSoundDecoderOgg(SoundDecoder* decoder, int bytesPerSample);
 int DecodeSoundDecoderOgg(SoundDecoder* decoder);
 int SeekSoundDecoderOgg(SoundDecoder* decoder, int sampleFrame);
 int CloseSoundDecoderOgg(SoundDecoder* decoder);
+// The converter of a link in `channels` and `rate` to the output format (8 or 16-bit as
+// `bytesPerSample`), or null with a log line when the link cannot be converted.
+SwrContext* CreateOggLinkConverter(int channels, long rate, const WAVEFORMATEX& output, int bytesPerSample);
+void FreeOggLinkConverter(SwrContext** converter);
+// Converts `frames` frames at `input` (null drains what the converter still holds at
+// the link's end) into at most `room` frames at `output`: the frames written, or -1.
+int ConvertOggLinkPcm(SwrContext* converter, const uint8_t* input, int frames, uint8_t* output, int room);
+// The most input frames (at least 1) whose output, with what the converter holds,
+// fits in `room` frames; 0 when what it holds fills `room` already.
+int OggLinkInputFrames(SwrContext* converter, int room, int most);
 
 // ---- handles (sound_handles.cpp) and the stream refill (stream_refill.cpp) ----
 

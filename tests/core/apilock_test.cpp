@@ -9,7 +9,7 @@
 
 #include "library/core/apilock.h"
 #include "library/core/system_state.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 
 // Number of threads queued on the lock right now.
 static int QueuedWaiters() {

@@ -5,7 +5,7 @@
 
 #include "library/core/apilock.h"
 #include "library/display/color_format.h"
-#include "platform/ddraw_types.h"
+#include "platform/ddraw/ddraw_types.h"
 #include "library_test_support.h"
 
 struct EntryPoint {

@@ -1,7 +1,7 @@
 // Menus, toolbar records, the region builder and the cursor of the main window.
 #include "library/core/menu.h"
 #include "library_test_support.h"
-#include "platform/window_region.h"
+#include "platform/window/window_region.h"
 
 static std::vector<RECT> RectsOf(HRGN region) {
     std::vector<RECT> rects(static_cast<size_t>(std::max(GetRegionRectangles(region, nullptr, 0), 0)));

@@ -7,7 +7,7 @@
 #include "library/core/apilock.h"
 #include "library/core/system_state.h"
 #include "library/core/timing.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "platform/testing.h"
 
 class TimingTest : public ::testing::Test {

@@ -140,6 +140,25 @@ TEST_F(ScreenCaptureTest, TheDispatcherRemembersWhatWorkedForEachKindOfTexture) 
     EXPECT_EQ(logSize, MaskedLog().size());
 }
 
+TEST_F(ScreenCaptureTest, AFailedBitBltLogsThePlatformsErrorCodeAndReleasesTheDcs) {
+    Start(150, 200, 32, DesktopFormat::Xrgb8888);
+    DrawStripes();
+    const int graph = CreateBlankGraph(32, 32, 0);
+    GraphRecord* record = GetGraphRecord(graph);
+    for (int method : {2, 3, 4}) {
+        SCOPED_TRACE(method);
+        const size_t logSize = MaskedLog().size();
+        FailNextBitBlts(1);
+        EXPECT_EQ(-1, kMethods[method](0, 0, 32, 32, record, 1));
+        // ERROR_NOT_ENOUGH_MEMORY, the platform's reason for the refused copy.
+        const std::string line = "Error  G_D3D_GetDrawScreenGraphFunction" + std::to_string(method) +
+                                 " 　作業用テクスチャサーフェスへのイメージ転送に失敗しました  BitBlt  ErrorCode:8\r\n";
+        EXPECT_NE(std::string::npos, MaskedLog().find(line, logSize)) << MaskedLog().substr(logSize);
+        // Every DC went back: the same copy works at once.
+        EXPECT_EQ(0, kMethods[method](0, 0, 32, 32, record, 1));
+    }
+}
+
 TEST_F(ScreenCaptureTest, TilesBeyondTheDrawTargetKeepTheirPixels) {
     Start(150, 200, 32, DesktopFormat::Xrgb8888);
     DrawStripes();

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ddraw_types.h"
+#include "platform/ddraw/ddraw_types.h"
 #include "test_formats.h"
 
 namespace {

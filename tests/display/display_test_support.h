@@ -31,9 +31,9 @@
 #include "library/display/screen_surfaces.h"
 #include "library/graph/draw_state.h"
 #include "library/graph/graph_manager.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/testing.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 #include "support/scratch_directory.h"
 
 class DisplayTest : public ::testing::Test {

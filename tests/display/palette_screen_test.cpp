@@ -1,5 +1,7 @@
 // 8-bit full-screen modes: the screen palette, images going in through GDI onto its
 // nearest entries, and the shown colours following the palette.
+#include <array>
+#include <cstdlib>
 #include <fstream>
 
 #include "display_test_support.h"
@@ -70,4 +72,68 @@ TEST_F(DisplayTest, AnEightBitFullScreenShowsGraphsThroughItsPaletteAndFollowsIt
     ASSERT_EQ(0, PresentScreen());
     EXPECT_EQ(0xFF0000u, Shown(11, 20));
     EXPECT_EQ(0x0000FFu, Shown(13, 20));
+}
+
+// The palette keeps the display's own entries at both ends and runs dark to light in
+// between, with an entry near every colour: pure red, green and blue have entries of
+// their own hue, and no colour lies further than half a diagonal of a colour-cube cell
+// (44) from its entry.
+TEST_F(DisplayTest, TheDefaultPaletteHasAnEntryNearEveryColour) {
+    const uint32_t named[7][2] = {{0, 0x000000}, {1, 0x0E0000}, {2, 0x00071C}, {3, 0x0E0600},
+                                  {4, 0x1E0000}, {254, 0xFDFEEF}, {255, 0xFFFFFF}};
+    for (const auto& entry : named) EXPECT_EQ(entry[1], DefaultEntry(int(entry[0]))) << entry[0];
+    auto sum = [](int i) { return DefaultScreenPalette[i][0] + DefaultScreenPalette[i][1] + DefaultScreenPalette[i][2]; };
+    for (int i = 6; i < 256; i++) EXPECT_LE(sum(i - 1), sum(i)) << i;
+
+    ResetDisplayForTest();
+    ChangeWindowMode(0);
+    SetScreenMode(320, 240, 8, 60);
+    StartDisplay(true);
+    ASSERT_EQ(8, GetScreenColorBitDepth());
+    EnterApiLock();
+    auto entryOf = [](int r, int g, int b) {
+        int er = -1, eg = -1, eb = -1;
+        ScreenPixelToRgb(uint32_t(RgbToScreenPixel(r, g, b)), &er, &eg, &eb);
+        return std::array<int, 3>{er, eg, eb};
+    };
+    const int pure[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    for (const auto& c : pure) {
+        const std::array<int, 3> e = entryOf(c[0], c[1], c[2]);
+        for (int k = 0; k < 3; k++) EXPECT_LE(std::abs(e[k] - c[k]), 25) << c[0] << "," << c[1] << "," << c[2];
+    }
+    int farthest = 0;
+    for (int r = 0; r < 256; r += 15)
+        for (int g = 0; g < 256; g += 15)
+            for (int b = 0; b < 256; b += 15) {
+                const std::array<int, 3> e = entryOf(r, g, b);
+                const int d = (e[0] - r) * (e[0] - r) + (e[1] - g) * (e[1] - g) + (e[2] - b) * (e[2] - b);
+                farthest = std::max(farthest, d);
+            }
+    LeaveApiLock();
+    EXPECT_LE(farthest, 44 * 44);
+}
+
+// Asked for 8 bits through the public calls on a machine without Direct3D, a full-screen
+// program draws through GDI onto an 8-bit desktop; its colours show through the
+// desktop's palette within half a step of that palette's colour cube (51).
+TEST_F(DisplayTest, AnEightBitRequestThroughThePublicCallsShowsItsColoursOnTheEightBitDesktop) {
+    ResetDisplayForTest();  // presents are captured
+    ChangeWindowMode(0);
+    SetScreenMode(320, 240, 8, 60);
+    StartLibrary();
+    ASSERT_EQ(8, DesktopBitsPerPixel());
+    const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFF8000, 0x808080};
+    ASSERT_EQ(0, SelectDrawTarget(BackBufferTarget));
+    for (int i = 0; i < 8; i++) {
+        const uint32_t c = colours[i];
+        DrawBoxShape(i * 10, 0, i * 10 + 10, 10, ComposeColorValue(int(c >> 16), int(c >> 8 & 0xFF), int(c & 0xFF)), 1);
+    }
+    ASSERT_EQ(0, PresentScreen());
+    for (int i = 0; i < 8; i++) {
+        const uint32_t shown = Shown(i * 10 + 5, 5);
+        for (int shift : {16, 8, 0}) {
+            const int want = int(colours[i] >> shift & 0xFF), got = int(shown >> shift & 0xFF);
+            EXPECT_LE(std::abs(want - got), 25) << std::hex << colours[i] << " shown as " << shown;
+        }
+    }
 }

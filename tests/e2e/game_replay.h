@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop.h"
+#include "platform/window/desktop.h"
 
 // The virtual clock's value when the game starts: the random seed follows from it.
 constexpr unsigned ReplayStartMilliseconds = 10000;

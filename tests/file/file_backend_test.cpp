@@ -10,7 +10,7 @@
 #include "file_test_support.h"
 #include "library/file/archive.h"
 #include "library/file/plain_file.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel_files.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "library/core/text.h"
 #include "library/file/archive.h"
 #include "library/file/file_backend.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "support/scratch_directory.h"
 #include "tools/archive/archive_writer.h"
 

@@ -11,8 +11,8 @@
 #include "file_test_support.h"
 #include "library/file/path.h"
 #include "library/file/plain_file.h"
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 #include "platform/testing.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "library/d3d/d3d.h"
 #include "library/font/font.h"
 #include "library/font/font_internal.h"
 #include "library/graph/draw_front.h"
@@ -52,6 +53,14 @@ inline FakeFontFace WideFace() {
     face.face = "Wide";
     face.metrics.tmMaxCharWidth = 134;  // cell 136: the strip holds 20 cells
     return face;
+}
+
+// The three routes a string takes: the software renderer's screens (GDI output) and
+// DirectDraw surfaces drawn in software, both with the memory strip, and the Direct3D
+// device, with the texture cache.
+enum class TextRoute { Software, DirectDraw, Direct3D };
+inline const char* TextRouteName(TextRoute route) {
+    return route == TextRoute::Software ? "Software" : route == TextRoute::DirectDraw ? "DirectDraw" : "Direct3D";
 }
 
 // An image the test owns.
@@ -120,6 +129,42 @@ protected:
     void StartSurfaces(DesktopFormat format, int width = 64, int height = 48) {
         StartDirectDraw(format, width, height);
         StartFonts();
+    }
+
+    // The library on a 16-bit window of the given size taking the route, the back
+    // screen the draw target, cleared to black. The Direct3D route is the library's own
+    // start-up on a machine with Direct3D.
+    void StartRoute(TextRoute route, int width, int height) {
+        if (route == TextRoute::Software) {
+            StartSoftware(16, width, height);
+        } else if (route == TextRoute::DirectDraw) {
+            StartSurfaces(DesktopFormat::Rgb565, width, height);
+        } else {
+            SetDirect3DProfile(DefaultDirect3DProfile());
+            ResetDisplayForTest(DesktopFormat::Rgb565);
+            ChangeWindowMode(1);
+            SetScreenMode(width, height, 16, 60);
+            StartLibrary();
+            ASSERT_EQ(1, IsDirect3DAvailable());
+            SelectDrawTarget(BackBufferTarget);
+        }
+        ClearCurrentScreenCore();
+    }
+    // The back screen as 0xRRGGBB, row by row (the pending hardware batch drawn first).
+    static std::vector<uint32_t> BackScreenRgb() {
+        const int width = g_Screen.width, height = g_Screen.height;
+        if (!g_Screen.softwareRenderer) {
+            G_D3D_EndScene();
+            return BackRgb(RECT{0, 0, width, height});
+        }
+        std::vector<uint32_t> rgb;
+        for (int y = 0; y < height; y++)
+            for (int x = 0; x < width; x++) {
+                uint32_t raw = 0;
+                std::memcpy(&raw, MemImgPixelAddress(&BackMemImg, x, y), size_t(MemImgBytesPerPixel(&BackMemImg)));
+                rgb.push_back(ScreenRgb(raw));
+            }
+        return rgb;
     }
 
     static FontHandle MakeFont(int type, int edge = -1, const char* face = nullptr, int size = 12) {

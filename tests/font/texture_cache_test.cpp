@@ -109,15 +109,17 @@ TEST_F(TextureCacheTest, GlyphsLandWhereTheMemoryStripPutsThem) {
 }
 
 // A vertical glyph is the whole cache graph drawn turned onto four corners and cut out
-// by the draw area. The string drawer moves the corners back by half a pixel to meet
-// Direct3D's pixel centres; the software corner draw cuts them toward zero, so a corner
-// at a positive coordinate moves back a whole pixel and one at zero or below stays. The
-// turned graph's 512 texel rows then span 511 columns, counted from the leftmost corner,
+// by a draw area of the glyph's footprint. The string drawer moves the corners back by
+// half a pixel to meet Direct3D's pixel centres; the software corner draw, which draws
+// here in place of the device, cuts them toward zero, so a corner at a positive
+// coordinate moves back a whole pixel and one at zero or below stays. The turned
+// graph's 512 texel rows then span 511 columns, counted from the leftmost corner,
 // which lies at a negative column whose pixel centre the filler rounds toward zero, one
 // column right. So, next to the memory strip's picture, both glyphs lie one column
-// right; 'G', in the cache's first cell row, loses its right-facing top row, which falls
-// past the triangles' edge; and 'あ', whose corners start below row 0, also lands one
-// row up, its first column cut off by the draw area.
+// right, and their right-facing top row falls outside the footprint ('G', in the
+// cache's first cell row, loses it past the triangles' edge as well); 'あ', whose
+// corners start below row 0, also lands one row up, its first column cut off too. (On
+// the Direct3D device vertical glyphs land exactly where the memory strip puts them.)
 TEST_F(TextureCacheTest, VerticalGlyphsComeOutOfTheTurnedCacheGraph) {
     struct Case {
         int type;
@@ -132,7 +134,7 @@ TEST_F(TextureCacheTest, VerticalGlyphsComeOutOfTheTurnedCacheGraph) {
          "................/"
          "............#.../"
          "............#.../"
-         "...........#.#../"
+         "...........#..../"
          "................/"
          "................/"
          "................/"
@@ -147,10 +149,10 @@ TEST_F(TextureCacheTest, VerticalGlyphsComeOutOfTheTurnedCacheGraph) {
          "................/"
          "................/"
          "................/"
-         "...........#####/"
+         "...........####./"
          "............###./"
          "............###./"
-         "...........#####/"
+         "...........####./"
          "............#.#./"
          "................"},
     };

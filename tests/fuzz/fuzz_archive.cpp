@@ -22,7 +22,7 @@
 #include "library/file/archive_format.h"
 #include "library/file/file_backend.h"
 #include "library/file/path.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "tests/support/scratch_directory.h"
 
 namespace {

@@ -6,6 +6,12 @@ encoders (sox, lame, oggenc, ffmpeg), each with cut and byte-flipped copies.
 
 The seeds are committed; neither CI nor the tests need the encoders. A run writes the
 files anew (the encoders' own version tags may differ from the committed ones).
+
+Two Ogg seeds are kept by hand and left alone by a run: oggenc_chained_stereo_mono.ogg
+(a copy of tests/sound/data/chained_format_change.ogg: a stereo 44100 Hz link, then a
+mono 22050 Hz one) and chained.holes.ogg (a chained file with holes and links that
+start before the one before has ended, which vorbisfile's seekable open fails on and
+loses memory of its own).
 """
 import os
 import random

@@ -13,9 +13,9 @@
 
 #include "library/network/network.h"
 #include "library/network/network_state.h"
-#include "platform/clock.h"
-#include "platform/window.h"
-#include "platform/winsock.h"
+#include "platform/kernel/clock.h"
+#include "platform/net/winsock.h"
+#include "platform/window/window.h"
 
 namespace network_fuzz {
 

@@ -1,8 +1,11 @@
 // The hi-score file "data.csp" and the font-name file "font.txt", on real files in the
 // test's own folder.
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -31,21 +34,43 @@ struct ChildResult {
     std::string output;
 };
 
-// Runs body in a child process with its standard output caught in a file.
+// Runs body in a child process with its standard output caught through a pipe (a pipe,
+// not a file, so that a file-size limit set by body does not stop the output too).
 ChildResult runInChild(const std::function<void()>& body) {
     std::fflush(nullptr);
-    const char* outputPath = "child-output.txt";
+    int ends[2];
+    if (pipe(ends) != 0) return {-1, "no pipe"};
     pid_t child = fork();
     if (child == 0) {
-        std::FILE* output = std::freopen(outputPath, "w", stdout);
-        if (!output) _exit(99);
+        close(ends[0]);
+        if (dup2(ends[1], STDOUT_FILENO) < 0) _exit(99);
         body();
         std::fflush(stdout);
         _exit(0);
     }
+    close(ends[1]);
+    std::string output;
+    char buffer[256];
+    for (ssize_t got; (got = read(ends[0], buffer, sizeof buffer)) > 0;) output.append(buffer, got);
+    close(ends[0]);
     int status = 0;
-    waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(outputPath)};
+    if (child < 0 || waitpid(child, &status, 0) != child) return {-1, output};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+// The names in the current folder, sorted.
+std::vector<std::string> folderEntries() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Makes every later write to a file fail with EFBIG (instead of killing the process).
+void limitFileSizeToZero() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{0, 0};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(98);
 }
 
 }  // namespace
@@ -103,10 +128,12 @@ TEST_F(ScoreFilesTest, RecordingEntersTheScoreAboveEqualOnesAndRewritesTheFile) 
         std::filesystem::remove("data.csp");
         EXPECT_EQ(c.rank, recordHiScore("data.csp", c.score));
         EXPECT_EQ(c.after, table());
-        if (c.rank == 0)
-            EXPECT_FALSE(std::filesystem::exists("data.csp"));
-        else
+        if (c.rank == 0) {
+            EXPECT_EQ(std::vector<std::string>{}, folderEntries());
+        } else {
             EXPECT_EQ(littleEndian(c.after), readFile("data.csp"));
+            EXPECT_EQ(std::vector<std::string>{"data.csp"}, folderEntries()) << "a temporary file was left";
+        }
     }
 }
 
@@ -129,6 +156,48 @@ TEST_F(ScoreFilesTest, UnwritableScoreFileEndsTheGameAfterShutdown) {
     });
     EXPECT_EQ(1, result.exitCode);
     EXPECT_EQ(CannotOpen + "<shutdown>", result.output);
+    EXPECT_TRUE(std::filesystem::is_directory("data.csp"));
+    EXPECT_EQ(std::vector<std::string>{"data.csp"}, folderEntries()) << "a temporary file was left";
+}
+
+// A write that fails (here: a file-size limit of 0, as on a full disk) keeps the old
+// file byte for byte, leaves no temporary file, and ends the game as an unwritable file does.
+TEST_F(ScoreFilesTest, FailedWriteKeepsTheOldFileAndEndsTheGame) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> before;  // the files in the folder before the record
+        std::string oldTable;
+    };
+    const Case cases[] = {
+        {"a saved table", {"data.csp"}, littleEndian({90000, 8000, 700, 60, 5})},
+        {"an empty file", {"data.csp"}, ""},
+        {"no file", {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetAll();
+        std::filesystem::remove("data.csp");
+        if (!c.before.empty()) writeFile("data.csp", c.oldTable);
+        ChildResult result = runInChild([] {
+            library.onShutdown = [] { std::fputs("<shutdown>", stdout); };
+            limitFileSizeToZero();
+            recordHiScore("data.csp", 50000);
+        });
+        EXPECT_EQ(1, result.exitCode);
+        EXPECT_EQ(CannotOpen + "<shutdown>", result.output);
+        EXPECT_EQ(c.before, folderEntries());
+        EXPECT_EQ(c.oldTable, readFile("data.csp"));
+    }
+}
+
+// A temporary file left by a game killed while it wrote does not stand in the way.
+TEST_F(ScoreFilesTest, LeftoverTemporaryFileIsReplaced) {
+    writeFile("data.csp", littleEndian({5, 4, 3, 2, 1}));
+    writeFile("data.csp.tmp", std::string(100, 'x'));
+    loadHiScores("data.csp");
+    EXPECT_EQ(1, recordHiScore("data.csp", 6));
+    EXPECT_EQ(littleEndian({6, 5, 4, 3, 2}), readFile("data.csp"));
+    EXPECT_EQ(std::vector<std::string>{"data.csp"}, folderEntries());
 }
 
 // A path that exists but cannot be read is never replaced by an empty file.

@@ -27,7 +27,7 @@
 #include "library/graph/graph_manager.h"
 #include "library/graph/graph_restore.h"
 #include "library/softrender/memimg.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 
 enum class Output { Gdi, DirectDraw };
 

@@ -15,7 +15,7 @@
 #include "library/input/input.h"
 #include "library/input/input_state.h"
 #include "platform/testing.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 // Texts as SDL gives them: UTF-8 (narrow literals of the tests are Shift-JIS).
 inline const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }

@@ -109,6 +109,35 @@ TEST_F(LibraryInputTest, ImeResultsReachTheRingThroughTheWindowProcedure) {
     EXPECT_EQ((std::vector<std::string>{"\x89\xBC", "\x96\xBC"}), PopAll()) << "no second copy as characters";
 }
 
+TEST_F(LibraryInputTest, TheImeOpenStatusIsSdlsTextInputAndReactivationReopensIt) {
+    CharInputState& c = CharInputStateRecord;
+    EnableImeInput(1);
+    // Each change reaches the window procedure, which reads the status back.
+    SetImeOpenStatus(0);
+    ProcessMessage();
+    EXPECT_EQ(0, c.imeOpen);
+    EXPECT_FALSE(SDL_IsTextInputActive());
+    SetImeOpenStatus(1);
+    ProcessMessage();
+    EXPECT_EQ(1, c.imeOpen);
+    EXPECT_TRUE(SDL_IsTextInputActive());
+
+    // Reactivated while composing: the IME is closed and opened again and stays open;
+    // the composition is taken out, and cannot be handed back to SDL.
+    DinputSeamInjectEditing(Utf8(u8"かな"), 2, MainWindow());
+    ProcessMessage();
+    ASSERT_EQ(1, c.composing);
+    WindowSeamSetActive(MainWindow(), false);
+    WindowSeamSetActive(MainWindow(), true);
+    ProcessMessage();
+    EXPECT_EQ(0, c.imeRestoreState);
+    EXPECT_STREQ("\x82\xA9\x82\xC8", c.savedComposition);
+    ProcessMessage();  // the messages the restore posted
+    EXPECT_EQ(0, c.composing);
+    EXPECT_EQ(1, c.imeOpen);
+    EXPECT_TRUE(SDL_IsTextInputActive());
+}
+
 TEST_F(LibraryInputTest, KeysWaitWhileTheApplicationIsInactive) {
     Press(SDL_SCANCODE_X, true);
     WindowSeamSetActive(MainWindow(), false);

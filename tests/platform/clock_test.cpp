@@ -6,8 +6,8 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/clock.h"
-#include "platform/cpu.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/cpu.h"
 #include "platform/testing.h"
 
 TEST(RealClock, MillisecondsCountFromBoot) {

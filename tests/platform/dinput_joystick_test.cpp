@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dinput_test_support.h"
-#include "platform/winmm_joystick.h"
+#include "platform/input/winmm_joystick.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // shown, active window whose SDL events reach the input state.
 #pragma once
 
-#include "platform/dinput.h"
+#include "platform/input/dinput.h"
 #include "window_test_support.h"
 
 class DinputTest : public WindowTest {

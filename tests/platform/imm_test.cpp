@@ -1,10 +1,12 @@
 // The IME over SDL's text-editing events: messages, composition, cursor and result
-// strings in Shift-JIS, and the calls that have no data.
+// strings in Shift-JIS, the open status as SDL's text input, and the calls that have no
+// data.
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "dinput_test_support.h"
-#include "platform/imm.h"
+#include "platform/input/imm.h"
 
 namespace {
 
@@ -29,7 +31,7 @@ protected:
         std::vector<UINT> out;
         for (const SeenMessage& m : SeenMessages()) {
             if (m.message == WM_IME_STARTCOMPOSITION || m.message == WM_IME_COMPOSITION ||
-                m.message == WM_IME_ENDCOMPOSITION || m.message == WM_CHAR) {
+                m.message == WM_IME_ENDCOMPOSITION || m.message == WM_IME_NOTIFY || m.message == WM_CHAR) {
                 out.push_back(m.message);
             }
         }
@@ -117,11 +119,59 @@ TEST_F(ImmTest, CancelEndsTheCompositionAndTheRestHasNoData) {
     EXPECT_FALSE(ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0));
 
     EXPECT_EQ(0u, ImmGetCandidateListA(context, 0, nullptr, 0));
-    EXPECT_FALSE(ImmGetOpenStatus(context));
-    EXPECT_FALSE(ImmSetOpenStatus(context, TRUE));
     EXPECT_FALSE(ImmSetCompositionStringA(context, SCS_SETSTR, "x", 1, nullptr, 0));
     EXPECT_EQ(nullptr, ImmGetContext(nullptr));
     EXPECT_EQ(IMM_ERROR_GENERAL, ImmGetCompositionStringA(nullptr, GCS_COMPSTR, nullptr, 0));
+    EXPECT_FALSE(ImmGetOpenStatus(nullptr));
+    EXPECT_FALSE(ImmSetOpenStatus(nullptr, FALSE));
+    EXPECT_TRUE(ImmGetOpenStatus(context)) << "a bad context changes nothing";
+}
+
+TEST_F(ImmTest, TheOpenStatusIsSdlsTextInput) {
+    HIMC context = ImmGetContext(window_);
+    EXPECT_TRUE(ImmGetOpenStatus(context)) << "SDL starts its text input with the video";
+    EXPECT_TRUE(SDL_IsTextInputActive());
+    DinputSeamInjectEditing(Utf8(u8"か"), 1, window_);
+    Drain();
+    SeenMessages().clear();
+
+    // Closing stops the text input and the composition, and tells the window.
+    EXPECT_TRUE(ImmSetOpenStatus(context, FALSE));
+    EXPECT_FALSE(ImmGetOpenStatus(context));
+    EXPECT_FALSE(SDL_IsTextInputActive());
+    Drain();
+    EXPECT_EQ((std::vector<UINT>{WM_IME_ENDCOMPOSITION, WM_IME_NOTIFY}), ImeMessages());
+    EXPECT_EQ(static_cast<WPARAM>(IMN_SETOPENSTATUS), Seen(WM_IME_NOTIFY)[0].wParam);
+    EXPECT_EQ("", Composition(context, GCS_COMPSTR));
+    SeenMessages().clear();
+    EXPECT_TRUE(ImmSetOpenStatus(context, FALSE));
+    Drain();
+    EXPECT_EQ(std::vector<UINT>{}, ImeMessages()) << "no change, no notice";
+
+    // Opening starts the text input again.
+    EXPECT_TRUE(ImmSetOpenStatus(context, TRUE));
+    EXPECT_TRUE(SDL_IsTextInputActive());
+    Drain();
+    EXPECT_EQ(std::vector<UINT>{WM_IME_NOTIFY}, ImeMessages());
+
+    // Set on another thread: the status holds at once, SDL follows at the next pump.
+    std::thread([context] { ImmSetOpenStatus(context, FALSE); }).join();
+    EXPECT_FALSE(ImmGetOpenStatus(context));
+    Drain();
+    EXPECT_FALSE(SDL_IsTextInputActive());
+}
+
+TEST_F(ImmTest, AClosedStatusOutlivesARestartOfSdlsVideo) {
+    ImmSetOpenStatus(ImmGetContext(window_), FALSE);
+    // The last window gone, SDL's video goes down; the next window brings it up again,
+    // and SDL starts its text input with it.
+    DestroyWindow(window_);
+    created_.clear();
+    window_ = Create();
+    ShowWindow(window_, SW_SHOW);
+    Drain();
+    EXPECT_FALSE(ImmGetOpenStatus(ImmGetContext(window_)));
+    EXPECT_FALSE(SDL_IsTextInputActive());
 }
 
 TEST_F(ImmTest, LongCompositionsArriveWhole) {

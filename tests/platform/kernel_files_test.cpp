@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_files.h"
 #include "platform/testing.h"
 #include "support/scratch_directory.h"
 
@@ -102,9 +102,9 @@ TEST_F(KernelFiles, KeptListingsFollowChangesToTheDirectory) {
 
 TEST_F(KernelFiles, MissingFilesReportWhatIsMissing) {
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenForRead("Data\\None.png"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastFileError());
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenForRead("None\\Img.png"));
-    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastFileError());
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
 }
 
 TEST_F(KernelFiles, WriteSeekAndSize) {
@@ -114,7 +114,7 @@ TEST_F(KernelFiles, WriteSeekAndSize) {
     ASSERT_TRUE(WriteFile(file, "0123456789", 10, &put, nullptr));
     EXPECT_EQ(10u, put);
     EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(file, -1, nullptr, FILE_BEGIN));
-    EXPECT_EQ(ERROR_NEGATIVE_SEEK, GetLastFileError());
+    EXPECT_EQ(ERROR_NEGATIVE_SEEK, GetLastError());
     EXPECT_EQ(4u, SetFilePointer(file, -6, nullptr, FILE_END));
     ASSERT_TRUE(WriteFile(file, "ab", 2, &put, nullptr));
     DWORD high = 99;
@@ -129,7 +129,7 @@ TEST_F(KernelFiles, WriteSeekAndSize) {
     // The new file was made in the existing directory "Data", under the name as written.
     EXPECT_EQ(INVALID_HANDLE_VALUE,
               CreateFileA("data\\NEW.BIN", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_EQ(ERROR_FILE_EXISTS, GetLastFileError());
+    EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
     HANDLE again = CreateFileA("data\\NEW.BIN", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, again);
     EXPECT_EQ(10u, SetFilePointer(again, 0, nullptr, FILE_END));
@@ -144,10 +144,10 @@ TEST_F(KernelFiles, SharingIsKeptWithinTheProcess) {
     // A writer is refused while readers do not share writing, and truncates nothing.
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA("Data\\Img.PNG", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastFileError());
+    EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
     EXPECT_EQ("image", root_.read("Data/Img.PNG"));
     EXPECT_FALSE(DeleteFileA("Data\\Img.PNG"));
-    EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastFileError());
+    EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
     CloseHandle(shared);
     CloseHandle(second);
 
@@ -165,7 +165,7 @@ TEST_F(KernelFiles, DeleteRemovesOnlyFiles) {
     ASSERT_EQ(0, mkfifo((root_ / "pipe").c_str(), 0600));
     for (const char* name : {"pipe", "Data"}) {
         EXPECT_FALSE(DeleteFileA((root_ / name).c_str())) << name;
-        EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastFileError()) << name;
+        EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError()) << name;
         struct stat info;
         EXPECT_EQ(0, stat((root_ / name).c_str(), &info)) << name;
     }
@@ -208,7 +208,7 @@ std::vector<std::string> FindAll(const std::string& pattern) {
     if (find == INVALID_HANDLE_VALUE) return names;
     do names.push_back(data.cFileName);
     while (FindNextFileA(find, &data));
-    EXPECT_EQ(ERROR_NO_MORE_FILES, GetLastFileError());
+    EXPECT_EQ(ERROR_NO_MORE_FILES, GetLastError());
     EXPECT_TRUE(FindClose(find));
     return names;
 }

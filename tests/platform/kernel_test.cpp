@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 #include "platform/testing.h"
 
 static DWORD RecordId(void* parameter) {

@@ -1,6 +1,6 @@
 // Menus, the toolbar control and regions of the window group.
-#include "platform/window_menu.h"
-#include "platform/window_region.h"
+#include "platform/window/window_menu.h"
+#include "platform/window/window_region.h"
 #include "window_test_support.h"
 
 TEST_F(WindowTest, MenusKeepItemsAndReportChoicesAsCommands) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/testing.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 #include "support/scratch_directory.h"
 
 struct SeenMessage {

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "platform/cpu.h"
-#include "platform/d3d_blend_rows.h"
+#include "platform/kernel/cpu.h"
+#include "platform/d3d/d3d_blend_rows.h"
 #include "platform/pixels.h"
 
 namespace {

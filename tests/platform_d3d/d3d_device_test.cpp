@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/d3d.h"
+#include "platform/d3d/d3d.h"
 #include "platform/testing.h"
 #include "platform_ddraw/ddraw_fixture.h"
 

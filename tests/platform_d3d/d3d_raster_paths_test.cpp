@@ -16,8 +16,8 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/cpu.h"
-#include "platform/d3d.h"
+#include "platform/kernel/cpu.h"
+#include "platform/d3d/d3d.h"
 #include "platform/testing.h"
 #include "platform_ddraw/ddraw_fixture.h"
 

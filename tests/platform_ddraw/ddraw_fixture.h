@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/testing.h"
 
 inline HWND FakeWindow(uintptr_t id) { return reinterpret_cast<HWND>(id); }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 using ObjectTest = DDrawTest;
 

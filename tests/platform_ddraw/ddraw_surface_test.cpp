@@ -2,7 +2,10 @@
 // the flip chain, attached Z buffers, device contexts and lost surfaces.
 #include "ddraw_fixture.h"
 
-#include "platform/gdi.h"
+#include <string>
+#include <utility>
+
+#include "platform/gdi/gdi.h"
 
 using SurfaceTest = DDrawTest;
 
@@ -310,6 +313,53 @@ TEST_F(SurfaceTest, InjectedCreationFailureHitsOnlyMatchingSurfaces) {
     EXPECT_EQ(DD_OK, Create(desc, &z));
 }
 
+// Surfaces are memory: any side up to 65535 is made (the image sizes the library
+// keeps); a longer side or more bytes than an int pitch addresses is refused as too
+// big, before anything is allocated or counted, never as a lack of memory.
+TEST_F(SurfaceTest, SidesUpTo65535AreMadeAndLargerSizesRefusedAsTooBig) {
+    MakeObject();
+    const DDPIXELFORMAT xrgb = Rgb(32, 0xFF0000, 0xFF00, 0xFF);
+    for (auto [width, height] : {std::pair{65535, 1}, {1, 65535}, {16385, 2}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        IDirectDrawSurface7* s = Offscreen(width, height, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY, &xrgb);
+        ASSERT_NE(nullptr, s);
+        Paint(s, [&](int x, int y) { return x == width - 1 && y == height - 1 ? 0x123456u : 0u; });
+        DDSURFACEDESC2 desc{};
+        desc.dwSize = sizeof(desc);
+        RECT last = Rect(width - 1, height - 1, width, height);
+        ASSERT_EQ(DD_OK, IDirectDrawSurface7_Lock(s, &last, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr));
+        EXPECT_EQ(0x123456u, *static_cast<const uint32_t*>(desc.lpSurface));
+        ASSERT_EQ(DD_OK, IDirectDrawSurface7_Unlock(s, &last));
+        IDirectDrawSurface7_Release(s);
+    }
+
+    DDSCAPS2 video{DDSCAPS_VIDEOMEMORY, 0, 0, 0};
+    DWORD total = 0, freeBefore = 0, freeAfter = 0;
+    ASSERT_EQ(DD_OK, IDirectDraw7_GetAvailableVidMem(dd, &video, &total, &freeBefore));
+    struct Refused {
+        DWORD width, height, caps;
+        HRESULT error;
+    } refused[] = {
+        {65536, 1, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY, DDERR_TOOBIGWIDTH},
+        {1, 65536, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY, DDERR_TOOBIGHEIGHT},
+        {0xFFFFFFFFu, 1, DDSCAPS_OFFSCREENPLAIN, DDERR_TOOBIGWIDTH},
+        {65535, 65535, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY, DDERR_TOOBIGSIZE},
+        {65535, 8192, DDSCAPS_OFFSCREENPLAIN, DDERR_TOOBIGSIZE},  // 2 GiB, one byte more than an int
+    };
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(std::to_string(r.width) + " x " + std::to_string(r.height));
+        DDSURFACEDESC2 desc = Desc(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT, r.caps);
+        desc.dwWidth = r.width;
+        desc.dwHeight = r.height;
+        desc.ddpfPixelFormat = xrgb;
+        IDirectDrawSurface7* s = reinterpret_cast<IDirectDrawSurface7*>(1);
+        EXPECT_EQ(r.error, Create(desc, &s));
+        EXPECT_EQ(nullptr, s);
+    }
+    ASSERT_EQ(DD_OK, IDirectDraw7_GetAvailableVidMem(dd, &video, &total, &freeAfter));
+    EXPECT_EQ(freeBefore, freeAfter);
+}
+
 TEST_F(SurfaceTest, SurfaceCapsReportTheMemoryAsked) {
     MakeObject();
     DDSCAPS2 caps{};
@@ -360,8 +410,17 @@ TEST_F(SurfaceTest, LostSurfacesRefuseUntilRestored) {
     EXPECT_EQ(DD_OK, IDirectDrawSurface7_IsLost(s));
     EXPECT_EQ(0u, Pixel(s, 1, 1)); // the memory is back, its pixels are not
 
+    // A DC taken before the loss draws nothing, and GDI says why.
+    HDC otherDc = nullptr;
+    ASSERT_EQ(DD_OK, IDirectDrawSurface7_GetDC(s, &dc));
+    ASSERT_EQ(DD_OK, IDirectDrawSurface7_GetDC(other, &otherDc));
     MarkAllSurfacesLost();
     EXPECT_EQ(DDERR_SURFACELOST, IDirectDrawSurface7_IsLost(other));
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(BitBlt(otherDc, 0, 0, 4, 4, dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+    EXPECT_EQ(DD_OK, IDirectDrawSurface7_ReleaseDC(s, dc));
+    EXPECT_EQ(DD_OK, IDirectDrawSurface7_ReleaseDC(other, otherDc));
     ASSERT_EQ(DD_OK, IDirectDraw7_RestoreAllSurfaces(dd));
     EXPECT_EQ(DD_OK, IDirectDrawSurface7_IsLost(other));
 }

@@ -1,11 +1,14 @@
 // GDI over the virtual desktop: window DCs, DIBs in every orientation and depth the
-// library hands over, the bottom-origin source rule, stretching, reading back, objects.
+// library hands over, the bottom-origin source rule, stretching, reading back, objects,
+// and the reasons failed calls leave.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 #include "platform/testing.h"
 
 namespace {
@@ -278,4 +281,61 @@ TEST_F(GdiTest, DcAndObjectRules) {
     EXPECT_TRUE(DeleteDC(other));
     EXPECT_TRUE(DeleteDC(memory));
     EXPECT_EQ(1, ReleaseDC(kWindow, window));
+}
+
+TEST_F(GdiTest, FailedCallsLeaveTheirReasonForThisThreadOnly) {
+    HDC window = GetDC(kWindow);
+    HDC memory = CreateCompatibleDC(window);
+    HDC other = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(window, 4, 4);
+    HGDIOBJ stock = SelectObject(other, bitmap);
+    HDC stale = CreateCompatibleDC(nullptr);  // the last DC made here, so no later one takes its address
+    DeleteDC(stale);
+    uint32_t pixel = 0;
+    DibInfo bad = Plain(1, 1, 7);
+    struct Failure {
+        const char* call;
+        std::function<bool()> fails;
+        DWORD error;
+    } failures[] = {
+        {"BitBlt from a deleted DC", [&] { return !BitBlt(window, 0, 0, 1, 1, stale, 0, 0, SRCCOPY); }, ERROR_INVALID_HANDLE},
+        {"BitBlt with another raster operation", [&] { return !BitBlt(window, 0, 0, 1, 1, memory, 0, 0, 0x00EE0086u); },
+         ERROR_INVALID_PARAMETER},
+        {"BitBlt of a negative width", [&] { return !BitBlt(window, 0, 0, -1, 1, memory, 0, 0, SRCCOPY); },
+         ERROR_INVALID_PARAMETER},
+        {"an injected BitBlt failure", [&] { FailNextBitBlts(1); return !BitBlt(window, 0, 0, 1, 1, memory, 0, 0, SRCCOPY); },
+         ERROR_NOT_ENOUGH_MEMORY},
+        {"SetDIBitsToDevice of a bad header",
+         [&] { return SetDIBitsToDevice(window, 0, 0, 1, 1, 0, 0, 0, 1, &pixel, AsInfo(bad), DIB_RGB_COLORS) == 0; },
+         ERROR_INVALID_PARAMETER},
+        {"CreateCompatibleBitmap of no size", [&] { return CreateCompatibleBitmap(window, 0, 4) == nullptr; },
+         ERROR_INVALID_PARAMETER},
+        {"SelectObject of a bitmap another DC holds", [&] { return SelectObject(memory, bitmap) == nullptr; }, ERROR_BUSY},
+        {"DeleteObject of a selected bitmap", [&] { return !DeleteObject(bitmap); }, ERROR_BUSY},
+        {"DeleteDC of a window DC", [&] { return !DeleteDC(window); }, ERROR_INVALID_HANDLE},
+        {"an injected CreateCompatibleDC failure",
+         [&] { FailNextCompatibleDcs(1); return CreateCompatibleDC(nullptr) == nullptr; }, ERROR_NOT_ENOUGH_MEMORY},
+    };
+    for (const Failure& f : failures) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_TRUE(f.fails()) << f.call;
+        EXPECT_EQ(f.error, GetLastError()) << f.call;
+    }
+    // A call that works leaves the value as it was.
+    EXPECT_TRUE(BitBlt(window, 0, 0, 1, 1, memory, 0, 0, SRCCOPY));
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GetLastError());
+    // Another thread has a value of its own.
+    DWORD seenThere = 1;
+    std::thread([&] {
+        seenThere = GetLastError();
+        DeleteDC(stale);
+    }).join();
+    EXPECT_EQ(ERROR_SUCCESS, seenThere);
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GetLastError());
+
+    SelectObject(other, stock);
+    DeleteDC(other);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(kWindow, window);
 }

@@ -3,7 +3,7 @@
 // and blits between 8-bit surfaces move indices unchanged.
 #include "ddraw_fixture.h"
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/presenter.h"
+#include "platform/gdi/gdi.h"
+#include "platform/window/presenter.h"
 #include "platform/testing.h"
 
 namespace {

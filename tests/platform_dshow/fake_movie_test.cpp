@@ -153,9 +153,9 @@ TEST_F(FakeMovie, CallsOutOfOrderAreRefused) {
     EXPECT_EQ(MS_E_NOSTREAM, MultiMediaStreamGetMediaStream(stream, MSPID_PrimaryAudio, &audio));
 
     // Surfaces the stream cannot fill, and rectangles that do not fit the frame.
-    SampleSurface* palette = nullptr;
-    SampleSurfaceDesc paletteDesc{4, 2, 0, DDPIXELFORMAT{32, DDPF_PALETTEINDEXED8, 0, 8, 0, 0, 0, 0}, 0};
-    EXPECT_EQ(E_INVALIDARG, CreateSampleSurface(&paletteDesc, &palette));
+    SampleSurface* packed8 = nullptr;
+    SampleSurfaceDesc packed8Desc{4, 2, 0, PixelFormat(8, 0xE0, 0x1C, 0x03), 0};
+    EXPECT_EQ(E_INVALIDARG, CreateSampleSurface(&packed8Desc, &packed8));
     SampleSurface* big = nullptr;
     SampleSurfaceDesc bigDesc{8, 8, 0, kXrgb, 0};
     ASSERT_EQ(S_OK, CreateSampleSurface(&bigDesc, &big));
@@ -224,6 +224,51 @@ TEST(SampleSurfaceFormats, GenericLayoutsPackEachChannel) {
         SampleSurfaceUnlock(s);
         SampleSurfaceRelease(s);
     }
+}
+
+// A palette surface takes each pixel as the index of the nearest entry of the palette
+// last set (the lower index on a tie), all black before one is set.
+TEST(SampleSurfaceFormats, PaletteSurfacesTakeTheNearestEntryOfTheirPalette) {
+    SampleSurfaceDesc desc{4, 1, 0, DDPIXELFORMAT{32, DDPF_RGB | DDPF_PALETTEINDEXED8, 0, 8, 0, 0, 0, 0}, 0};
+    SampleSurface* s = nullptr;
+    ASSERT_EQ(S_OK, CreateSampleSurface(&desc, &s));
+    const uint32_t frame[4] = {0xFF0000, 0x0000F0, 0x10F010, 0xFFFFFF};
+    auto written = [&] {
+        {
+            std::lock_guard<std::mutex> lock(s->writeLock);
+            CopyFrameIntoSurface(reinterpret_cast<const uint8_t*>(frame), 16, 4, 1, false, s, RECT{0, 0, 4, 1});
+        }
+        void* bits;
+        LONG pitch;
+        std::vector<int> indices;
+        if (SampleSurfaceLock(s, &bits, &pitch) != S_OK) return indices;
+        for (int x = 0; x < 4; ++x) indices.push_back(static_cast<const uint8_t*>(bits)[x]);
+        SampleSurfaceUnlock(s);
+        return indices;
+    };
+    EXPECT_EQ((std::vector<int>{0, 0, 0, 0}), written());
+
+    PALETTEENTRY entries[256] = {};
+    for (int i = 0; i < 256; ++i) entries[i] = PALETTEENTRY{BYTE(i), BYTE(i), BYTE(i), 0};  // greys
+    entries[10] = {255, 0, 0, 0};
+    entries[20] = {0, 0, 255, 0};
+    entries[30] = {0, 255, 0, 0};
+    entries[40] = {0, 255, 0, 0};  // the same green: index 30 wins
+    ASSERT_EQ(S_OK, SampleSurfaceSetPalette(s, entries));
+    EXPECT_EQ((std::vector<int>{10, 20, 30, 255}), written());
+
+    entries[10] = {128, 128, 128, 0};  // red is gone: the next frame follows
+    entries[50] = {240, 16, 16, 0};
+    ASSERT_EQ(S_OK, SampleSurfaceSetPalette(s, entries));
+    EXPECT_EQ((std::vector<int>{50, 20, 30, 255}), written());
+
+    SampleSurfaceDesc rgbDesc{4, 1, 0, kXrgb, 0};
+    SampleSurface* rgb = nullptr;
+    ASSERT_EQ(S_OK, CreateSampleSurface(&rgbDesc, &rgb));
+    EXPECT_EQ(E_INVALIDARG, SampleSurfaceSetPalette(rgb, entries));
+    EXPECT_EQ(E_POINTER, SampleSurfaceSetPalette(s, nullptr));
+    SampleSurfaceRelease(rgb);
+    SampleSurfaceRelease(s);
 }
 
 }  // namespace

@@ -86,6 +86,29 @@ TEST_F(FfmpegMovie, DeliversEveryFrameExactlyInEachPixelFormat) {
     }
 }
 
+// A palette surface takes every decoded pixel as the index of its nearest entry: with
+// the movie's own colours as the palette (frame by frame, row by row), each pixel finds
+// its own colour's entry.
+TEST_F(FfmpegMovie, APaletteSurfaceTakesTheNearestEntryOfEachDecodedColour) {
+    const DDPIXELFORMAT palette8{sizeof(DDPIXELFORMAT), DDPF_RGB | DDPF_PALETTEINDEXED8, 0, 8, 0, 0, 0, 0};
+    MovieSession m;
+    ASSERT_EQ(S_OK, m.Open(avi.c_str(), &palette8));
+    PALETTEENTRY entries[256] = {};
+    for (int k = 0; k < 4; ++k)
+        for (int i = 0; i < 15; ++i) {
+            const uint32_t c = FramePixel(k, i % 5, i / 5);
+            entries[k * 15 + i] = PALETTEENTRY{BYTE(c >> 16), BYTE(c >> 8), BYTE(c), 0};
+        }
+    ASSERT_EQ(S_OK, SampleSurfaceSetPalette(m.surface, entries));
+    ASSERT_EQ(S_OK, m.Run());
+    for (int k = 0; k < 4; ++k) {
+        ASSERT_EQ(S_OK, FrameAt(m, k)) << "frame " << k;
+        std::vector<uint32_t> expected;
+        for (int i = 0; i < 15; ++i) expected.push_back(uint32_t(k * 15 + i));
+        EXPECT_EQ(expected, m.Pixels()) << "frame " << k;
+    }
+}
+
 TEST_F(FfmpegMovie, AnUpdateWaitsForItsFrameTimeAndLateFramesAreSkipped) {
     MovieSession m;
     ASSERT_EQ(S_OK, m.Open(avi.c_str(), &kXrgb));

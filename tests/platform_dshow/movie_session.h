@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/dshow.h"
-#include "platform/kernel.h"
+#include "platform/movies/dshow.h"
+#include "platform/kernel/kernel.h"
 #include "support/movie_files.h"
 
 struct MovieSession {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi_font_codepage.h"
-#include "platform/gdi_font_match.h"
+#include "platform/gdi/gdi_font_codepage.h"
+#include "platform/gdi/gdi_font_match.h"
 #include "platform/testing.h"
 
 namespace {

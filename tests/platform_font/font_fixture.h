@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi_font.h"
+#include "platform/gdi/gdi_font.h"
 #include "platform/testing.h"
 
 namespace fonttest {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "platform/testing.h"
-#include "platform/window.h"
-#include "platform/winsock.h"
+#include "platform/window/window.h"
+#include "platform/net/winsock.h"
 #include "support/loopback_server.h"
 #include "../platform/window_test_support.h"
 

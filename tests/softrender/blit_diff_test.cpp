@@ -8,7 +8,7 @@
 
 #include "blit_reference.h"
 #include "library/softrender/blit.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 #include "softrender_test_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "library/core/alloc.h"
 #include "library/softrender/blit.h"
 #include "library/softrender/primitives.h"
-#include "platform/ddraw_types.h"
+#include "platform/ddraw/ddraw_types.h"
 #include "softrender_test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "library/d3d/d3d.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 #include "library/softrender/triangle.h"
 #include "raster3d_reference.h"
 #include "softrender_test_support.h"

@@ -2,7 +2,7 @@
 // soundfont, the kept handle; and the capture file's header.
 #include <fstream>
 
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel_files.h"
 #include "sound/sound_test_support.h"
 #include "support/midi_files.h"
 #include "tests/support/scratch_directory.h"

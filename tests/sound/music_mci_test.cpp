@@ -8,7 +8,7 @@
 #include "library/core/apilock.h"
 #include "library/sound/sound.h"
 #include "library/sound/sound_internal.h"
-#include "platform/kernel_files.h"
+#include "platform/kernel/kernel_files.h"
 #include "support/midi_files.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Ogg Vorbis through vorbisfile: a tone encoded here with libvorbisenc, opened by the
 // decoder dispatch, read to its end in 16-bit and 8-bit output, seeks that clear the
-// block, a loop back to the start, the stream callbacks and closing.
+// block, a loop back to the start, the stream callbacks and closing; chained files
+// (made with oggenc and cat) whose links play in order, in the first link's format.
 #include <vorbis/vorbisenc.h>
 
 #include <cmath>
@@ -71,6 +72,36 @@ std::vector<int16_t> Samples16(const Bytes& pcm) {
     std::vector<int16_t> s(pcm.size() / 2);
     std::memcpy(s.data(), pcm.data(), s.size() * 2);
     return s;
+}
+
+// The tone's frequency in channel `channel` between two sample frames, from its zero
+// crossings.
+double ToneHz(const std::vector<int16_t>& s, int channels, int rate, int channel, double fromSecond, double toSecond) {
+    const size_t from = static_cast<size_t>(fromSecond * rate), to = static_cast<size_t>(toSecond * rate);
+    int crossings = 0;
+    for (size_t i = from + 1; i < to && i * channels < s.size(); ++i)
+        crossings += (s[(i - 1) * channels + channel] < 0) != (s[i * channels + channel] < 0);
+    return crossings / 2.0 / (toSecond - fromSecond);
+}
+
+int Peak(const std::vector<int16_t>& s, int channels, int rate, int channel, double fromSecond, double toSecond) {
+    int peak = 0;
+    for (size_t i = static_cast<size_t>(fromSecond * rate); i < static_cast<size_t>(toSecond * rate); ++i)
+        peak = std::max(peak, std::abs(static_cast<int>(s[i * channels + channel])));
+    return peak;
+}
+
+// The file with its two links in the other order: the second link starts at the
+// second page that begins a stream.
+Bytes SwapLinks(const Bytes& file) {
+    for (size_t at = 1; at + 6 < file.size(); ++at)
+        if (std::memcmp(&file[at], "OggS", 4) == 0 && (file[at + 5] & 2) != 0) {
+            Bytes swapped(file.begin() + static_cast<long>(at), file.end());
+            swapped.insert(swapped.end(), file.begin(), file.begin() + static_cast<long>(at));
+            return swapped;
+        }
+    ADD_FAILURE() << "one link only";
+    return file;
 }
 
 class OggDecoder : public StartedSoundTest {
@@ -146,12 +177,13 @@ TEST_F(OggDecoder, SeekClearsTheBlockAndDecodingGoesOnAtTheTarget) {
         const std::vector<int16_t> want = Samples16(Bytes(all.begin() + target * 4, all.begin() + target * 4 + 400));
         for (size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(want[i], got[i], 2) << target << " " << i;
     }
-    // A target past the end fails inside the reader unnoticed: the position takes the
-    // target and decoding goes on where the reader stood.
+    // A target past the end: the position takes the target and the reader stands at
+    // the end.
     ASSERT_EQ(0, SeekSoundDecoder(&m.decoder, Frames * 4));
     EXPECT_EQ(Frames * 16, m.decoder.bytePosition);
     uint8_t b[64];
-    EXPECT_GE(ReadSoundDecoder(&m.decoder, b, 64), 0);
+    EXPECT_EQ(0, ReadSoundDecoder(&m.decoder, b, 64));
+    EXPECT_EQ(1, m.decoder.endReached);
 }
 
 // A looping stream seeks its source back to the loop start at the end and reads on.
@@ -217,4 +249,74 @@ TEST_F(OggDecoder, DamagedFilesEndTheAudio) {
 
     MemoryDecoder headerOnly(Bytes(whole.begin(), whole.begin() + 58));
     EXPECT_FALSE(headerOnly.open);
+}
+
+// Two links of the same format, 1 s of 550 Hz then 2 s of 660 Hz (mono, 44100 Hz): both
+// play, in order, and seeks back into the first link or on into the second give what
+// the read from the start gave there.
+TEST_F(OggDecoder, ChainedLinksPlayInOrder) {
+    MemoryDecoder m(SourceFileBytes("tests/sound/data/chained_same_format.ogg"));
+    ASSERT_TRUE(m.open);
+    EXPECT_EQ(1, m.decoder.format.nChannels);
+    EXPECT_EQ(44100u, m.decoder.format.nSamplesPerSec);
+    const Bytes all = m.ReadAll(1000);
+    ASSERT_EQ(132300u * 2, all.size()) << "every frame of both links";
+    const std::vector<int16_t> s = Samples16(all);
+    EXPECT_NEAR(550, ToneHz(s, 1, 44100, 0, 0.05, 0.95), 5);
+    EXPECT_NEAR(660, ToneHz(s, 1, 44100, 0, 1.05, 2.95), 5);
+
+    for (int target : {66150, 22050, 0, 44100 - 300, 100000}) {
+        SCOPED_TRACE(target);
+        ASSERT_EQ(0, SeekSoundDecoder(&m.decoder, target));
+        EXPECT_EQ(target * 2, m.decoder.bytePosition);
+        Bytes piece(3000);
+        piece.resize(static_cast<size_t>(ReadSoundDecoder(&m.decoder, piece.data(), 3000)));
+        EXPECT_EQ(Bytes(all.begin() + target * 2, all.begin() + target * 2 + 3000), piece);
+    }
+    ASSERT_EQ(0, SeekSoundDecoder(&m.decoder, 0));
+    EXPECT_EQ(all, m.ReadAll(777)) << "the loop back plays the whole file again";
+}
+
+// Links of other channels and rate than the first play converted to the first link's
+// format, each at its own pitch and length and at its own level: 2 s of stereo 660 Hz
+// at 44100 Hz and 3 s of mono 440 Hz at 22050 Hz, in either order.
+TEST_F(OggDecoder, LinksOfAnotherFormatAreConvertedToTheFirstLinksFormat) {
+    const Bytes stereoFirst = SourceFileBytes("tests/sound/data/chained_format_change.ogg");
+    const struct {
+        const char* order;
+        Bytes file;
+        int channels, rate;
+        double firstSeconds, firstHz, secondHz;
+    } cases[] = {{"stereo 44100 Hz, then mono 22050 Hz", stereoFirst, 2, 44100, 2, 660, 440},
+                 {"mono 22050 Hz, then stereo 44100 Hz", SwapLinks(stereoFirst), 1, 22050, 3, 440, 660}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.order);
+        for (int bytesPerSample : {2, 1}) {
+            const SoundDecoderOpener opener = bytesPerSample == 2 ? OpenSoundDecoderOgg16 : OpenOgg8;
+            MemoryDecoder m(c.file, 0, &opener, 1);
+            ASSERT_TRUE(m.open);
+            const WAVEFORMATEX& f = m.decoder.format;
+            EXPECT_EQ(c.channels, f.nChannels);
+            EXPECT_EQ(static_cast<DWORD>(c.rate), f.nSamplesPerSec);
+            const Bytes all = m.ReadAll(1000);
+            const int frames = static_cast<int>(all.size()) / f.nBlockAlign;
+            EXPECT_EQ(5 * c.rate, frames) << "5 s at the first link's rate, 8-bit " << (bytesPerSample == 1);
+            if (bytesPerSample == 1) continue;
+            const std::vector<int16_t> s = Samples16(all);
+            const double end = static_cast<double>(frames) / c.rate;
+            for (int channel = 0; channel < c.channels; ++channel) {
+                EXPECT_NEAR(c.firstHz, ToneHz(s, c.channels, c.rate, channel, 0.05, c.firstSeconds - 0.05), 5);
+                EXPECT_NEAR(c.secondHz, ToneHz(s, c.channels, c.rate, channel, c.firstSeconds + 0.05, end - 0.05), 5);
+                const int first = Peak(s, c.channels, c.rate, channel, 0.05, c.firstSeconds - 0.05);
+                EXPECT_NEAR(first, Peak(s, c.channels, c.rate, channel, c.firstSeconds + 0.05, end - 0.05), first / 10);
+            }
+            // A seek into the converted link delivers what the read from the start did.
+            const int target = static_cast<int>((c.firstSeconds + 1) * c.rate);
+            ASSERT_EQ(0, SeekSoundDecoder(&m.decoder, target));
+            Bytes piece(2000);
+            piece.resize(static_cast<size_t>(ReadSoundDecoder(&m.decoder, piece.data(), 2000)));
+            const size_t at = static_cast<size_t>(target) * f.nBlockAlign;
+            EXPECT_EQ(Bytes(all.begin() + static_cast<long>(at), all.begin() + static_cast<long>(at) + 2000), piece);
+        }
+    }
 }

@@ -39,9 +39,9 @@
 #include "library/network/http.h"
 #include "library/network/network_state.h"
 #include "library/sound/sound_internal.h"
-#include "platform/desktop.h"
+#include "platform/window/desktop.h"
 #include "platform/testing.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace {
 

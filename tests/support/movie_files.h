@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dshow.h"
+#include "platform/movies/dshow.h"
 
 // The colour of pixel (x, y) of frame k in every test movie, as 0x00RRGGBB.
 uint32_t FramePixel(int frame, int x, int y);

@@ -23,7 +23,7 @@
 #include "library/display/surface_data.h"
 #include "library/graph/graph_record.h"
 #include "library/softrender/memimg_formats.h"
-#include "platform/ddraw.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/testing.h"
 
 // A decoded image in XRGB8888 (or ARGB8888 with alpha) that the test owns.

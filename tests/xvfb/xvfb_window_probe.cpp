@@ -9,8 +9,8 @@
 
 #include "library/core/system_state.h"
 #include "library/core/zqlib.h"
-#include "platform/clock.h"
-#include "platform/testing/window_seams.h"
+#include "platform/kernel/clock.h"
+#include "platform/window/testing/window_seams.h"
 
 int main() {
     SetWindowTitleText("Cinderwhirl");

@@ -85,18 +85,16 @@ int ReadBmpInfo(StreamSource* source, BmpInfo* info) {
     info->compression = core ? kBmpRgb : ReadLe32(header + 16);
     uint32_t colorsUsed = core ? 0 : ReadLe32(header + 32);
     if (core && info->bitCount != 1 && info->bitCount != 4 && info->bitCount != 8 && info->bitCount != 24) return -1;
-    if (height < -kMaxImageSide || height > kMaxImageSide) return -1;
-    info->width = width;
-    info->height = height < 0 ? -height : height;
-    info->bottomUp = height > 0;
     if (!IsAcceptedEncoding(info->bitCount, info->compression)) return -1;
-
+    // Top-down files store the height negated; its size counts either way.
+    const int64_t rows = height < 0 ? -int64_t(height) : height;
+    int outBytesPerPixel = info->bitCount <= 8 ? 1 : 3;
+    if (!IsImageSizeAllowed(width, rows, (int64_t(width) * outBytesPerPixel + 3) & ~3)) return -1;
+    info->width = width;
+    info->height = int32_t(rows);
+    info->bottomUp = height > 0;
     info->storedStride = (int64_t(info->bitCount) * info->width + 31) / 32 * 4;
     info->storedRowBytes = (int64_t(info->bitCount) * info->width + 7) / 8;
-    int outBytesPerPixel = info->bitCount <= 8 ? 1 : 3;
-    if (!IsImageSizeAllowed(info->width, info->height, (int64_t(info->width) * outBytesPerPixel + 3) & ~3)) {
-        return -1;
-    }
 
     // Masks: inside the longer headers, or the 12 bytes after a 40-byte header.
     int64_t headerEnd = kFileHeaderSize + headerSize;

@@ -1,13 +1,20 @@
 // decoder_input.cpp - size limits and bounded stream reads for the image decoders.
 #include "library/graph/loaders/decoder_input.h"
 
+#include "library/core/size_refusal.h"
 #include "library/file/stream.h"
 
 int IsImageSizeAllowed(int64_t width, int64_t height, int64_t bytesPerRow) {
-    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) return 0;
-    if (bytesPerRow < 1 || bytesPerRow > kMaxImageBytes) return 0;
-    return bytesPerRow * height <= kMaxImageBytes;
+    if (width < 1 || height < 1 || bytesPerRow < 1) return 0;
+    if (width > kMaxImageSide || height > kMaxImageSide || bytesPerRow > kMaxImageBytes ||
+        bytesPerRow * height > kMaxImageBytes || width * height > kMaxImagePixels) {
+        RefuseImageSize(width, height);
+        return 0;
+    }
+    return 1;
 }
+
+void RefuseImageSize(int64_t width, int64_t height) { NoteSizeRefusal(width, height); }
 
 int IsFillPlausible(int64_t decodedBytes, int64_t streamBytes) {
     return decodedBytes <= kMaxUncheckedFillBytes || decodedBytes / kMaxFillRatio <= streamBytes;

@@ -13,9 +13,12 @@ struct StreamSource;
 
 // Width and height run from 1 to kMaxImageSide, the longest side a graph holds;
 // the decoded pixels (and any intermediate buffer sized from the header) hold at
-// most kMaxImageBytes.
+// most kMaxImageBytes, and so does the image once a graph keeps it at 4 bytes a
+// pixel, the widest format of a graph: every image a decoder accepts fits a surface
+// or a software image, whatever its own bytes per pixel.
 constexpr int kMaxImageSide = 65535;
 constexpr int64_t kMaxImageBytes = int64_t(1) << 30;  // 1 GiB, e.g. 16384 x 16384 x 4
+constexpr int64_t kMaxImagePixels = kMaxImageBytes / 4;
 
 // Decoders that fill their whole output whatever the data holds (JPEG completes a
 // cut stream, run-length BMP skips over pixels) believe a header's size beyond
@@ -25,8 +28,13 @@ constexpr int64_t kMaxImageBytes = int64_t(1) << 30;  // 1 GiB, e.g. 16384 x 163
 constexpr int64_t kMaxUncheckedFillBytes = int64_t(1) << 27;
 constexpr int64_t kMaxFillRatio = 2048;
 
-// 1 when a width x height image of bytesPerRow bytes per row fits the limits.
+// 1 when a width x height image of bytesPerRow bytes per row fits the limits. A size
+// beyond them is noted as refused (size_refusal.h), so the loader can say the file
+// is too large; sides below 1 are malformed, not large, and are refused silently.
 int IsImageSizeAllowed(int64_t width, int64_t height, int64_t bytesPerRow);
+
+// Notes width x height as refused for its size, for a decoder's own limits.
+void RefuseImageSize(int64_t width, int64_t height);
 
 // 1 when a stream of streamBytes can stand for decodedBytes of filled output.
 int IsFillPlausible(int64_t decodedBytes, int64_t streamBytes);

@@ -64,7 +64,12 @@ struct JpegDecodeState {
 // to report, so they stay silent.
 void JpegSilentMessage(j_common_ptr) {}
 
+// libjpeg's own size limit (65500 a side) is a refusal for size like ours.
 void JpegErrorExit(j_common_ptr cinfo) {
+    if (cinfo->err->msg_code == JERR_IMAGE_TOO_BIG) {
+        const j_decompress_ptr dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+        RefuseImageSize(dinfo->image_width, dinfo->image_height);
+    }
     longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
 }
 

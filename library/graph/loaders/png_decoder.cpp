@@ -98,13 +98,16 @@ int ReadPngImage(PngDecodeState* state, StreamSource* source, GraphImage* out) {
     png_infop info = state->info;
     SetPngStreamReadFn(png, &state->reader, source);
     png_set_sig_bytes(png, 0);
-    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    // Any size the format allows gets past libpng, so that ours is the check that
+    // refuses (and says so), before libpng sizes its row buffers.
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colorType = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
+    if (!IsImageSizeAllowed(width, height, width)) return -1;  // rows of at least a byte a pixel
     png_set_strip_16(png);
     png_set_packing(png);
     png_set_packswap(png);  // after unpacking, pixels stay in stored order

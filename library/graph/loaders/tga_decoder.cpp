@@ -64,7 +64,11 @@ int ReadTgaInfo(StreamSource* source, TgaInfo* info) {
     info->mapped = info->type == kTgaMapped || info->type == kTgaMappedRle;
     if (!info->mapped && info->type != kTgaTrueColor && info->type != kTgaTrueColorRle) return -1;
     if (ReadLe16(h + 8) != 0 || ReadLe16(h + 10) != 0) return -1;
-    if (info->width < 1 || info->height < 1 || info->width > kMaxTgaSide || info->height > kMaxTgaSide) return -1;
+    if (info->width < 1 || info->height < 1) return -1;
+    if (info->width > kMaxTgaSide || info->height > kMaxTgaSide) {
+        RefuseImageSize(info->width, info->height);
+        return -1;
+    }
     int depth = info->mapped ? h[7] : h[16];
     if (depth != 16 && depth != 24 && depth != 32) return -1;
     if (info->mapped && (h[16] != 8 || info->mapFirst + info->mapLength > 256)) return -1;

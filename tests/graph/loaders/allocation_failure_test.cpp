@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "library/graph/loaders/image_decoders.h"
-#include "platform/testing/kernel_seams.h"
+#include "platform/kernel/testing/kernel_seams.h"
 #include "tests/core/core_test_support.h"
 #include "tests/graph/loaders/decoder_test_util.h"
 

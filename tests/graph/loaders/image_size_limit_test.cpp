@@ -4,6 +4,7 @@
 // hold such an image.
 #include <gtest/gtest.h>
 
+#include "library/core/size_refusal.h"
 #include "library/graph/loaders/decoder_input.h"
 #include "library/graph/loaders/image_decoders.h"
 #include "tests/graph/loaders/decoder_test_util.h"
@@ -12,6 +13,8 @@ using namespace testimg;
 
 namespace {
 
+// Sides, bytes, and pixels: a graph keeps every pixel in at most 4 bytes, so an image
+// of one byte a pixel is held to the pixels of 1 GiB at 4 bytes all the same.
 TEST(ImageSizeLimit, SidesAndBytesAtTheBoundary) {
     struct Case {
         int64_t width, height, bytesPerRow;
@@ -19,7 +22,8 @@ TEST(ImageSizeLimit, SidesAndBytesAtTheBoundary) {
     } cases[] = {
         {6000, 6000, 6000 * 4, 1},     {40000, 2, 40000 * 3, 1},      {65535, 1, 65535 * 4, 1},
         {65536, 1, 65536, 0},          {1, 65535, 4, 1},              {1, 65536, 4, 0},
-        {16384, 16384, 16384 * 4, 1},  {16384, 16385, 16384 * 4, 0},  {65535, 16384, 65535, 1},
+        {16384, 16384, 16384 * 4, 1},  {16384, 16385, 16384 * 4, 0},  {65535, 16384, 65535, 0},
+        {65535, 4096, 65535, 1},       {65535, 4097, 65535, 0},       {16384, 16385, 16384, 0},
         {0, 1, 1, 0},                  {1, 1, 0, 0},                  {1, 1, (int64_t(1) << 30) + 1, 0},
     };
     for (const Case& c : cases) {
@@ -71,6 +75,62 @@ TEST(ImageSizeLimit, OrdinaryLargeImagesDecode) {
         EXPECT_EQ(stored[2], last[0]);
         EXPECT_EQ(stored[0], last[2]);
         FreeDecoded(&image);
+    }
+}
+
+// Every decoder notes the size it refuses for being too large, whichever limit it
+// meets (a side, the bytes, the pixels, libjpeg's own, the TGA side); a malformed or
+// foreign file is refused without a note.
+TEST(ImageSizeLimit, EveryDecoderNotesTheSizeItRefusesAsTooLarge) {
+    JpegLayout jpeg;
+    jpeg.width = 16, jpeg.height = 16, jpeg.pixels = TestPicture(16, 16, 3);
+    const Bytes smallJpeg = EncodeJpeg(jpeg);
+    PngLayout png;
+    png.width = 65536, png.rows = Bytes(65536 * 3, 0x40);
+    BmpLayout wideBmp, tallBmp, manyPixelBmp, noWidthBmp;
+    wideBmp.width = 65536;
+    tallBmp.height = -65536;  // top-down
+    manyPixelBmp.width = 16385, manyPixelBmp.height = 16385, manyPixelBmp.bitCount = 8;
+    manyPixelBmp.palette.assign(256, 0);
+    noWidthBmp.width = 0;
+    TgaLayout wideTga, noHeightTga;
+    wideTga.width = 4096;
+    noHeightTga.height = 0;
+    DdsLayout wideDds, hugePitchDds;
+    wideDds.width = 65536;
+    hugePitchDds.flags |= 0x8, hugePitchDds.pitch = 0x80000000u;  // the pitch given
+    struct Case {
+        const char* name;
+        Decoder decoder;
+        Bytes file;
+        int noted;
+        int64_t width, height;
+    } cases[] = {
+        {"BMP 65536 x 1", DecodeBmpGraphImage, BuildBmp(wideBmp), 1, 65536, 1},
+        {"BMP 1 x -65536", DecodeBmpGraphImage, BuildBmp(tallBmp), 1, 1, 65536},
+        {"BMP 16385 x 16385, 8 bits", DecodeBmpGraphImage, BuildBmp(manyPixelBmp), 1, 16385, 16385},
+        {"JPEG 65501 x 1", DecodeJpegGraphImage, WithJpegSize(smallJpeg, 65501, 1), 1, 65501, 1},
+        {"JPEG 16385 x 16385", DecodeJpegGraphImage, WithJpegSize(smallJpeg, 16385, 16385), 1, 16385, 16385},
+        {"PNG 65536 x 1", DecodePngGraphImage, EncodePng(png), 1, 65536, 1},
+        {"BGRA 65536 x 1", DecodeBgraGraphImage, BuildBgra(0x08080808, 65536, 1, {}), 1, 65536, 1},
+        {"BGRA 16385 x 16385", DecodeBgraGraphImage, BuildBgra(0x08080808, 16385, 16385, {}), 1, 16385, 16385},
+        {"TGA 4096 x 1", DecodeTgaGraphImage, BuildTga(wideTga), 1, 4096, 1},
+        {"DDS 65536 x 1", DecodeDdsGraphImage, BuildDds(wideDds), 1, 65536, 1},
+        {"DDS 1 x 1, pitch 2 GiB", DecodeDdsGraphImage, BuildDds(hugePitchDds), 1, 1, 1},
+        {"BMP 0 x 1", DecodeBmpGraphImage, BuildBmp(noWidthBmp), 0, 0, 0},
+        {"TGA 1 x 0", DecodeTgaGraphImage, BuildTga(noHeightTga), 0, 0, 0},
+        {"BGRA -1 x 1", DecodeBgraGraphImage, BuildBgra(0x08080808, -1, 1, {}), 0, 0, 0},
+        {"JPEG cut in its header", DecodeJpegGraphImage, Bytes(smallJpeg.begin(), smallJpeg.begin() + 30), 0, 0, 0},
+        {"PNG read by the BMP decoder", DecodeBmpGraphImage, EncodePng(png), 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClearSizeRefusal();
+        ExpectRefused(c.decoder, c.file, c.name);
+        int64_t width = 0, height = 0;
+        EXPECT_EQ(c.noted, GetSizeRefusal(&width, &height));
+        EXPECT_EQ(c.width, width);
+        EXPECT_EQ(c.height, height);
     }
 }
 

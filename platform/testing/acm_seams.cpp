@@ -1,6 +1,0 @@
-// Test seams of the compressed-audio conversion (see acm_seams.h).
-#include "platform/testing/acm_seams.h"
-
-#include "platform/acm_hooks.h"
-
-uint64_t AcmSeamConvertedSourceBytes(void) { return AcmConvertedSourceBytes(); }

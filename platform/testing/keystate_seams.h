@@ -1,5 +1,0 @@
-// keystate_seams.h - holding keys down for GetAsyncKeyState (platform/keystate.h).
-#pragma once
-
-// Holds the virtual key down (or lets it go) for GetAsyncKeyState, whatever SDL says.
-void HoldKeyForTest(int virtualKey, bool down);
