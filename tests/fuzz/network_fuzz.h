@@ -16,6 +16,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/net/winsock.h"
 #include "platform/window/window.h"
+#include "tests/support/scratch_directory.h"
 
 namespace network_fuzz {
 
@@ -24,6 +25,10 @@ inline int ListenerPort = 0;
 
 inline void SetUpOnce() {
     if (Listener != INVALID_SOCKET) return;
+    // The window's single-instance lock goes into a runtime directory of the run's own.
+    static ScratchDirectory runtime("zq-fuzz-runtime");
+    if (runtime.path().empty()) std::abort();
+    runtime.useAsRuntimeDirectory();
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = DefWindowProcA;
