@@ -1,7 +1,6 @@
 // surface2d_draw.cpp - drawing one 2D surface onto the current draw target (see
 // surface2d.h): straight into software images under the software renderer, otherwise
 // as a colour-keyed BltFast or by the software renderer on prepared surfaces.
-#include "library/core/arith.h"
 #include "library/core/log.h"
 #include "library/d3d/d3d.h"
 #include "library/display/screen_state.h"
@@ -22,7 +21,7 @@ int DrawOnSoftwareTarget(int x, int y, const Surface2DRecord* piece, SurfaceData
     if (!HasMemImgPixels(&data->image)) return -1;
     // Nothing of the piece inside the draw area: done before a view is made (parked
     // sprites far off the screen are drawn every frame).
-    RECT drawn{x, y, SaturateToInt(int64_t(x) + piece->width), SaturateToInt(int64_t(y) + piece->height)};
+    RECT drawn = SizedRect(x, y, piece->width, piece->height);
     ClipRectByRectCore(&drawn, &g_DrawState.clipRect);
     if (drawn.right <= drawn.left || drawn.bottom <= drawn.top) return 0;
     MEMIMG view;
@@ -51,7 +50,7 @@ int DrawSurface2D(int x, int y, int handle, int transparent) {
 
     if (g_Screen.graphicsStarted) G_D3D_EndScene();
     G_D3D_FlushVertexBatch();
-    RECT dest{x, y, SaturateToInt(int64_t(x) + piece->width), SaturateToInt(int64_t(y) + piece->height)};
+    RECT dest = SizedRect(x, y, piece->width, piece->height);
     ClipRectByRectCore(&dest, &g_DrawState.clipRect);
     if (dest.right <= dest.left || dest.bottom <= dest.top) return 0;
     const RECT source{dest.left - x, dest.top - y, dest.right - x, dest.bottom - y};

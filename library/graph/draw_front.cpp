@@ -143,7 +143,7 @@ int DrawGraphAtCore(int x, int y, int graph, int transparent) {
         return -1;
     }
     const bool hardware = record->hardwareFlag != 0;
-    const RECT area{x, y, SaturateToInt(int64_t(x) + record->width), SaturateToInt(int64_t(y) + record->height)};
+    const RECT area = SizedRect(x, y, record->width, record->height);
     return DrawInBracket(hardware, area, true, [&] {
         return hardware ? G_D3D_DrawGraph(DrawCoord{x}, DrawCoord{y}, record, transparent, 1)
                         : DrawGraphAtSoft(x, y, record, transparent, 1);
@@ -231,8 +231,7 @@ int OffsetEdge(LONG edge, double offset) {
 
 int DrawGraphPartAtCore(int destX, int destY, int sourceX, int sourceY, int width, int height, int graph,
                         int transparent, int mirror) {
-    NarrowedDrawArea narrowed(
-        RECT{destX, destY, SaturateToInt(int64_t(destX) + width), SaturateToInt(int64_t(destY) + height)});
+    NarrowedDrawArea narrowed(SizedRect(destX, destY, width, height));
     const GraphRecord* record = GetGraphRecord(graph);
     if (record == nullptr) return -1;
     const int y = SaturateToInt(int64_t(destY) - sourceY);

@@ -472,7 +472,7 @@ int DrawTextBlended(int x, int y, const char* text, int color, FontHandle font, 
     if (DrawOrMeasureTextWithFont(1, 0, 0, 0, 1.0, 1.0, text, uint32_t(color), &image, &textArea, 1, font,
                                   uint32_t(edgeColor), -1, vertical, nullptr) >= 0) {
         d.brightness = BrightnessNeutral;
-        RECT area{x, y, SaturateToInt(int64_t(x) + textWidth), SaturateToInt(int64_t(y) + textHeight)};
+        RECT area = SizedRect(x, y, textWidth, textHeight);
         ClipRectByRectCore(&area, &savedClip);
         d.clipRect = area;
         DrawSurface2D(x, y, record->drawScreenSurface, 1);
@@ -513,7 +513,7 @@ int DrawTextSoft(int x, int y, const char* text, int color, FontHandle font, int
     G_D3D_FlushVertexBatch();
     // The colours stay screen values: the font writes them in the layout of the image
     // the preparation hands out (converted from the screen's, or not).
-    const RECT area{x, y, SaturateToInt(int64_t(x) + size[0]), SaturateToInt(int64_t(y) + size[1])};
+    const RECT area = SizedRect(x, y, size[0], size[1]);
     if (BeginScreenSurfaceDraw(nullptr, 0, nullptr, &area, 1, nullptr, nullptr) < 0) return -1;
     DrawOrMeasureTextWithFont(1, x, y, 0, 1.0, 1.0, text, uint32_t(color), g_ScreenDrawContext.destImage, &d.clipRect,
                               1, font, uint32_t(edgeColor), -1, vertical, nullptr);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "library/core/arith.h"
 #include "library/core/log.h"
 #include "library/core/message_pump.h"
 #include "library/core/system_state.h"
@@ -318,6 +319,10 @@ int ClipRectByRectCore(RECT* rect, const RECT* clip) {
     rect->right = clampEdge(rect->right, clip->left, clip->right);
     rect->left = clampEdge(rect->left, clip->left, clip->right);
     return 0;
+}
+
+RECT SizedRect(int x, int y, int width, int height) {
+    return RECT{x, y, SaturateToInt(int64_t(x) + width), SaturateToInt(int64_t(y) + height)};
 }
 
 int NormalizeRect(RECT* rect) {

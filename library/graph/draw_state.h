@@ -135,5 +135,8 @@ int IsHardware3DDrawUsable(void);
 // Clips rect to clip in place: an inverted rectangle first collapses onto its left
 // and top edge, then every edge is clamped into the clip rectangle. Returns 0.
 int ClipRectByRectCore(RECT* rect, const RECT* clip);
+// The rectangle of width x height at (x, y), its far edges held to the int range (a
+// rectangle placed near the range's end reaches past every target).
+RECT SizedRect(int x, int y, int width, int height);
 int NormalizeRect(RECT* rect);  // swaps inverted edges; 0
 int GetRectSize(const RECT* rect, int* width, int* height);

@@ -97,7 +97,7 @@ GdiBitmap* GdiNewBitmap(int width, int height, const PixelLayout& layout, int ro
     try {
         memory.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), 0);
     } catch (const std::bad_alloc&) {
-        return nullptr; // a bitmap that memory cannot hold fails like Windows' does
+        return GdiFail<GdiBitmap*>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     }
     auto* b = new GdiBitmap{};
     b->magic = kGdiObjectMagic;

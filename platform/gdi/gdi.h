@@ -30,7 +30,8 @@
 // ERROR_INVALID_HANDLE for a DC or object that is not live, or a DC whose DirectDraw
 // surface is lost; ERROR_INVALID_PARAMETER for arguments the call refuses; ERROR_BUSY
 // for a bitmap selected into another DC or an object still selected; and
-// ERROR_NOT_ENOUGH_MEMORY for the failures the test seams inject.
+// ERROR_NOT_ENOUGH_MEMORY for a bitmap that memory cannot hold and for the failures
+// the test seams inject.
 #pragma once
 
 #include "platform/kernel/last_error.h"

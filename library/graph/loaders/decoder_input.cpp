@@ -8,13 +8,11 @@ int IsImageSizeAllowed(int64_t width, int64_t height, int64_t bytesPerRow) {
     if (width < 1 || height < 1 || bytesPerRow < 1) return 0;
     if (width > kMaxImageSide || height > kMaxImageSide || bytesPerRow > kMaxImageBytes ||
         bytesPerRow * height > kMaxImageBytes || width * height > kMaxImagePixels) {
-        RefuseImageSize(width, height);
+        NoteSizeRefusal(width, height);
         return 0;
     }
     return 1;
 }
-
-void RefuseImageSize(int64_t width, int64_t height) { NoteSizeRefusal(width, height); }
 
 int IsFillPlausible(int64_t decodedBytes, int64_t streamBytes) {
     return decodedBytes <= kMaxUncheckedFillBytes || decodedBytes / kMaxFillRatio <= streamBytes;

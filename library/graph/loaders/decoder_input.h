@@ -33,9 +33,6 @@ constexpr int64_t kMaxFillRatio = 2048;
 // is too large; sides below 1 are malformed, not large, and are refused silently.
 int IsImageSizeAllowed(int64_t width, int64_t height, int64_t bytesPerRow);
 
-// Notes width x height as refused for its size, for a decoder's own limits.
-void RefuseImageSize(int64_t width, int64_t height);
-
 // 1 when a stream of streamBytes can stand for decodedBytes of filled output.
 int IsFillPlausible(int64_t decodedBytes, int64_t streamBytes);
 

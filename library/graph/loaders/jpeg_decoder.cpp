@@ -22,6 +22,7 @@
 #include <jpeglib.h>
 
 #include "library/core/alloc.h"
+#include "library/core/size_refusal.h"
 #include "library/file/stream.h"
 #include "library/graph/graph_image.h"
 #include "library/graph/loaders/decoder_input.h"
@@ -68,7 +69,7 @@ void JpegSilentMessage(j_common_ptr) {}
 void JpegErrorExit(j_common_ptr cinfo) {
     if (cinfo->err->msg_code == JERR_IMAGE_TOO_BIG) {
         const j_decompress_ptr dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-        RefuseImageSize(dinfo->image_width, dinfo->image_height);
+        NoteSizeRefusal(dinfo->image_width, dinfo->image_height);
     }
     longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
 }

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "library/core/alloc.h"
+#include "library/core/size_refusal.h"
 #include "library/file/stream.h"
 #include "library/graph/graph_image.h"
 #include "library/graph/loaders/decoder_input.h"
@@ -66,7 +67,7 @@ int ReadTgaInfo(StreamSource* source, TgaInfo* info) {
     if (ReadLe16(h + 8) != 0 || ReadLe16(h + 10) != 0) return -1;
     if (info->width < 1 || info->height < 1) return -1;
     if (info->width > kMaxTgaSide || info->height > kMaxTgaSide) {
-        RefuseImageSize(info->width, info->height);
+        NoteSizeRefusal(info->width, info->height);
         return -1;
     }
     int depth = info->mapped ? h[7] : h[16];
